@@ -1,0 +1,48 @@
+# Front end to the CMake build.  `make` builds build/vorn, `make test` runs
+# the whole suite twice (plain, then under ASan and UBSan).
+PREFIX ?= /usr/local
+DESTDIR ?=
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+FILE ?= README.md
+
+.PHONY: all deps vorn run test test-plain test-sanitize install bench fuzz clean
+
+all: vorn
+
+deps:
+	@sh scripts/deps.sh
+
+build/CMakeCache.txt: | deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+vorn: deps build/CMakeCache.txt
+	cmake --build build -j $(JOBS)
+
+run: vorn
+	build/vorn $(FILE)
+
+test: test-plain test-sanitize
+
+test-plain: vorn
+	ctest --test-dir build --output-on-failure -j $(JOBS)
+
+build-sanitize/CMakeCache.txt: | deps
+	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DVORN_SANITIZE=ON
+
+test-sanitize: deps build-sanitize/CMakeCache.txt
+	cmake --build build-sanitize -j $(JOBS)
+	ctest --test-dir build-sanitize --output-on-failure -j $(JOBS)
+
+install: vorn
+	install -D -m 755 build/vorn $(DESTDIR)$(PREFIX)/bin/vorn
+
+bench: vorn
+	sh bench/run.sh build/vorn
+
+fuzz: deps
+	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DVORN_FUZZ=ON -DVORN_TESTS=OFF
+	cmake --build build-fuzz -j $(JOBS)
+	@echo "run: build-fuzz/fuzz/fuzz_command -max_total_time=300 fuzz/corpus"
+
+clean:
+	rm -rf build build-sanitize build-fuzz

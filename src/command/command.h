@@ -1,0 +1,31 @@
+// The command loop, the bottom-line editor and the macro table.
+#ifndef VORN_COMMAND_H
+#define VORN_COMMAND_H
+
+#include "vorn.h"
+
+// --- command.cpp: command loop and line editing ---
+extern int input_column;
+[[noreturn]] void command_loop();
+int get_command_key();
+void push_back_key(int key);
+void set_one_key_read();
+int read_line(const char *prompt, char *buffer, int size);
+void start_input_line(const char *text);
+int cmd_char(int c, char *buffer, char **bufcur, char *bufend);
+int erase_char(char *buffer, char **bufcur);
+
+// --- macro.cpp: the macro table ---
+struct macro_entry {
+    char *macro;                    // key sequence (owned)
+    char *command;                  // command string (owned)
+    int64_t number;                 // default number
+};
+extern macro_entry *macro_table;
+extern int macro_count;
+int runmacro(const char *keys, int64_t number, int have_number);
+int setmacro(const char *macro, const char *command);
+macro_entry *find_macro(const char *keys);
+int set_macro_number(const char *keys, int64_t number);
+
+#endif

@@ -1,0 +1,2 @@
+// Placeholder: not yet written.
+#include "compat.h"

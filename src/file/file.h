@@ -1,0 +1,97 @@
+// File input: the block cache, line assembly and the line-number cache.
+#ifndef VORN_FILE_H
+#define VORN_FILE_H
+
+#include "vorn.h"
+
+// --- cache.cpp: the block cache ---
+enum { BLOCK_SIZE = 1024 };
+struct block_buffer {
+    block_buffer *next;
+    block_buffer *prev;
+    int64_t block;                  // block number held, -1 for none
+    int size;                       // valid bytes, end-of-file marker included
+    unsigned char data[BLOCK_SIZE];
+};
+extern block_buffer buffer_ring;
+extern block_buffer *current_buffer;
+extern int64_t read_block;
+extern int read_offset;
+extern int input_fd;
+extern int pipe_mode;
+extern int64_t pipe_read_offset;
+extern int64_t eof_offset;
+extern int buffer_count;
+extern int buffer_setting;
+
+void cache_init(int count);
+int cache_add_buffers(int n);
+int cache_seek(file_pos pos);
+file_pos cache_tell();
+int cache_fill_block();             // slow path of the two character reads
+file_pos cache_length();
+int cache_seek_end();
+int cache_seek_begin();
+
+// The byte at the read position, advancing; 0 at the end of the input.
+inline int cache_next_char()
+{
+    int c;
+    if (current_buffer->block == read_block && read_offset < current_buffer->size)
+        c = current_buffer->data[read_offset];
+    else
+        c = cache_fill_block();
+    if (c == 0)
+        return 0;
+    if (++read_offset == BLOCK_SIZE) {
+        read_offset = 0;
+        read_block++;
+    }
+    return c;
+}
+
+int cache_prev_char_slow();
+// Step back one byte and return it; 0 at the beginning.
+inline int cache_prev_char()
+{
+    if (read_offset > 0 && current_buffer->block == read_block &&
+        read_offset - 1 < current_buffer->size) {
+        read_offset--;
+        return current_buffer->data[read_offset];
+    }
+    return cache_prev_char_slow();
+}
+
+// --- line.cpp: line assembly ---
+enum {
+    LINE_BUFFER_SIZE = 8192,
+    RAW_LINE_MAX = 8191,
+    MARK_NUL = 0x80,
+    MARK_UL_ON = 0x81,
+    MARK_UL_OFF = 0x82,
+    MARK_BOLD_ON = 0x83,
+    MARK_BOLD_OFF = 0x84,
+};
+enum {
+    OS_NONE, OS_UL_CHAR, OS_UL_NEXT, OS_UL_BS,
+    OS_BOLD_CHAR, OS_BOLD_NEXT, OS_BOLD_BS,
+};
+extern char line_buffer[LINE_BUFFER_SIZE];
+extern char *line_text;
+extern int line_column;
+extern int overstrike_state;
+void line_start();
+int line_append(int c);
+file_pos next_display_line(file_pos pos);
+file_pos prev_display_line(file_pos pos);
+file_pos next_raw_line(file_pos pos);
+file_pos prev_raw_line(file_pos pos);
+
+// --- linenum.cpp: the line-number cache ---
+enum { LINENUM_POOL_SIZE = 50 };
+void linenum_clear();
+void linenum_add(int line, file_pos pos);
+int linenum_find(file_pos pos);
+int linenum_current(int row);
+
+#endif

@@ -1,0 +1,6 @@
+// Placeholder: not yet written.
+#include <cstdlib>
+
+#include "language.h"
+
+const char builtin_script[] = "";

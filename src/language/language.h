@@ -1,0 +1,47 @@
+// The command language: interpreter and argument lexer, variables, toggles
+// and arithmetic, the command table, and the built-in script.
+#ifndef VORN_LANGUAGE_H
+#define VORN_LANGUAGE_H
+
+#include "vorn.h"
+
+// --- ncommand.cpp: interpreter, argument lexer, argument-string stack ---
+enum { MAX_COMMAND_CONTEXTS = 128 };
+
+// A handler gets its code and the position just behind its name; it returns
+// the position behind its arguments, or null when the command failed.
+typedef const char *(*command_handler)(int code, const char *pos);
+struct command_entry {
+    const char *name;
+    int code;
+    command_handler handler;
+};
+extern const command_entry command_table[];
+extern const int command_table_size;
+
+int run_command_string(const char *str);
+const char *next_arg(const char **cursor);
+int arg_stack_mark();
+void arg_stack_release(int height);
+int arg_stack_push(char *owned);    // 0, or -1 with code 7 set (string freed)
+extern int search_sense;
+
+// --- variables.cpp: variables, toggles, numbers, words ---
+struct var_entry {
+    var_entry *next;
+    char *name;
+    char *value;
+};
+extern var_entry *var_list;
+int set_variable(const char *name, const char *value);
+int set_number_variable(const char *name, int64_t n);
+const char *lookup_variable(const char *name, size_t length);
+const char *expand_variable(const char **cursor);
+void settog(const char *name, int optval, int nargs, ...);
+int get_number(int64_t *result, const char **cursor);
+int choose_word(const char **cursor, int count, ...);
+
+// --- builtin_script.cpp: the default initialization script ---
+extern const char builtin_script[];
+
+#endif

@@ -1,0 +1,14 @@
+// Placeholder: not yet written.
+#include <cstdlib>
+
+#include "language.h"
+
+const command_entry command_table[] = {{"", 0, nullptr}};
+const int command_table_size = 0;
+int exec_flag = 1;
+int run_command_string(const char *) { return {}; }
+const char *next_arg(const char **) { return {}; }
+int arg_stack_mark() { return {}; }
+void arg_stack_release(int) {}
+int arg_stack_push(char *) { return {}; }
+int search_sense;

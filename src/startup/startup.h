@@ -1,0 +1,59 @@
+// Start-up, options, run modes, initialization scripts, the file list,
+// messages and the prompt.
+#ifndef VORN_STARTUP_H
+#define VORN_STARTUP_H
+
+#include <cstdio>
+
+#include "vorn.h"
+
+// --- options.cpp: options and run modes ---
+int scan_options(int argc, char **argv);
+[[noreturn]] void print_usage_and_exit();
+void copy_to_stdout();
+void copy_mode();                   // copies every file of the list, or stdin
+void paging_mode();                 // never returns
+[[noreturn]] void finish_and_exit();
+int vorn_main(int argc, char **argv);  // the whole of main()
+
+// --- initrc.cpp: initialization scripts ---
+void load_init_scripts();
+void read_rc_file(FILE *stream);
+int builtin_script_read(const char *text, char *buffer, int n);
+
+// --- filelist.cpp: the file list and the current file ---
+extern char **file_names;
+extern int file_count;
+extern int file_index;
+extern char *current_file;
+extern char *previous_file;
+extern file_pos previous_position;
+extern const char *prompt_name;
+extern const char *next_file_name;
+extern int stdin_used;
+
+enum { OPEN_MESSAGE_SIZE = 1074 };
+int open_file(const char *name, int only_if_other);
+void next_file(int n);
+void prev_file(int n);
+char *save_string(const char *text);
+char *check_file(const char *path, char *buffer, size_t size);
+void bounded_copy(char *destination, const char *source, size_t size);
+void show_file_list();
+
+// --- message.cpp: the pending error and messages ---
+extern int message_count;
+extern int messages_on_screen;
+void set_error(int code, const char *format, ...)
+    __attribute__((format(printf, 2, 3)));
+void set_error_code(int code);      // raise a code without a text
+void clear_error();
+void report_error();
+void show_message(const char *text);
+
+// --- prompt.cpp: the prompt ---
+extern int long_prompt;
+int show_prompt();
+void set_prompt_style(int index);
+
+#endif

@@ -1,0 +1,53 @@
+// The terminal: capabilities and screen control, keyboard input,
+// interruptible reads and signals, external programs.
+#ifndef VORN_TERMINAL_H
+#define VORN_TERMINAL_H
+
+#include "vorn.h"
+
+// --- screen.cpp: terminal modes, capabilities, control sequences ---
+enum { ATTR_STANDOUT = 1, ATTR_UNDERLINE = 2, ATTR_BOLD = 4 };
+extern int auto_margins;
+extern int newline_glitch;
+extern int retains_below;
+extern int standout_width, standout_end_width;
+extern int underline_width, underline_end_width;
+extern int bold_width, bold_end_width;
+extern int attr_state;
+extern int tty_erase_char, tty_kill_char, tty_werase_char;
+
+void set_tty_mode(int on);
+void read_termcap();
+const char *termcap_value(const char *name);
+void term_init();
+void term_deinit();
+void cursor_home();
+void cursor_lower_left();
+void insert_line_top();
+void ring_bell();
+void clear();
+void erase_to_eol();
+void standout_on();
+void standout_off();
+void underline_on();
+void underline_off();
+void bold_on();
+void bold_off();
+void cursor_backspace();
+void erase_previous_char();
+
+// --- signals.cpp: keyboard input, interruptible reads, signals ---
+extern int keyboard_fd;
+int read_interruptible(int fd, void *buf, int size);
+int get_key();
+void install_signals(int on);
+void handle_pending_signals();
+void winch(int sig);
+
+// --- shell.cpp: shell escapes and external programs ---
+void run_shell_command(const char *command);
+const char *glob(const char *name);
+void edit_current_file();
+void show_help();
+
+#endif

@@ -1,0 +1,8 @@
+#include <gtest/gtest.h>
+
+#include "display/display.h"
+
+TEST(Smoke, LibraryLinks)
+{
+    EXPECT_EQ(OUT_BUFFER_SIZE, 2048);
+}
