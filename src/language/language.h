@@ -16,7 +16,9 @@ struct command_entry {
     int code;
     command_handler handler;
 };
-extern const command_entry command_table[];
+// The rows, in the order they are searched (cmdtable.cpp); each command file
+// defines its own rows.
+extern const command_entry *const command_table[];
 extern const int command_table_size;
 
 int run_command_string(const char *str);

@@ -1,0 +1,54 @@
+// The rows of the command table, each defined by the file of its command.
+#ifndef VORN_COMMANDS_H
+#define VORN_COMMANDS_H
+
+#include "language.h"
+
+// cmd_language.cpp: definitions, conditions and messages
+extern const command_entry cmd_deftog_entry;
+extern const command_entry cmd_eval_entry;
+extern const command_entry cmd_set_entry;
+extern const command_entry cmd_macro_entry;
+extern const command_entry cmd_error_entry;
+extern const command_entry cmd_condition_entry;
+extern const command_entry cmd_condition_not_entry;
+extern const command_entry cmd_condition_toggle_entry;
+extern const command_entry cmd_condition_else_entry;
+
+// cmd_session.cpp: the user's session: typed commands, scripts, quitting,
+// help, editing, files and the prompt style
+extern const command_entry cmd_usercom_entry;
+extern const command_entry cmd_readrc_entry;
+extern const command_entry cmd_quit_entry;
+extern const command_entry cmd_help_entry;
+extern const command_entry cmd_edit_entry;
+extern const command_entry cmd_askfile_entry;
+extern const command_entry cmd_file_entry;
+extern const command_entry cmd_file_list_entry;
+extern const command_entry cmd_stat_entry;
+
+// cmd_move.cpp: repainting, scrolling and jumping
+extern const command_entry cmd_flush_entry;
+extern const command_entry cmd_repaint_entry;
+extern const command_entry cmd_forw_scroll_entry;
+extern const command_entry cmd_back_scroll_entry;
+extern const command_entry cmd_forw_entry;
+extern const command_entry cmd_back_entry;
+extern const command_entry cmd_rscroll_entry;
+extern const command_entry cmd_lscroll_entry;
+extern const command_entry cmd_goline_entry;
+extern const command_entry cmd_gopercent_entry;
+extern const command_entry cmd_goend_entry;
+
+// cmd_find.cpp: searching, marks and tags
+extern const command_entry cmd_magicasksearch_entry;
+extern const command_entry cmd_search_entry;
+extern const command_entry cmd_research_entry;
+extern const command_entry cmd_setmark_entry;
+extern const command_entry cmd_gomark_entry;
+extern const command_entry cmd_listbmarks_entry;
+extern const command_entry cmd_asktag_entry;
+extern const command_entry cmd_nexttag_entry;
+extern const command_entry cmd_prevtag_entry;
+
+#endif
