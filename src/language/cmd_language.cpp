@@ -1,5 +1,15 @@
-// Placeholder rows: handlers not yet written.
+// The commands of the language itself: toggles, evaluation, variables,
+// macros, messages and the condition flag.
+//
+// Every handler first parses all its arguments whatever exec_flag says (so
+// a bad argument fails its command even in a branch not taken), then does
+// nothing more while the flag is clear.  The condition commands are the
+// exception: they act whatever the state of the flag, since they are what
+// sets it again.
+#include "command/command.h"
 #include "commands.h"
+#include "display/display.h"
+#include "startup/startup.h"
 
 static const char *cmd_deftog(int code, const char *pos);
 static const char *cmd_eval(int code, const char *pos);
@@ -18,32 +28,102 @@ const command_entry cmd_condition_not_entry = {"condition_!", 6, cmd_condition};
 const command_entry cmd_condition_toggle_entry = {"condition_toggle", 7, cmd_condition};
 const command_entry cmd_condition_else_entry = {"condition_else", 7, cmd_condition};
 
+enum { CODE_CONDITION_NOT = 6, CODE_CONDITION_TOGGLE = 7 };
+
+// The state variables the bindings read.  Running it again resets the
+// prompt style and the last search's direction and sense to their start.
 static const char *cmd_deftog(int, const char *pos)
 {
+    if (!exec_flag)
+        return pos;
+    settog("_statprompt", 1, 2, "on", "off");
+    settog("_ls_direction", 0, 2, "forw", "back");
+    settog("_ls_sense", 0, 2, "noinvert", "invert");
+    set_number_variable("_curhscroll", horiz_off);
+    settog("_wraplines", wrap_lines, 2, "off", "on");
+    set_variable("_ls_regexp", "");
     return pos;
 }
 
+// The string runs as a subroutine; its result is deliberately ignored, and
+// a condition inside it holds for the rest of the enclosing string too.
 static const char *cmd_eval(int, const char *pos)
 {
+    const char *text = next_arg(&pos);
+    if (!text)
+        return nullptr;
+    if (!exec_flag)
+        return pos;
+    run_command_string(text);
     return pos;
 }
 
 static const char *cmd_set(int, const char *pos)
 {
+    const char *name = next_arg(&pos);
+    if (!name)
+        return nullptr;
+    const char *value = next_arg(&pos);
+    if (!value)
+        return nullptr;
+    if (!exec_flag)
+        return pos;
+    if (name[0] == '_') {
+        set_error(3, "variables beginning with '_' are reserved");
+        return nullptr;
+    }
+    if (set_variable(name, value) != 0)
+        return nullptr;
     return pos;
 }
 
+// A binding made by setmacro stays even when its number cannot be set
+// (the keys begin a longer binding); a new binding then keeps the default
+// number 0 that setmacro gives every new entry.
 static const char *cmd_macro(int, const char *pos)
 {
+    int64_t number;
+    if (get_number(&number, &pos) != 0)
+        return nullptr;
+    const char *keys = next_arg(&pos);
+    if (!keys)
+        return nullptr;
+    const char *command = next_arg(&pos);
+    if (!command)
+        return nullptr;
+    if (!exec_flag)
+        return pos;
+    if (setmacro(keys, command) != 0)
+        return nullptr;
+    if (set_macro_number(keys, number) != 0)
+        return nullptr;
     return pos;
 }
 
 static const char *cmd_error(int, const char *pos)
 {
+    const char *message = next_arg(&pos);
+    if (!message)
+        return nullptr;
+    if (!exec_flag)
+        return pos;
+    show_message(message);
     return pos;
 }
 
-static const char *cmd_condition(int, const char *pos)
+// There is no nesting: each condition sets the flag outright.  The words
+// are off, on, false, true, so an odd index (or odd number) means "set".
+static const char *cmd_condition(int code, const char *pos)
 {
+    if (code == CODE_CONDITION_TOGGLE) {
+        exec_flag = !exec_flag;
+        return pos;
+    }
+    int index = choose_word(&pos, 4, "off", "on", "false", "true");
+    if (index < 0)
+        return nullptr;
+    exec_flag = index & 1;
+    if (code == CODE_CONDITION_NOT)
+        exec_flag = !exec_flag;
     return pos;
 }

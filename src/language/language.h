@@ -26,7 +26,13 @@ const char *next_arg(const char **cursor);
 int arg_stack_mark();
 void arg_stack_release(int height);
 int arg_stack_push(char *owned);    // 0, or -1 with code 7 set (string freed)
+extern const char arg_stack_full_text[];  // the text of that code-7 error
 extern int search_sense;
+// Character classes of the language: the locale's classes for bytes below
+// 128; a byte with the high bit set is in none of them.
+bool is_lang_blank(char c);
+bool is_lang_digit(char c);
+bool is_lang_print(char c);
 
 // --- variables.cpp: variables, toggles, numbers, words ---
 struct var_entry {

@@ -1,0 +1,52 @@
+// Helpers shared by the tests of the command language: a clean slate for
+// the process-wide state of the language (variables, macros, the argument
+// stack, the condition flag, the pending error) and a readable view of the
+// pending error.
+#ifndef VORN_LANGUAGE_TEST_UTIL_H
+#define VORN_LANGUAGE_TEST_UTIL_H
+
+#include <cstdlib>
+#include <string>
+
+#include "command/command.h"
+#include "language/language.h"
+#include "startup/startup.h"
+
+inline void reset_language_state()
+{
+    arg_stack_release(0);
+    while (var_list) {
+        var_entry *next = var_list->next;
+        free(var_list->name);
+        free(var_list->value);
+        free(var_list);
+        var_list = next;
+    }
+    for (int i = 0; i < macro_count; ++i) {
+        free(macro_table[i].macro);
+        free(macro_table[i].command);
+    }
+    free(macro_table);
+    macro_table = nullptr;
+    macro_count = 0;
+    exec_flag = 1;
+    search_sense = 0;
+    clear_error();
+}
+
+inline std::string pending_text()
+{
+    return error_text ? std::string(error_text) : std::string();
+}
+
+// The value of a variable by its exact name, or "<unset>".
+inline std::string variable_value(const char *name)
+{
+    for (var_entry *entry = var_list; entry; entry = entry->next) {
+        if (std::string(entry->name) == name)
+            return entry->value;
+    }
+    return "<unset>";
+}
+
+#endif

@@ -1,0 +1,128 @@
+// The argument lexer: quoting, escapes, expansion, arithmetic arguments,
+// where the position ends up, and the argument-string stack.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "language_test_util.h"
+
+namespace {
+
+class Lexer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        reset_language_state();
+        ASSERT_EQ(set_variable("x", "a;b c"), 0);
+        ASSERT_EQ(set_variable("ref", "${x} $x"), 0);
+    }
+    void TearDown() override { reset_language_state(); }
+};
+
+struct lex_case {
+    const char *input;
+    const char *expected;   // the argument, or null when next_arg must fail
+    const char *rest;       // where the position ends up (success only)
+    int error;              // code pending after a failure
+    const char *text;       // its text ("" for none)
+};
+
+TEST_F(Lexer, ArgumentsAndPositions)
+{
+    const std::vector<lex_case> cases = {
+        {"a\\ b", "a b", "", 0, ""},
+        {"a\\;b", "a;b", "", 0, ""},
+        {"\\$x", "$x", "", 0, ""},
+        {"\\q", "\\q", "", 0, ""},
+        {"a\\", "a\\", "", 0, ""},
+        {"\\e\\n\\t\\'\\\\", "\x1b\n\t'\\", "", 0, ""},
+        {"\"a\\\"b\"", "a\"b", "", 0, ""},
+        {"a\\\"b", "a\\\"b", "", 0, ""},
+        {"\"\\q\\$x\"", "\\q$x", "", 0, ""},
+        {"'it\\'s'", "it's", "", 0, ""},
+        {"'a\\b'", "a\\b", "", 0, ""},
+        {"'a;b $x \"c'd", "a;b $x \"c", "d", 0, ""},
+        {"'abc", nullptr, nullptr, 5, ""},
+        {"\"a b\"c", "a b", "c", 0, ""},
+        {"\"a b", "a b", "", 0, ""},
+        {"(1 + 2) z", "3", " z", 0, ""},
+        {"\"(1 + 2)\"", "3", "\"", 0, ""},
+        {"((0 - 4) * 2)", "-8", "", 0, ""},
+        {"(1 + 2", nullptr, nullptr, 2, "missing arithmetic close parenthesis"},
+        {"a\nb c", "a\nb", "c", 0, ""},
+        {"abc;def", "abc", "def", 0, ""},
+        {"abc\tdef", "abc", "def", 0, ""},
+        {"  \t abc  def", "abc", " def", 0, ""},
+        {"a'b(c d", "a'b(c", "d", 0, ""},
+        {"", "", "", 0, ""},
+        {"   ", "", "", 0, ""},
+        {"${x}", "a;b c", "", 0, ""},
+        {"<${x}>;z", "<a;b c>", "z", 0, ""},
+        {"${ref}", "${x} $x", "", 0, ""},
+        {"\"${x}\" z", "a;b c", " z", 0, ""},
+        {"$x", nullptr, nullptr, 3, ""},
+        {"a${nosuch}b", nullptr, nullptr, 3, "variable ``nosuch'' not set"},
+    };
+    for (const lex_case &c : cases) {
+        SCOPED_TRACE(std::string("input: ") + c.input);
+        clear_error();
+        const char *pos = c.input;
+        const char *arg = next_arg(&pos);
+        if (c.expected) {
+            ASSERT_NE(arg, nullptr);
+            EXPECT_EQ(std::string(arg), c.expected);
+            EXPECT_EQ(std::string(pos), c.rest);
+            EXPECT_EQ(error_code, 0);
+        } else {
+            EXPECT_EQ(arg, nullptr);
+            EXPECT_EQ(error_code, c.error);
+            EXPECT_EQ(pending_text(), c.text);
+        }
+        arg_stack_release(0);
+    }
+}
+
+TEST_F(Lexer, EveryArgumentIsOwnedByTheStackUntilReleased)
+{
+    const char *pos = "one two";
+    int base = arg_stack_mark();
+    const char *first = next_arg(&pos);
+    const char *second = next_arg(&pos);
+    const char *third = next_arg(&pos);   // end of string: the empty argument
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    ASSERT_NE(third, nullptr);
+    EXPECT_EQ(arg_stack_mark(), base + 3);
+    EXPECT_EQ(std::string(first), "one");
+    EXPECT_EQ(std::string(second), "two");
+    EXPECT_EQ(std::string(third), "");
+    arg_stack_release(base + 1);
+    EXPECT_EQ(arg_stack_mark(), base + 1);
+    EXPECT_EQ(std::string(first), "one");
+    arg_stack_release(base);
+    EXPECT_EQ(arg_stack_mark(), base);
+}
+
+TEST_F(Lexer, FullStackRefusesTheNextArgumentWithoutMoving)
+{
+    for (int i = 0; i < MAX_COMMAND_CONTEXTS; ++i) {
+        const char *pos = "w";
+        ASSERT_NE(next_arg(&pos), nullptr) << "argument " << i;
+    }
+    const char *input = "more";
+    const char *pos = input;
+    EXPECT_EQ(next_arg(&pos), nullptr);
+    EXPECT_EQ(pos, input);
+    EXPECT_EQ(error_code, 7);
+    EXPECT_EQ(pending_text(), "compile-time limit exceeded: command contexts");
+    EXPECT_EQ(arg_stack_mark(), MAX_COMMAND_CONTEXTS);
+
+    char *extra = strdup("x");
+    EXPECT_EQ(arg_stack_push(extra), -1);   // refused and freed
+    arg_stack_release(0);
+    EXPECT_EQ(arg_stack_mark(), 0);
+}
+
+}  // namespace
