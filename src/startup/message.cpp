@@ -1,15 +1,163 @@
-// Placeholder: not yet written.
+// The pending error and the messages.
+//
+// Owns error_code and error_text (heap, or null: then the table message for
+// the code is the one shown), the message table, message_count and
+// messages_on_screen.  Raising an error always releases the text of the
+// one it replaces.  Before messages_on_screen is set a message is a line on
+// standard error; afterwards it takes the bottom line and waits for a key.
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "command/command.h"
+#include "display/display.h"
 #include "startup.h"
+#include "terminal/terminal.h"
 
-int message_count;
-int messages_on_screen;
-void set_error(int, const char *, ...) {}
-void set_error_code(int) {}
-void clear_error() {}
-void report_error() {}
-void show_message(const char *) {}
 int error_code;
 char *error_text;
-const char *const error_messages[16] = {};
+const char *const error_messages[16] = {
+    "",
+    "ambigious macro",
+    "invalid arithmetic expression",
+    "bad variable",
+    "bogus command",
+    "could not parse command string",
+    "could not expand macro",
+    "compile time limit",
+    "external dependency error",
+    "could not find match for macro",
+    "malloc() failed",
+    "missing numeric argument to command",
+    "missing string argument to command",
+    "bad n-toggle argument to command",
+    "system error",
+    "to the unknown error",
+};
+int message_count;
+int messages_on_screen;
+
+namespace {
+
+const int MESSAGE_COUNT = sizeof error_messages / sizeof error_messages[0];
+
+// Columns of "  (press RETURN)" behind a text.
+const int ACKNOWLEDGE_WIDTH = 16;
+
+void release_error_text()
+{
+    free(error_text);
+    error_text = nullptr;
+}
+
+// The table message for code; a code outside the table (only a bug can
+// raise one) shows the last, catch-all message instead of reading past it.
+const char *table_message(int code)
+{
+    if (code < 0 || code >= MESSAGE_COUNT)
+        code = MESSAGE_COUNT - 1;
+    return error_messages[code];
+}
+
+// Writes text on the bottom line; a control character is shown in caret
+// form, so that a file name or a line of a file cannot send sequences to
+// the terminal.  Returns the number of columns written.
+int put_message_text(const char *text)
+{
+    int columns = 0;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+         *p != '\0'; ++p) {
+        if (*p < 0x20 || *p == 0x7f) {
+            out_char('^');
+            out_char(*p == 0x7f ? '?' : *p | 0x40);
+            columns += 2;
+        } else {
+            out_char(*p);
+            columns += 1;
+        }
+    }
+    return columns;
+}
+
+void acknowledge_with_key()
+{
+    int key = get_key();
+    if (key == '\n')
+        return;
+    if (key == 'q')
+        finish_and_exit();
+    // A wait cut short by a stop or resize is not a key: the command loop
+    // serves the signal and reads a real key afterwards.
+    if (key != -2)
+        push_back_key(key);
+}
+
+}  // namespace
+
+void set_error(int code, const char *format, ...)
+{
+    error_code = code;
+    release_error_text();
+    va_list arguments;
+    va_start(arguments, format);
+    char *text;
+    if (vasprintf(&text, format, arguments) >= 0)
+        error_text = text;
+    va_end(arguments);
+}
+
+void set_error_code(int code)
+{
+    error_code = code;
+    release_error_text();
+}
+
+void clear_error()
+{
+    error_code = 0;
+    release_error_text();
+}
+
+void report_error()
+{
+    if (error_code == 0)
+        return;
+    ring_bell();
+    show_message(error_text != nullptr ? error_text
+                                       : table_message(error_code));
+    clear_error();
+}
+
+void show_message(const char *text)
+{
+    ++message_count;
+    if (!messages_on_screen) {
+        // Whatever is queued for the terminal goes first, so that the
+        // message lands where the program has got to.
+        out_flush();
+        if (text != nullptr)
+            fprintf(stderr, "%s\n", text);
+        return;
+    }
+    cursor_lower_left();
+    erase_to_eol();
+    standout_on();
+    // Only the width is needed after the wait, which may replace the
+    // pending error whose text this may be.
+    bool has_text = text != nullptr;
+    int columns = 0;
+    if (has_text) {
+        columns = put_message_text(text);
+        out_str("  ");
+    }
+    out_str("(press RETURN)");
+    standout_off();
+    acknowledge_with_key();
+    cursor_lower_left();
+    if (has_text && columns + ACKNOWLEDGE_WIDTH + standout_width +
+                                   standout_end_width >
+                               screen_width)
+        repaint_screen();
+    out_flush();
+}

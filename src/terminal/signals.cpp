@@ -1,12 +1,212 @@
-// Placeholder: not yet written.
-#include <cstdlib>
+// Keyboard input, reads a signal can abandon, and the three caught signals.
+//
+// Owns keyboard_fd, pending_signals and the count of empty terminal reads.
+//
+// How a stop or window change abandons a blocked read: SIGTSTP and SIGWINCH
+// are blocked for the whole of read_interruptible except inside ppoll(),
+// which unblocks them atomically while it waits for the descriptor.  Their
+// handlers only set a bit in pending_signals.  A read finds the bits
+// clear when it starts (or returns -2 at once: an unserved stop or resize
+// must not wait behind a key), and a signal that comes while ppoll waits
+// makes ppoll fail with EINTR, and the read returns -2.  The read() itself
+// runs with the two signals blocked, once the descriptor is known to be
+// readable, so a signal can neither slip in between the check and the wait
+// nor throw away bytes that were just read: it is delivered after the read
+// and served by the command loop.  No long jumps are needed.
+//
+// SIGINT is not blocked: its handler ends the program at once, in the
+// handler, as the orderly exit.
+#include <poll.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+
+#include "display/display.h"
+#include "language/language.h"
+#include "startup/startup.h"
 #include "terminal.h"
 
-int keyboard_fd;
-int read_interruptible(int, void *, int) { return {}; }
-int get_key() { return {}; }
-void install_signals(int) {}
-void handle_pending_signals() {}
-void winch(int) {}
+int keyboard_fd = 2;
 volatile sig_atomic_t pending_signals;
+
+namespace {
+
+int empty_read_count;
+
+const int ABANDONING_SIGNALS = PENDING_STOP | PENDING_RESIZE;
+
+sigset_t stop_and_resize()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTSTP);
+    sigaddset(&set, SIGWINCH);
+    return set;
+}
+
+void install(int sig, void (*handler)(int))
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    action.sa_mask = stop_and_resize();
+    sigaddset(&action.sa_mask, SIGINT);
+    // Other slow calls (terminal writes, waiting for a shell) simply go
+    // on; the waits that a signal must cut short use ppoll, which is never
+    // restarted.
+    action.sa_flags = SA_RESTART;
+    sigaction(sig, &action, nullptr);
+}
+
+void interrupt_handler(int)
+{
+    out_discard();
+    finish_and_exit();
+}
+
+void stop_handler(int)
+{
+    pending_signals = pending_signals | PENDING_STOP;
+}
+
+// Waits until fd is readable; false when a stop or resize is pending.
+// Called with SIGTSTP and SIGWINCH blocked; `unblocked` is the mask to wait
+// with.
+bool wait_readable(int fd, const sigset_t *unblocked)
+{
+    pollfd watched{fd, POLLIN, 0};
+    for (;;) {
+        if (pending_signals & ABANDONING_SIGNALS)
+            return false;
+        if (ppoll(&watched, 1, nullptr, unblocked) >= 0 || errno != EINTR)
+            return true;  // readable, or an error that read() will report
+    }
+}
+
+// The terminal is at end of file for good: say so the way a hang-up does.
+// With SIGHUP ignored or blocked the process is still here afterwards, and
+// would read an end-of-file terminal for ever: take the orderly exit.
+void hang_up()
+{
+    kill(getpid(), SIGHUP);
+    finish_and_exit();
+}
+
+}  // namespace
+
+void winch(int)
+{
+    pending_signals = pending_signals | PENDING_RESIZE;
+}
+
+int read_interruptible(int fd, void *buf, int size)
+{
+    out_flush();
+    sigset_t blocked = stop_and_resize(), previous;
+    sigprocmask(SIG_BLOCK, &blocked, &previous);
+    sigset_t unblocked = previous;
+    sigdelset(&unblocked, SIGTSTP);
+    sigdelset(&unblocked, SIGWINCH);
+    if (!wait_readable(fd, &unblocked)) {
+        sigprocmask(SIG_SETMASK, &previous, nullptr);
+        return -2;
+    }
+    ssize_t n;
+    do {
+        n = read(fd, buf, size < 0 ? 0 : static_cast<size_t>(size));
+    } while (n < 0 && errno == EINTR);
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    if (fd == 2) {
+        empty_read_count = n == 0 ? empty_read_count + 1 : 0;
+        if (empty_read_count >= 3)
+            hang_up();
+    }
+    return n < 0 ? -1 : static_cast<int>(n);
+}
+
+int get_key()
+{
+    for (;;) {
+        unsigned char key;
+        int n = read_interruptible(keyboard_fd, &key, 1);
+        if (n == -2)
+            return -2;
+        if (n < 0)
+            finish_and_exit();
+        if (n == 1 && key != 0)
+            return key;
+    }
+}
+
+void install_signals(int on)
+{
+    if (on) {
+        install(SIGINT, interrupt_handler);
+        install(SIGTSTP, stop_handler);
+        install(SIGWINCH, winch);
+    } else {
+        signal(SIGINT, SIG_DFL);
+        signal(SIGTSTP, SIG_DFL);
+        signal(SIGWINCH, SIG_IGN);
+    }
+}
+
+namespace {
+
+// Takes and clears the pending bits with the two signals blocked, so that
+// none arriving in between is lost.
+int take_pending_signals()
+{
+    sigset_t blocked = stop_and_resize(), previous;
+    sigprocmask(SIG_BLOCK, &blocked, &previous);
+    int taken = pending_signals;
+    pending_signals = 0;
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    return taken;
+}
+
+void serve_resize()
+{
+    int old_width = screen_width, old_height = screen_height;
+    read_termcap();
+    if (screen_width == old_width && screen_height == old_height)
+        return;
+    set_number_variable("_sc_width", screen_width);
+    set_number_variable("_sc_height", screen_height - 1);
+    repaint_needed = 1;
+}
+
+void serve_stop()
+{
+    signal(SIGTTOU, SIG_IGN);
+    cursor_lower_left();
+    erase_to_eol();
+    term_deinit();
+    out_flush();
+    set_tty_mode(0);
+    signal(SIGTTOU, SIG_DFL);
+    signal(SIGTSTP, SIG_DFL);
+    kill(getpid(), SIGTSTP);
+    // Continued.  A stop requested meanwhile is dropped.
+    sigset_t blocked = stop_and_resize(), previous;
+    sigprocmask(SIG_BLOCK, &blocked, &previous);
+    pending_signals = pending_signals & ~PENDING_STOP;
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    install(SIGTSTP, stop_handler);
+    set_tty_mode(1);
+    term_init();
+    repaint_needed = 1;
+}
+
+}  // namespace
+
+void handle_pending_signals()
+{
+    int taken = take_pending_signals();
+    if (taken == 0)
+        return;
+    if (taken & PENDING_RESIZE)
+        serve_resize();
+    if (taken & PENDING_STOP)
+        serve_stop();
+}
