@@ -5,7 +5,7 @@ DESTDIR ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FILE ?= README.md
 
-.PHONY: all deps vorn run test test-plain test-sanitize install bench fuzz clean
+.PHONY: all deps vorn run test test-plain test-sanitize install fuzz clean
 
 all: vorn
 
@@ -35,9 +35,6 @@ test-sanitize: deps build-sanitize/CMakeCache.txt
 
 install: vorn
 	install -D -m 755 build/vorn $(DESTDIR)$(PREFIX)/bin/vorn
-
-bench: vorn
-	sh bench/run.sh build/vorn
 
 fuzz: deps
 	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DVORN_FUZZ=ON -DVORN_TESTS=OFF
