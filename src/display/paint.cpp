@@ -1,8 +1,156 @@
-// Placeholder: not yet written.
-#include <cstdlib>
+// Line painting: puts the display line in `line_text` on the cursor's row.
+//
+// Columns are counted from the start of the text line; the screen's left
+// edge is at column `horiz_off`, and nothing left of it is written.  The
+// attribute marks of the line only note a pending change; the terminal
+// sequence is sent right before the next character that is written, so
+// attributes that open and close out of sight cost nothing, and a change
+// still pending at the end of the line is sent last.
+//
+// Owned here: `erase_before_next_line`, set when a row reached the right
+// edge with an attribute on (some terminals carry it into the next row).
+#include <cctype>
 
 #include "display.h"
+#include "file/file.h"
+#include "terminal/terminal.h"
 
 int erase_before_next_line;
-void paint_line() {}
-void show_busy_message(const char *) {}
+
+namespace {
+
+struct paint_state {
+    int col;            // text column reached, left edge at horiz_off
+    int ul_pending;     // 1 switch on, -1 switch off, 0 no change
+    int bold_pending;
+};
+
+}  // namespace
+
+static int apply_attributes(paint_state *state)
+{
+    int width = 0;
+    if (state->ul_pending == -1) {
+        underline_off();
+        width += underline_end_width;
+    }
+    if (state->bold_pending == -1) {
+        bold_off();
+        width += bold_end_width;
+    }
+    if (state->ul_pending == 1) {
+        underline_on();
+        width += underline_width;
+    }
+    if (state->bold_pending == 1) {
+        bold_on();
+        width += bold_width;
+    }
+    state->ul_pending = 0;
+    state->bold_pending = 0;
+    return width;
+}
+
+// One column's worth: written only when it lies right of the left edge.
+static void paint_cell(paint_state *state, int c)
+{
+    if (state->col >= horiz_off) {
+        state->col += apply_attributes(state);
+        out_char(c);
+    }
+    state->col++;
+}
+
+static int caret_letter(int c)
+{
+    int low = c & 0x7F;
+    return low == 0x7F ? '?' : (low | 0x40);
+}
+
+// An opening mark sets the change; a closing mark cancels an opening that
+// never reached a visible character.
+static void note_mark(int *pending, int opening)
+{
+    if (opening)
+        *pending = 1;
+    else
+        *pending = *pending == 1 ? 0 : -1;
+}
+
+static void paint_byte(paint_state *state, const unsigned char *at)
+{
+    int c = *at;
+    switch (c) {
+    case MARK_UL_ON:
+    case MARK_UL_OFF:
+        note_mark(&state->ul_pending, c == MARK_UL_ON);
+        return;
+    case MARK_BOLD_ON:
+    case MARK_BOLD_OFF:
+        note_mark(&state->bold_pending, c == MARK_BOLD_ON);
+        return;
+    case '\b':
+        if (state->col > horiz_off) {
+            state->col += apply_attributes(state);
+            cursor_backspace();
+            state->col--;
+        }
+        return;
+    case '\t': {
+        int stop = tab_width > 0 ? tab_width : 8;
+        do
+            paint_cell(state, ' ');
+        while (state->col % stop != 0);
+        return;
+    }
+    case '\r':
+        // the carriage return of a line ending in CR LF is not shown
+        if (at[1] == 0 && !opt_no_overstrike)
+            return;
+        break;
+    default:
+        if (c != MARK_NUL && isprint(c)) {
+            paint_cell(state, c);
+            return;
+        }
+        break;
+    }
+    paint_cell(state, '^');
+    paint_cell(state, caret_letter(c));
+}
+
+void paint_line()
+{
+    if (pending_signals != 0) {
+        repaint_needed = 1;
+        return;
+    }
+    const unsigned char *text =
+        reinterpret_cast<const unsigned char *>(line_text != nullptr ? line_text : "");
+    if (erase_before_next_line) {
+        erase_to_eol();
+        erase_before_next_line = 0;
+    }
+    paint_state state = {0, 0, 0};
+    int right_edge = screen_width + horiz_off;
+    for (const unsigned char *at = text; *at != 0; at++) {
+        paint_byte(&state, at);
+        if (state.col == right_edge && attr_state != 0)
+            erase_before_next_line = 1;
+    }
+    state.col += apply_attributes(&state);
+    // a terminal with automatic margins has already gone to the next row
+    if (!(state.col >= right_edge && auto_margins && !newline_glitch))
+        out_char('\n');
+}
+
+void show_busy_message(const char *msg)
+{
+    cursor_lower_left();
+    erase_to_eol();
+    standout_on();
+    out_str(msg);
+    out_str("... (interrupt to abort)");
+    standout_off();
+    out_flush();
+}

@@ -1,12 +1,129 @@
-// Placeholder: not yet written.
+// The screen position table: for each text row the file position where its
+// display line begins, and after them the position where the line after the
+// bottom row begins; -1 marks an empty entry.
+//
+// Invariant: every access is to an index below both `screen_height` and
+// `position_capacity`.  The table is enlarged (new entries empty) before
+// any access once the window has grown past it; when memory for that cannot
+// be had the pager ends through the orderly exit rather than run on with a
+// table too small for the screen.
 #include <cstdlib>
 
 #include "display.h"
+#include "startup/startup.h"
 
 int position_capacity;
-file_pos screen_pos(int) { return {}; }
-void pos_push_bottom(file_pos) {}
-void pos_push_top(file_pos) {}
-void pos_reset() {}
-void pos_compact() {}
-int pos_row_of(file_pos) { return {}; }
+static file_pos *position_table;
+
+// Entries in use: one per terminal row, the bottom line's being the entry
+// after the bottom text row.
+static int entries_in_use()
+{
+    return screen_height > 0 ? screen_height : 0;
+}
+
+static void ensure_capacity()
+{
+    int wanted = entries_in_use();
+    if (position_table != nullptr && wanted <= position_capacity)
+        return;
+    int capacity = wanted;
+    if (position_table == nullptr && capacity < MIN_POSITION_CAPACITY)
+        capacity = MIN_POSITION_CAPACITY;
+    int old_capacity = position_table != nullptr ? position_capacity : 0;
+    void *grown = realloc(position_table, sizeof(file_pos) * static_cast<size_t>(capacity));
+    if (grown == nullptr)
+        finish_and_exit();
+    position_table = static_cast<file_pos *>(grown);
+    for (int i = old_capacity; i < capacity; i++)
+        position_table[i] = -1;
+    position_capacity = capacity;
+}
+
+static int entry_of_row(int row)
+{
+    switch (row) {
+    case SCREEN_BOTTOM:
+        return screen_height - 2;
+    case SCREEN_AFTER_BOTTOM:
+        return screen_height - 1;
+    case SCREEN_MIDDLE:
+        return screen_height / 2;
+    default:
+        return row;
+    }
+}
+
+file_pos screen_pos(int row)
+{
+    if (position_table == nullptr)
+        return -1;
+    ensure_capacity();
+    int entry = entry_of_row(row);
+    if (entry < 0 || entry >= entries_in_use())
+        return -1;
+    return position_table[entry];
+}
+
+void pos_push_bottom(file_pos pos)
+{
+    ensure_capacity();
+    int count = entries_in_use();
+    if (count == 0)
+        return;
+    for (int i = 1; i < count; i++)
+        position_table[i - 1] = position_table[i];
+    position_table[count - 1] = pos;
+}
+
+void pos_push_top(file_pos pos)
+{
+    ensure_capacity();
+    int count = entries_in_use();
+    if (count == 0)
+        return;
+    for (int i = count - 1; i > 0; i--)
+        position_table[i] = position_table[i - 1];
+    position_table[0] = pos;
+}
+
+// The whole allocation is emptied, so that rows a later, taller window
+// brings into use read as empty until they are written.
+void pos_reset()
+{
+    ensure_capacity();
+    for (int i = 0; i < position_capacity; i++)
+        position_table[i] = -1;
+}
+
+void pos_compact()
+{
+    ensure_capacity();
+    int count = entries_in_use();
+    int first = 0;
+    while (first < count && position_table[first] == -1)
+        first++;
+    if (first == 0 || first == count)
+        return;
+    for (int i = first; i < count; i++) {
+        position_table[i - first] = position_table[i];
+        position_table[i] = -1;
+    }
+}
+
+// A row with nothing on it shows no position, so the row found must be
+// filled as well as being followed by a greater entry.
+int pos_row_of(file_pos pos)
+{
+    if (position_table == nullptr)
+        return -1;
+    ensure_capacity();
+    int count = entries_in_use();
+    if (count < 2 || pos < position_table[0])
+        return -1;
+    for (int row = 1; row < count; row++) {
+        if (position_table[row] > pos)
+            return position_table[row - 1] != -1 ? row - 1 : -1;
+    }
+    return -1;
+}

@@ -1,24 +1,258 @@
-// Placeholder: not yet written.
-#include <cstdlib>
+// Scrolling and jumping: moves the view over the input and keeps the
+// screen position table in step with what the terminal shows.
+//
+// Two painting engines do all the work.  `paint_forward` writes new lines
+// on the bottom row and lets the terminal scroll them up (or, after a clear,
+// paints from the top); `paint_backward` opens rows at the top, or, when the
+// terminal cannot or the move is long, rebuilds the table and repaints.  The
+// table is pushed exactly once per line painted, so its entries always name
+// the lines on the rows, in order.
+//
+// Owned here: the shared display settings (`horiz_off`, `wrap_lines`,
+// `repaint_needed`, `at_eof`) and the painting state (`first_paint`,
+// `file_fits_screen`, `back_scroll_limit`).
+#include <cstdio>
 
 #include "display.h"
+#include "file/file.h"
+#include "find/find.h"
+#include "startup/startup.h"
+#include "terminal/terminal.h"
 
-int first_paint;
-int file_fits_screen;
-int back_scroll_limit;
-void scroll_forward(int, int) {}
-void scroll_backward(int, int) {}
-void repaint_screen() {}
-void repaint_from(file_pos) {}
-void jump_end() {}
-void jump_line(int) {}
-void jump_percent(int) {}
-void jump_pos(file_pos) {}
-void paint_forward(int, file_pos, int) {}
-void paint_backward(int, file_pos, int) {}
-void note_eof() {}
-int back_scroll_lines() { return {}; }
 int horiz_off;
 int wrap_lines = 1;
 int repaint_needed;
 int at_eof;
+
+int first_paint = 1;
+int file_fits_screen;
+int back_scroll_limit = -1;
+
+static int text_rows()
+{
+    return screen_height - 1;
+}
+
+int back_scroll_lines()
+{
+    if (back_scroll_limit >= 0)
+        return back_scroll_limit;
+    return opt_clear ? screen_height - 2 : screen_height - 1;
+}
+
+void note_eof()
+{
+    if (pending_signals != 0)
+        return;
+    file_pos after = screen_pos(SCREEN_AFTER_BOTTOM);
+    if (after == -1 || after == cache_length())
+        at_eof++;
+}
+
+// Where the new lines go: from the top of a cleared screen for a full
+// screen with -c, else on the bottom row.  New lines that do not continue
+// the screen start a fresh table, after a "...skipping..." line (never on
+// the program's first screen).
+static void prepare_forward(int n, file_pos pos)
+{
+    if (opt_clear && n >= text_rows()) {
+        clear();
+        cursor_home();
+    } else {
+        cursor_lower_left();
+        erase_to_eol();
+    }
+    if (pos == screen_pos(SCREEN_AFTER_BOTTOM))
+        return;
+    pos_reset();
+    pos_push_bottom(pos);
+    if (opt_clear) {
+        clear();
+        cursor_home();
+    } else if (!first_paint) {
+        out_str("...skipping...\n");
+    }
+}
+
+void paint_forward(int n, file_pos pos, int paging)
+{
+    int skip = paging && n > text_rows();
+    if (!skip)
+        prepare_forward(n, pos);
+    file_fits_screen = 0;
+    int reached_end = 0;
+    for (int i = 0; i < n; i++) {
+        pos = next_display_line(pos);
+        if (pos == -1) {
+            reached_end = 1;
+            if (screen_pos(SCREEN_TOP) == -1) {
+                pos_compact();
+                if (screen_pos(SCREEN_TOP) == 0)
+                    file_fits_screen = 1;
+            }
+            break;
+        }
+        pos_push_bottom(pos);
+        if (!skip)
+            paint_line();
+    }
+    if (reached_end && pending_signals == 0)
+        at_eof++;
+    else
+        note_eof();
+    if (skip)
+        repaint_screen();
+    first_paint = 0;
+    linenum_current(SCREEN_BOTTOM);
+}
+
+void paint_backward(int n, file_pos pos, int paging)
+{
+    int full = n > back_scroll_lines() || (paging && n > text_rows());
+    at_eof = 0;
+    for (int i = 0; i < n; i++) {
+        pos = prev_display_line(pos);
+        if (pos == -1)
+            break;
+        pos_push_top(pos);
+        if (full)
+            continue;
+        if (retains_below) {
+            cursor_lower_left();
+            erase_to_eol();
+        }
+        cursor_home();
+        insert_line_top();
+        paint_line();
+    }
+    note_eof();
+    if (full)
+        repaint_screen();
+    linenum_current(SCREEN_BOTTOM);
+}
+
+void scroll_forward(int n, int paging)
+{
+    if (at_eof != 0) {
+        next_file(1);
+        return;
+    }
+    file_pos after = screen_pos(SCREEN_AFTER_BOTTOM);
+    if (after == -1) {
+        at_eof++;
+        return;
+    }
+    paint_forward(n, after, paging);
+}
+
+void scroll_backward(int n, int paging)
+{
+    file_pos top = screen_pos(SCREEN_TOP);
+    if (top != -1)
+        paint_backward(n, top, paging);
+}
+
+void repaint_from(file_pos pos)
+{
+    at_eof = 0;
+    paint_forward(text_rows(), pos, 0);
+    repaint_needed = 0;
+}
+
+void repaint_screen()
+{
+    repaint_from(screen_pos(SCREEN_TOP));
+}
+
+// Clears the screen and builds it upward from `end`, which becomes the
+// position after the bottom row.
+static void rebuild_upward(int n, file_pos end)
+{
+    clear();
+    pos_reset();
+    pos_push_top(end);
+    paint_backward(n, end, 0);
+}
+
+void jump_end()
+{
+    if (cache_seek_end() != 0) {
+        show_message("Cannot seek to end of file");
+        return;
+    }
+    remember_position();
+    rebuild_upward(text_rows(), cache_tell());
+}
+
+// Counting starts from the beginning of the input every time; a read that
+// a signal abandoned ends the count like the end of the input.
+void jump_line(int n)
+{
+    if (cache_seek(0) != 0) {
+        if (n <= 1 && cache_seek_begin() == 0)
+            jump_pos(cache_tell());
+        show_message("Cannot get to beginning of file");
+        return;
+    }
+    for (int line = 1; line < n; line++) {
+        if (!scan_past_newline(0)) {
+            char message[40];
+            snprintf(message, sizeof message, "File has only %d lines", line - 1);
+            show_message(message);
+            return;
+        }
+    }
+    jump_pos(cache_tell());
+}
+
+void jump_percent(int n)
+{
+    file_pos length = cache_length();
+    if (length == -1) {
+        show_message("Don't know length of file");
+        return;
+    }
+    // taken in 128 bits, so that no length can make the product overflow
+    file_pos pos = static_cast<file_pos>(static_cast<__int128>(n) * length / 100);
+    if (cache_seek(pos) == 0) {
+        if (scan_back_to_newline(0))
+            cache_next_char();
+        pos = cache_tell();
+    }
+    jump_pos(pos);
+}
+
+void jump_pos(file_pos pos)
+{
+    int row = pos_row_of(pos);
+    if (row >= 0) {
+        paint_forward(row, screen_pos(SCREEN_AFTER_BOTTOM), 0);
+        return;
+    }
+    if (cache_seek(pos) != 0) {
+        show_message("Cannot seek to that position");
+        return;
+    }
+    file_pos top = screen_pos(SCREEN_TOP);
+    if (top == -1 || pos >= top) {
+        remember_position();
+        repaint_from(pos);
+        return;
+    }
+    // The target lies above the screen: count the display lines from it
+    // down to the top, at most a screenful.
+    file_pos p = pos;
+    int lines = 0;
+    while (p < top && lines < text_rows()) {
+        p = next_display_line(p);
+        if (p == -1)
+            return;     // a signal is pending: the move is abandoned
+        lines++;
+    }
+    if (p < top) {
+        remember_position();
+        rebuild_upward(lines, p);
+        return;
+    }
+    paint_backward(lines, p, 0);
+}

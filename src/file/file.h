@@ -86,6 +86,12 @@ file_pos next_display_line(file_pos pos);
 file_pos prev_display_line(file_pos pos);
 file_pos next_raw_line(file_pos pos);
 file_pos prev_raw_line(file_pos pos);
+// Fast line walking for counting: move the read position just past the next
+// newline (1), or to the end of the input (0); and back onto the newline
+// before the read position (1), or to the beginning (0).  With
+// `stop_on_signal` both give up (0) once a signal is pending.
+int scan_past_newline(int stop_on_signal);
+int scan_back_to_newline(int stop_on_signal);
 
 // --- linenum.cpp: the line-number cache ---
 enum { LINENUM_POOL_SIZE = 50 };

@@ -1,15 +1,562 @@
-// Placeholder: not yet written.
-#include <cstdlib>
+// Line assembly: display lines for the screen and raw lines for searching,
+// marks, tags and line counting, all built in the one `line_buffer`.
+//
+// A display line holds the input bytes as the painter wants them: marks
+// 0x81-0x84 for underline and bold (found by the overstrike recognizer), a
+// NUL of the input as 0x80, and the input bytes 0x81-0x84 with their high
+// bit cleared so that they can never pass for marks.  `line_column` counts
+// screen columns from the left edge (it starts at -horiz_off), and a line is
+// full when the next character would pass the right edge.
+//
+// Invariants: `line_cursor` never passes LINE_BUFFER_SIZE - 2 (a line takes
+// no byte once it holds over LINE_BUFFER_SIZE - 12, and the recognizer and
+// the closing add at most three), so the terminating NUL always fits; and
+// every operation is one pass over its bytes through the block cache.
+#include <cctype>
+#include <cstring>
 
 #include "file.h"
+#include "terminal/terminal.h"
 
 char line_buffer[LINE_BUFFER_SIZE];
 char *line_text;
 int line_column;
 int overstrike_state;
-void line_start() {}
-int line_append(int) { return {}; }
-file_pos next_display_line(file_pos) { return {}; }
-file_pos prev_display_line(file_pos) { return {}; }
-file_pos next_raw_line(file_pos) { return {}; }
-file_pos prev_raw_line(file_pos) { return {}; }
+
+static char *line_cursor = line_buffer;
+
+enum { LINE_FULL_AT = LINE_BUFFER_SIZE - 12 };
+
+static int stored_count()
+{
+    return static_cast<int>(line_cursor - line_buffer);
+}
+
+static int last_stored(int back)
+{
+    return static_cast<unsigned char>(line_cursor[-back]);
+}
+
+static void store_byte(int c)
+{
+    VORN_ASSERT(line_cursor < line_buffer + LINE_BUFFER_SIZE - 1);
+    *line_cursor++ = static_cast<char>(c);
+}
+
+void line_start()
+{
+    line_cursor = line_buffer;
+    line_text = line_buffer;
+    overstrike_state = OS_NONE;
+    line_column = -horiz_off;
+}
+
+// The mark goes where the last stored byte Y was, and Y moves one place on.
+// On a terminal whose closing sequence takes a column, a blank Y is dropped
+// instead: the terminal's mark occupies its column.
+static void insert_mark_before_last(int mark, int end_width)
+{
+    int last = last_stored(1);
+    if (end_width > 0 && last == ' ') {
+        line_cursor[-1] = static_cast<char>(mark);
+        line_column--;
+        return;
+    }
+    line_cursor[-1] = static_cast<char>(mark);
+    store_byte(last);
+}
+
+// X and the backspace after it are the last two stored bytes; an attribute
+// starts there.  A blank before X becomes the mark when the opening sequence
+// itself takes a column.
+static int open_attribute(int mark, int width, int end_width)
+{
+    line_column--;
+    if (line_column + width + end_width >= screen_width)
+        return 1;
+    line_cursor -= 2;
+    if (width > 0 && stored_count() > 0 && last_stored(1) == ' ') {
+        line_cursor[-1] = static_cast<char>(mark);
+        line_column += width - 1;
+    } else {
+        store_byte(mark);
+        line_column += width;
+    }
+    return 0;
+}
+
+static int overstrike_none(int *c)
+{
+    if (stored_count() < 2 || last_stored(1) != '\b')
+        return 0;
+    int x = last_stored(2);
+    if (*c == x) {
+        if (open_attribute(MARK_BOLD_ON, bold_width, bold_end_width))
+            return 1;
+        overstrike_state = OS_BOLD_CHAR;
+        return 0;
+    }
+    if (*c == '_' || x == '_') {
+        if (open_attribute(MARK_UL_ON, underline_width, underline_end_width))
+            return 1;
+        if (*c == '_')
+            *c = x;
+        overstrike_state = OS_UL_CHAR;
+        return 0;
+    }
+    line_cursor -= 2;
+    line_column--;
+    return 0;
+}
+
+// Y and a backspace were stored while an attribute was open: they go, and
+// `first`, `second` (when not 0) take their place.
+static void replace_pair(int first, int second)
+{
+    line_cursor -= 2;
+    if (first != 0)
+        store_byte(first);
+    if (second != 0)
+        store_byte(second);
+}
+
+// One character Y was stored after the attributed text: a backspace may
+// still make Y part of it; anything else closes the attribute before Y.
+static void follow_attribute(int c, int backspace_state, int mark, int end_width)
+{
+    if (c == '\b') {
+        overstrike_state = backspace_state;
+        return;
+    }
+    insert_mark_before_last(mark, end_width);
+    line_column += end_width;
+    overstrike_state = OS_NONE;
+}
+
+static int overstrike_underline(int *c)
+{
+    switch (overstrike_state) {
+    case OS_UL_CHAR:
+        if (line_column + underline_end_width + bold_width + bold_end_width >=
+            screen_width)
+            return 1;
+        overstrike_state = OS_UL_NEXT;
+        return 0;
+    case OS_UL_NEXT:
+        follow_attribute(*c, OS_UL_BS, MARK_UL_OFF, underline_end_width);
+        return 0;
+    default: {  // OS_UL_BS
+        int y = last_stored(2);
+        if (*c == y && y != '_') {
+            replace_pair(MARK_UL_OFF, MARK_BOLD_ON);
+            overstrike_state = OS_BOLD_CHAR;
+            return 0;
+        }
+        if (*c == '_')
+            *c = y;
+        replace_pair(0, 0);
+        overstrike_state = OS_UL_CHAR;
+        return 0;
+    }
+    }
+}
+
+static int overstrike_bold(int *c)
+{
+    switch (overstrike_state) {
+    case OS_BOLD_CHAR:
+        if (*c == '\b') {
+            overstrike_state = OS_BOLD_BS;
+            return 0;
+        }
+        if (line_column + bold_end_width + underline_width + underline_end_width >=
+            screen_width)
+            return 1;
+        overstrike_state = OS_BOLD_NEXT;
+        return 0;
+    case OS_BOLD_NEXT:
+        follow_attribute(*c, OS_BOLD_BS, MARK_BOLD_OFF, bold_end_width);
+        return 0;
+    default: {  // OS_BOLD_BS
+        int y = last_stored(2);
+        if (*c != y && (*c == '_' || y == '_')) {
+            replace_pair(MARK_BOLD_OFF, MARK_UL_ON);
+            if (*c == '_')
+                *c = y;
+            overstrike_state = OS_UL_CHAR;
+            return 0;
+        }
+        replace_pair(0, 0);
+        overstrike_state = OS_BOLD_CHAR;
+        return 0;
+    }
+    }
+}
+
+// Recognizes character-backspace-character sequences; may end the line
+// (1), drop stored bytes, insert marks and replace *c.
+static int overstrike_step(int *c)
+{
+    switch (overstrike_state) {
+    case OS_NONE:
+        return overstrike_none(c);
+    case OS_UL_CHAR:
+    case OS_UL_NEXT:
+    case OS_UL_BS:
+        return overstrike_underline(c);
+    default:
+        return overstrike_bold(c);
+    }
+}
+
+// Whether `width` more columns (and the reserve for closing an attribute)
+// pass the right edge.  A character on an otherwise empty line always
+// fits: on a screen narrower than one character wrapping must still move
+// on, or the line would never end.
+static bool passes_edge(int width, int reserve)
+{
+    return line_column + width + reserve > screen_width &&
+           line_cursor != line_buffer;
+}
+
+static int store_tab(int reserve)
+{
+    int width = tab_width > 0 ? tab_width : 8;
+    do {
+        if (passes_edge(1, reserve))
+            return 1;
+        line_column++;
+    } while ((line_column + horiz_off) % width != 0);
+    store_byte('\t');
+    return 0;
+}
+
+static int store_char(int c)
+{
+    int reserve = overstrike_state != OS_NONE ? underline_end_width : 0;
+    if (c == '\t')
+        return store_tab(reserve);
+    if (c == '\b') {
+        if (overstrike_state != OS_NONE)
+            line_column--;
+        store_byte(c);
+        return 0;
+    }
+    int width = 2;
+    if (c >= MARK_UL_ON && c <= MARK_BOLD_OFF)
+        c &= 0x7F;
+    else if (c != MARK_NUL && isprint(c))
+        width = 1;
+    if (passes_edge(width, reserve))
+        return 1;
+    line_column += width;
+    store_byte(c);
+    return 0;
+}
+
+static void close_line()
+{
+    switch (overstrike_state) {
+    case OS_UL_CHAR:
+    case OS_UL_BS:
+        store_byte(MARK_UL_OFF);
+        break;
+    case OS_UL_NEXT:
+    case OS_BOLD_NEXT: {
+        int last = last_stored(1);
+        line_cursor[-1] = static_cast<char>(
+            overstrike_state == OS_UL_NEXT ? MARK_UL_OFF : MARK_BOLD_OFF);
+        store_byte(last);
+        break;
+    }
+    case OS_BOLD_CHAR:
+    case OS_BOLD_BS:
+        store_byte(MARK_BOLD_OFF);
+        break;
+    default:
+        break;
+    }
+    overstrike_state = OS_NONE;
+    *line_cursor = 0;
+}
+
+int line_append(int c)
+{
+    c &= 0xFF;
+    if (c == 0) {
+        close_line();
+        return 0;
+    }
+    if (stored_count() > LINE_FULL_AT)
+        return 1;
+    int state_before = overstrike_state;
+    if (!opt_no_overstrike && overstrike_step(&c))
+        return 1;
+    if (store_char(c) == 0)
+        return 0;
+    // Nothing was stored after the character that carries the attribute:
+    // the attribute must still close behind it, not in front of it.
+    if ((state_before == OS_UL_CHAR && overstrike_state == OS_UL_NEXT) ||
+        (state_before == OS_BOLD_CHAR && overstrike_state == OS_BOLD_NEXT))
+        overstrike_state = state_before;
+    return 1;
+}
+
+// Steps the read position by `count` bytes inside the current block.
+static void advance_read_offset(size_t count)
+{
+    read_offset += static_cast<int>(count);
+    if (read_offset == BLOCK_SIZE) {
+        read_offset = 0;
+        read_block++;
+    }
+}
+
+// Whole blocks are searched with memchr where the cache already holds them;
+// the character operations are used only to cross into the next block.  A
+// 0 in a buffer is the end-of-file marker (NUL bytes of the input are
+// stored as 0x80), so the scan stops there just as cache_next_char would.
+int scan_past_newline(int stop_on_signal)
+{
+    for (;;) {
+        if (stop_on_signal && pending_signals != 0)
+            return 0;
+        block_buffer *buffer = current_buffer;
+        if (buffer->block == read_block && read_offset < buffer->size) {
+            const unsigned char *start = buffer->data + read_offset;
+            size_t avail = static_cast<size_t>(buffer->size - read_offset);
+            auto *newline = static_cast<const unsigned char *>(
+                memchr(start, '\n', avail));
+            size_t length = newline ? static_cast<size_t>(newline - start) : avail;
+            auto *end = static_cast<const unsigned char *>(memchr(start, 0, length));
+            if (end != nullptr) {
+                advance_read_offset(static_cast<size_t>(end - start));
+                return 0;
+            }
+            advance_read_offset(newline ? length + 1 : avail);
+            if (newline)
+                return 1;
+            continue;
+        }
+        int c = cache_next_char();
+        if (c == '\n')
+            return 1;
+        if (c == 0)
+            return 0;
+    }
+}
+
+int scan_back_to_newline(int stop_on_signal)
+{
+    for (;;) {
+        if (stop_on_signal && pending_signals != 0)
+            return 0;
+        block_buffer *buffer = current_buffer;
+        if (buffer->block == read_block && read_offset > 0 &&
+            read_offset <= buffer->size) {
+            const unsigned char *data = buffer->data;
+            size_t before = static_cast<size_t>(read_offset);
+            auto *newline = static_cast<const unsigned char *>(
+                memrchr(data, '\n', before));
+            size_t from = newline ? static_cast<size_t>(newline - data) + 1 : 0;
+            auto *end = static_cast<const unsigned char *>(
+                memrchr(data + from, 0, before - from));
+            if (end != nullptr) {
+                read_offset = static_cast<int>(end - data);
+                return 0;
+            }
+            if (newline) {
+                read_offset = static_cast<int>(newline - data);
+                return 1;
+            }
+            read_offset = 0;
+        }
+        int c = cache_prev_char();
+        if (c == '\n')
+            return 1;
+        if (c == 0)
+            return 0;
+    }
+}
+
+// The rest of a cut text line is not shown: read past its newline.
+static file_pos skip_rest_of_line()
+{
+    scan_past_newline(1);
+    if (pending_signals != 0)
+        return -1;
+    return cache_tell();
+}
+
+// With -s an empty display line stands for the whole run of empty lines
+// after it.  -1 when a signal is pending.
+static file_pos skip_empty_lines()
+{
+    int c;
+    while ((c = cache_next_char()) == '\n') {
+        if (pending_signals != 0)
+            return -1;
+    }
+    if (c != 0)
+        cache_prev_char();
+    return cache_tell();
+}
+
+file_pos next_display_line(file_pos pos)
+{
+    if (pos == -1 || cache_seek(pos) != 0)
+        return -1;
+    int c = cache_next_char();
+    if (c == 0)
+        return -1;
+    line_start();
+    file_pos result;
+    for (;;) {
+        if (pending_signals != 0)
+            return -1;
+        if (c == '\n' || c == 0) {
+            result = cache_tell();
+            break;
+        }
+        if (line_append(c) == 1) {
+            result = wrap_lines ? cache_tell() - 1 : skip_rest_of_line();
+            break;
+        }
+        c = cache_next_char();
+    }
+    line_append(0);
+    if (opt_squeeze && line_text[0] == 0)
+        return skip_empty_lines();
+    return result;
+}
+
+// The byte at `pos` (0 at the end of the input); the read position is left
+// at pos - 1, where it was.
+static int byte_after(file_pos pos)
+{
+    cache_next_char();
+    int c = cache_next_char();
+    cache_seek(pos - 1);
+    return c;
+}
+
+// With -s, when the line at `pos` is empty, the empty lines above it are
+// passed over: the read position ends just after the last byte that is not
+// a newline.  0 on success, -1 at the beginning or with a signal pending.
+static int skip_empty_lines_backward(file_pos pos)
+{
+    if (byte_after(pos) != '\n')
+        return 0;
+    int c;
+    while ((c = cache_prev_char()) == '\n') {
+        if (pending_signals != 0)
+            return -1;
+    }
+    if (c == 0)
+        return -1;
+    cache_next_char();
+    return 0;
+}
+
+// The start of the text line holding the byte before the read position.
+// -1 with a signal pending.
+static file_pos text_line_start_backward()
+{
+    int newline = scan_back_to_newline(1);
+    if (pending_signals != 0)
+        return -1;
+    return newline ? cache_tell() + 1 : cache_tell();
+}
+
+file_pos prev_display_line(file_pos pos)
+{
+    if (pos <= 0 || cache_seek(pos - 1) != 0)
+        return -1;
+    if (opt_squeeze && skip_empty_lines_backward(pos) != 0)
+        return -1;
+    file_pos start = text_line_start_backward();
+    if (start == -1 || cache_seek(start) != 0)
+        return -1;
+    line_start();
+    file_pos line_begin = start;
+    file_pos next = start;
+    for (;;) {
+        int c = cache_next_char();
+        if (c == 0 || pending_signals != 0)
+            return -1;
+        next++;
+        if (c == '\n')
+            break;
+        if (line_append(c) == 1) {
+            if (!wrap_lines)
+                break;
+            // the character that did not fit begins the next display line
+            line_append(0);
+            cache_prev_char();
+            next--;
+            line_begin = next;
+            line_start();
+            continue;
+        }
+        if (next >= pos)
+            break;
+    }
+    line_append(0);
+    return line_begin;
+}
+
+file_pos next_raw_line(file_pos pos)
+{
+    line_text = line_buffer;
+    line_buffer[0] = 0;
+    if (pos == -1 || cache_seek(pos) != 0)
+        return -1;
+    int c = cache_next_char();
+    if (c == 0)
+        return -1;
+    int length = 0;
+    file_pos result;
+    for (;;) {
+        if (c == '\n' || c == 0) {
+            result = cache_tell();
+            break;
+        }
+        if (length == RAW_LINE_MAX) {
+            result = cache_tell() - 1;
+            break;
+        }
+        line_buffer[length++] = static_cast<char>(c);
+        c = cache_next_char();
+    }
+    line_buffer[length] = 0;
+    return result;
+}
+
+// The text is collected backward from the end of `line_buffer`.  At the
+// beginning of what the cache holds the read position is the line's start
+// (0 for a file; the earliest data still held for a pipe).
+file_pos prev_raw_line(file_pos pos)
+{
+    char *first = line_buffer + LINE_BUFFER_SIZE - 1;
+    *first = 0;
+    line_text = first;
+    if (pos <= 0 || cache_seek(pos - 1) != 0)
+        return -1;
+    int length = 0;
+    file_pos result;
+    for (;;) {
+        int c = cache_prev_char();
+        if (c == '\n' || (c != 0 && length == RAW_LINE_MAX)) {
+            result = cache_tell() + 1;
+            break;
+        }
+        if (c == 0) {
+            result = cache_tell();
+            break;
+        }
+        *--first = static_cast<char>(c);
+        length++;
+    }
+    line_text = first;
+    return result;
+}

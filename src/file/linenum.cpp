@@ -1,9 +1,222 @@
-// Placeholder: not yet written.
-#include <cstdlib>
+// The line-number cache: known (position, line number) pairs of text-line
+// starts, in a circular list sorted by position behind a sentinel that
+// stands for line 1 at position 0 and is never removed.
+//
+// The entries come from a fixed pool of LINENUM_POOL_SIZE; nothing is
+// allocated.  Between operations at most LINENUM_POOL_SIZE - 1 entries are
+// in the list and one is held back as the spare, so an insertion always has
+// an entry to take; when it took the spare, the entry whose neighbours lie
+// closest together (smallest `gap`) is dropped and becomes the spare.
+//
+// Line numbers count newlines: a text line is one line however long it is.
+#include <ctime>
 
+#include "display/display.h"
 #include "file.h"
 
-void linenum_clear() {}
-void linenum_add(int, file_pos) {}
-int linenum_find(file_pos) { return {}; }
-int linenum_current(int) { return {}; }
+namespace {
+
+struct linenum_entry {
+    linenum_entry *next;
+    linenum_entry *prev;
+    file_pos pos;       // start of a text line
+    file_pos gap;       // next->pos - prev->pos
+    int line;           // its number, from 1
+};
+
+// Once per this many lines a long walk looks at the clock.
+enum { BUSY_CHECK_LINES = 100, BUSY_DELAY_SECONDS = 2 };
+
+}  // namespace
+
+static linenum_entry linenum_pool[LINENUM_POOL_SIZE];
+static linenum_entry linenum_head;
+static linenum_entry *linenum_free;
+static linenum_entry *linenum_spare;
+
+void linenum_clear()
+{
+    for (int i = 0; i < LINENUM_POOL_SIZE - 1; i++)
+        linenum_pool[i].next = i + 1 < LINENUM_POOL_SIZE - 1 ? &linenum_pool[i + 1]
+                                                             : nullptr;
+    linenum_free = &linenum_pool[0];
+    linenum_spare = &linenum_pool[LINENUM_POOL_SIZE - 1];
+    linenum_head.next = linenum_head.prev = &linenum_head;
+    linenum_head.pos = 0;
+    linenum_head.gap = 0;
+    linenum_head.line = 1;
+}
+
+// The list is usable before the first input is opened.
+static void ensure_list()
+{
+    if (linenum_head.next == nullptr)
+        linenum_clear();
+}
+
+static void update_gap(linenum_entry *e)
+{
+    if (e == &linenum_head || e->next == &linenum_head)
+        return;
+    e->gap = e->next->pos - e->prev->pos;
+}
+
+// The entry whose loss costs least: the smallest gap, the last one of equal
+// gaps, never the last entry of the list.
+static linenum_entry *cheapest_entry()
+{
+    linenum_entry *choice = nullptr;
+    for (linenum_entry *e = linenum_head.next; e->next != &linenum_head; e = e->next) {
+        if (choice == nullptr || e->gap <= choice->gap)
+            choice = e;
+    }
+    return choice;
+}
+
+static void drop_cheapest_entry()
+{
+    linenum_entry *victim = cheapest_entry();
+    if (victim == nullptr)
+        return;
+    linenum_entry *before = victim->prev;
+    linenum_entry *after = victim->next;
+    before->next = after;
+    after->prev = before;
+    update_gap(before);
+    update_gap(after);
+    linenum_spare = victim;
+}
+
+// A number of 0 means "not determined" (a search that started where no
+// number was known): such a pair carries nothing to count on from.
+void linenum_add(int line, file_pos pos)
+{
+    if (line <= 0 || pos < 0)
+        return;
+    ensure_list();
+    linenum_entry *e = linenum_head.next;
+    for (; e != &linenum_head && e->pos < pos; e = e->next) {
+        if (e->line == line)
+            return;
+    }
+    linenum_entry *entry = linenum_free;
+    if (entry != nullptr) {
+        linenum_free = entry->next;
+    } else {
+        entry = linenum_spare;
+        linenum_spare = nullptr;
+    }
+    VORN_ASSERT(entry != nullptr);
+    linenum_entry *before = e->prev;
+    entry->pos = pos;
+    entry->line = line;
+    entry->gap = 0;
+    entry->prev = before;
+    entry->next = e;
+    before->next = entry;
+    e->prev = entry;
+    update_gap(entry);
+    update_gap(e);
+    update_gap(before);
+    if (linenum_spare == nullptr)
+        drop_cheapest_entry();
+}
+
+namespace {
+
+// The clock is read once per BUSY_CHECK_LINES + 1 lines, and no more once
+// the message is up.
+struct busy_watch {
+    time_t started;
+    int lines;          // -1 once the message has been shown
+};
+
+}  // namespace
+
+static void busy_check(busy_watch *watch)
+{
+    if (watch->lines < 0 || ++watch->lines <= BUSY_CHECK_LINES)
+        return;
+    watch->lines = 0;
+    if (time(nullptr) >= watch->started + BUSY_DELAY_SECONDS) {
+        show_busy_message("Calculating line numbers");
+        watch->lines = -1;
+    }
+}
+
+// Counts text lines forward from the known start `from` of line `line` up
+// to `pos`; records and returns the number of the line holding `pos`.
+static int count_forward(const linenum_entry *from, file_pos pos, busy_watch *watch)
+{
+    if (cache_seek(from->pos) != 0)
+        return 0;
+    file_pos q = from->pos;
+    int n = from->line;
+    while (q < pos) {
+        scan_past_newline(1);
+        file_pos next = cache_tell();
+        if (pending_signals != 0 || next == q)
+            return 0;
+        q = next;
+        busy_check(watch);
+        n++;
+    }
+    linenum_add(n, q);
+    return q == pos ? n : n - 1;
+}
+
+// Counts text lines backward from the known start of line `from->line`.
+// Reaching the beginning of what a pipe still holds is not reaching the
+// beginning of the input: the count is unknown then.
+static int count_backward(const linenum_entry *from, file_pos pos, busy_watch *watch)
+{
+    file_pos q = from->pos;
+    int n = from->line;
+    while (q > pos) {
+        if (cache_seek(q - 1) != 0)
+            return 0;
+        int newline = scan_back_to_newline(1);
+        if (pending_signals != 0)
+            return 0;
+        q = cache_tell();
+        if (newline)
+            q++;
+        else if (q != 0)
+            return 0;
+        busy_check(watch);
+        n--;
+    }
+    linenum_add(n, q);
+    return n;
+}
+
+int linenum_find(file_pos pos)
+{
+    if (!show_line_numbers || pos < 0)
+        return 0;
+    if (pos == 0)
+        return 1;
+    ensure_list();
+    linenum_entry *e = linenum_head.next;
+    while (e != &linenum_head && e->pos < pos)
+        e = e->next;
+    if (e != &linenum_head && e->pos == pos)
+        return e->line;
+
+    out_flush();
+    busy_watch watch = {time(nullptr), 0};
+    linenum_entry *p = e->prev;
+    if (e == &linenum_head || pos - p->pos < e->pos - pos)
+        return count_forward(p, pos, &watch);
+    return count_backward(e, pos, &watch);
+}
+
+int linenum_current(int row)
+{
+    if (!show_line_numbers)
+        return 0;
+    file_pos pos = screen_pos(row);
+    if (pos == -1)
+        pos = cache_length();
+    return linenum_find(pos);
+}

@@ -1,8 +1,117 @@
-// Placeholder: not yet written.
-#include <cstdlib>
+// The prompt on the bottom line, and the moment before it: a newly opened
+// file gets its first screen here, a pending repaint happens here, and the
+// program ends here once the end of the last file is on the screen (unless
+// -e).
+//
+// Owned here: `long_prompt`, the style chosen with `set_prompt_style`.
+// Every number is formatted on its own into a small buffer, so a piece of
+// the prompt is never longer than PIECE_LIMIT - 1 characters.
+#include <cstdarg>
+#include <cstdio>
 
+#include "command/command.h"
+#include "display/display.h"
+#include "file/file.h"
+#include "find/find.h"
 #include "startup.h"
+#include "terminal/terminal.h"
 
 int long_prompt;
-int show_prompt() { return {}; }
-void set_prompt_style(int) {}
+
+namespace {
+
+enum { PIECE_SIZE = 40, PIECE_LIMIT = 39 };
+
+}  // namespace
+
+static void out_piece(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+static void out_piece(const char *format, ...)
+{
+    char piece[PIECE_SIZE];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(piece, PIECE_LIMIT, format, args);
+    va_end(args);
+    out_str(piece);
+}
+
+// Position as a percentage of the length: multiplication first, truncated
+// toward zero, in a type wide enough that no position can overflow it.
+static int64_t percent_of(file_pos pos, file_pos length)
+{
+    return static_cast<int64_t>(static_cast<__int128>(pos) * 100 / length);
+}
+
+static void show_first_screen()
+{
+    if (first_pattern != nullptr && search_pattern(1, first_pattern, 1, 1))
+        return;
+    jump_line(1);
+}
+
+static void write_long_prompt()
+{
+    out_str(prompt_name != nullptr ? prompt_name : "");
+    out_str(":");
+    if (!pipe_mode)
+        out_piece(" file %d/%d", file_index + 1, file_count);
+    if (show_line_numbers)
+        out_piece(" line %d", linenum_current(SCREEN_BOTTOM));
+    out_piece(" col %d", horiz_off);
+    file_pos bottom = screen_pos(SCREEN_BOTTOM);
+    if (bottom == -1)
+        return;
+    out_piece(" byte %" PRId64, bottom);
+    if (pipe_mode)
+        return;
+    file_pos length = cache_length();
+    if (length != 0)
+        out_piece("/%" PRId64 " pct %" PRId64 "%%", length, percent_of(bottom, length));
+}
+
+static void write_short_prompt()
+{
+    out_str(prompt_name != nullptr ? prompt_name : "");
+    if (at_eof != 0) {
+        if (next_file_name != nullptr) {
+            out_str(": END (next file: ");
+            out_str(next_file_name);
+            out_str(")");
+        } else {
+            out_str(": END");
+        }
+        return;
+    }
+    if (pipe_mode)
+        return;
+    file_pos bottom = screen_pos(SCREEN_BOTTOM);
+    file_pos length = cache_length();
+    if (bottom != -1 && length != 0)
+        out_piece(" (%" PRId64 "%%)", percent_of(bottom, length));
+}
+
+int show_prompt()
+{
+    if (screen_pos(SCREEN_TOP) == -1)
+        show_first_screen();
+    else if (repaint_needed)
+        repaint_screen();
+    if (!opt_stay_at_end && at_eof != 0 && !(file_index + 1 < file_count))
+        finish_and_exit();
+    cursor_lower_left();
+    erase_to_eol();
+    standout_on();
+    if (long_prompt)
+        write_long_prompt();
+    else
+        write_short_prompt();
+    standout_off();
+    input_column = 0;
+    return 1;
+}
+
+void set_prompt_style(int index)
+{
+    long_prompt = index == 0;
+}
