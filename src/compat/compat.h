@@ -17,7 +17,12 @@ FILE *funopen_read(const void *cookie, int (*readfn)(void *, char *, int));
 void *reallocf(void *ptr, size_t size);
 
 // Replace the process signal mask by the mask of `mask` (bit n-1 for signal
-// n); returns the previous mask the same way.
+// n); returns the previous mask the same way.  glibc still declares its own,
+// deprecated sigsetmask in <signal.h>; that declaration is read first and the
+// name is then mapped onto ours, so callers write sigsetmask as usual.
+#include <csignal>
+#undef sigsetmask
+#define sigsetmask vorn_sigsetmask
 int sigsetmask(int mask);
 
 #endif

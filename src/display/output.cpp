@@ -1,11 +1,81 @@
-// Placeholder: not yet written.
-#include <cstdlib>
-
+// The output buffer: every byte for the screen, text and control sequences
+// alike, is collected here and written to descriptor 1 in as few writes as
+// possible (one per full buffer, one per flush).
+//
+// Invariant: out_buffer <= out_pos <= out_buffer + OUT_BUFFER_SIZE.  A write
+// that fails or is short loses the buffered bytes; the screen is then
+// uncertain, so repaint_needed asks the prompt to paint it again.
 #include "display.h"
 
-void out_char(int) {}
-int out_char_sink(int) { return {}; }
-void out_str(const char *) {}
-int out_visible(const char *) { return {}; }
-void out_flush() {}
-void out_discard() {}
+#include <cctype>
+#include <unistd.h>
+
+namespace {
+
+unsigned char out_buffer[OUT_BUFFER_SIZE];
+unsigned char *out_pos = out_buffer;
+
+} // namespace
+
+void out_flush()
+{
+    size_t n = static_cast<size_t>(out_pos - out_buffer);
+    if (n == 0)
+        return;
+    if (write(1, out_buffer, n) != static_cast<ssize_t>(n))
+        repaint_needed = 1;
+    out_pos = out_buffer;
+}
+
+void out_discard()
+{
+    out_pos = out_buffer;
+}
+
+void out_char(int c)
+{
+    if (out_pos == out_buffer + OUT_BUFFER_SIZE)
+        out_flush();
+    // A failed flush also empties the buffer, so there is always room now.
+    *out_pos++ = static_cast<unsigned char>(c);
+}
+
+int out_char_sink(int c)
+{
+    out_char(c);
+    return c;
+}
+
+void out_str(const char *s)
+{
+    for (; *s != '\0'; s++)
+        out_char(static_cast<unsigned char>(*s));
+}
+
+// The letter shown after the caret for an unprintable byte: the high bit is
+// dropped, DEL shows as "?", the control characters as their letter.
+static int caret_letter(unsigned char b)
+{
+    unsigned char low = b & 0x7f;
+    if (low == 0x7f)
+        return '?';
+    return low | 0x40;
+}
+
+int out_visible(const char *s)
+{
+    int carets = 0;
+    for (; *s != '\0'; s++) {
+        unsigned char b = static_cast<unsigned char>(*s);
+        // Bytes with the high bit set are never printable here, whatever the
+        // locale says.
+        if (b < 0x80 && isprint(b)) {
+            out_char(b);
+            continue;
+        }
+        out_char('^');
+        out_char(caret_letter(b));
+        carets++;
+    }
+    return carets;
+}

@@ -1,24 +1,304 @@
-// Placeholder: not yet written.
-#include <cstdlib>
-
+// The block cache: every byte of the current input reaches the pager through
+// a pool of 1024-byte buffers, one block of the input each.
+//
+// The buffers form a circle closed by the head record buffer_ring (which
+// never holds data).  The circle is ordered by filling: buffer_ring.next is
+// the buffer read into last, buffer_ring.prev the one read into longest ago
+// (or an empty one).  Hits never reorder the circle; only reading moves a
+// buffer to the head, so a named file reuses its buffers in filling order.
+//
+// A buffer holds the input's bytes with NUL stored as 0x80, and where the
+// input ends one 0 byte, the end-of-file marker, counted in `size`.  So 0
+// from the character operations always means "nothing there".
+//
+// Sequential inputs (standard input, and a named input that cannot be
+// positioned such as a FIFO) are read strictly in order: every block read
+// stays buffered for as long as the input is open, the pool grows by one
+// buffer whenever it is full, and positions outside what has been read are
+// refused.  Only descriptor 0 sets pipe_mode, which the rest of the pager
+// reads; an unseekable named input is treated the same way inside this file,
+// because reading one again "at an offset" would silently deliver other data.
+//
+// Buffers are allocated zero-filled, one calloc per cache_add_buffers call,
+// and never freed or moved: pointers into them stay valid for the whole run.
 #include "file.h"
 
-block_buffer buffer_ring;
-block_buffer *current_buffer;
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+#include "startup/startup.h"
+#include "terminal/terminal.h"
+
+block_buffer buffer_ring = {&buffer_ring, &buffer_ring, -1, 0, {}};
+block_buffer *current_buffer = &buffer_ring;
 int64_t read_block;
 int read_offset;
-int input_fd;
+int input_fd = -1;
 int pipe_mode;
 int64_t pipe_read_offset;
-int64_t eof_offset;
+int64_t eof_offset = -1;
 int buffer_count;
-int buffer_setting;
-void cache_init(int) {}
-int cache_add_buffers(int) { return {}; }
-int cache_seek(file_pos) { return {}; }
-file_pos cache_tell() { return {}; }
-int cache_fill_block() { return {}; }
-file_pos cache_length() { return {}; }
-int cache_seek_end() { return {}; }
-int cache_seek_begin() { return {}; }
-int cache_prev_char_slow() { return {}; }
+int buffer_setting = 10;
+
+namespace {
+
+// Set by cache_init: the input must be read in sequence (see above).
+int sequential_input;
+// The descriptor whose data the cache holds; lets cache_init tell the
+// re-reading of the same input (flush, after the editor) from a new one.
+int cached_fd = -1;
+
+void unlink_buffer(block_buffer *b)
+{
+    b->prev->next = b->next;
+    b->next->prev = b->prev;
+}
+
+void insert_after(block_buffer *where, block_buffer *b)
+{
+    b->prev = where;
+    b->next = where->next;
+    where->next->prev = b;
+    where->next = b;
+}
+
+// In a sequential input the buffers hold one contiguous run of blocks, the
+// newest at the head of the circle and the oldest (or an empty buffer) at its
+// tail, so the range test nearly always decides.
+bool block_is_buffered(int64_t b)
+{
+    if (buffer_ring.prev->block <= b && b <= buffer_ring.next->block)
+        return true;
+    for (block_buffer *p = buffer_ring.next; p != &buffer_ring; p = p->next)
+        if (p->block == b)
+            return true;
+    return false;
+}
+
+// |a - b| on the low 32 bits, as an unsigned value.
+uint32_t block_distance(int64_t a, int64_t b)
+{
+    uint32_t d = static_cast<uint32_t>(static_cast<uint64_t>(a) - static_cast<uint64_t>(b));
+    return d > UINT32_C(0x7fffffff) ? 0u - d : d;
+}
+
+// Walk the circle from current_buffer towards the neighbour whose block is
+// closer to read_block; null when no buffer holds it.
+block_buffer *find_buffer()
+{
+    uint32_t d_next = block_distance(current_buffer->next->block, read_block);
+    uint32_t d_prev = block_distance(current_buffer->prev->block, read_block);
+    bool forward = d_next < d_prev;
+    block_buffer *p = current_buffer;
+    do {
+        if (p->block == read_block)
+            return p;
+        p = forward ? p->next : p->prev;
+    } while (p != current_buffer);
+    return nullptr;
+}
+
+// The buffer a block not yet held is read into: the tail of the circle, or
+// in a sequential input a new buffer when the tail holds data.  A failed
+// allocation is not reported: the tail is reused and its block is lost.
+block_buffer *take_buffer()
+{
+    bool pool_empty = buffer_ring.prev == &buffer_ring;
+    if (pool_empty || (sequential_input && buffer_ring.prev->block != -1))
+        cache_add_buffers(1);
+    if (buffer_ring.prev == &buffer_ring)
+        return nullptr;             // no buffer at all: nothing can be read
+    block_buffer *b = buffer_ring.prev;
+    b->block = read_block;
+    b->size = 0;
+    return b;
+}
+
+void replace_nul_bytes(unsigned char *p, size_t n)
+{
+    unsigned char *end = p + n;
+    while ((p = static_cast<unsigned char *>(memchr(p, 0, static_cast<size_t>(end - p)))))
+        *p++ = 0x80;
+}
+
+// Read into `b` until it covers read_offset; returns the byte there, or 0
+// for the end of the input or a read abandoned by a signal.
+int read_into(block_buffer *b)
+{
+    for (;;) {
+        file_pos pos = read_block * BLOCK_SIZE + b->size;
+        if (sequential_input) {
+            // Past the end of a sequential input nothing more can come; its
+            // buffer holds the marker already (reading on would look like a
+            // gap in the pipe).
+            if (eof_offset != -1 && pos > eof_offset)
+                return 0;
+            if (pos != pipe_read_offset) {
+                show_message("pipe error");
+                finish_and_exit();
+            }
+        } else {
+            lseek(input_fd, pos, SEEK_SET);   // a failure shows in the read
+        }
+        int n = read_interruptible(input_fd, b->data + b->size, BLOCK_SIZE - b->size);
+        if (n == -2)
+            return 0;
+        if (n < 0) {
+            show_message("read error");
+            finish_and_exit();
+        }
+        if (sequential_input)
+            pipe_read_offset += n;
+        replace_nul_bytes(b->data + b->size, static_cast<size_t>(n));
+        b->size += n;
+        if (n == 0) {
+            eof_offset = pos;
+            b->data[b->size++] = 0;
+        }
+        if (buffer_ring.next != b) {
+            unlink_buffer(b);
+            insert_after(&buffer_ring, b);
+        }
+        if (read_offset < b->size)
+            return b->data[read_offset];
+    }
+}
+
+} // namespace
+
+int cache_fill_block()
+{
+    block_buffer *b = find_buffer();
+    if (b != nullptr) {
+        current_buffer = b;
+        if (read_offset < b->size)
+            return b->data[read_offset];
+    } else {
+        b = take_buffer();
+        if (b == nullptr)
+            return 0;
+        current_buffer = b;
+    }
+    return read_into(b);
+}
+
+int cache_prev_char_slow()
+{
+    if (read_offset == 0) {
+        if (read_block <= 0 || (sequential_input && !block_is_buffered(read_block - 1))) {
+            read_offset = 0;
+            return 0;
+        }
+        read_offset = BLOCK_SIZE - 1;
+        read_block--;
+    } else {
+        read_offset--;
+    }
+    if (current_buffer->block == read_block && read_offset < current_buffer->size)
+        return current_buffer->data[read_offset];
+    return cache_fill_block();
+}
+
+int cache_add_buffers(int n)
+{
+    if (n <= 0)
+        return 0;
+    if (n > INT_MAX - buffer_count)
+        return 1;
+    block_buffer *group = static_cast<block_buffer *>(calloc(static_cast<size_t>(n), sizeof(block_buffer)));
+    if (group == nullptr)
+        return 1;
+    buffer_count += n;
+    buffer_setting = buffer_count;
+    for (int i = 0; i < n; i++) {
+        group[i].block = -1;
+        insert_after(buffer_ring.prev, &group[i]);
+    }
+    return 0;
+}
+
+void cache_init(int count)
+{
+    buffer_setting = buffer_count;
+    if (buffer_count < count && cache_add_buffers(count - buffer_count) != 0) {
+        char text[80];
+        snprintf(text, sizeof text, "cannot allocate %d buffers", count - buffer_count);
+        show_message(text);
+        if (buffer_count == 0)
+            finish_and_exit();
+        // The buffers that exist are emptied below like the others: the new
+        // input is served from fewer buffers, never from the old data.
+    }
+    bool same_input = input_fd == cached_fd && input_fd >= 0;
+    cached_fd = input_fd;
+    sequential_input = pipe_mode || lseek(input_fd, 0, SEEK_CUR) < 0;
+    if (sequential_input && same_input && !pipe_mode) {
+        // An unseekable named input cannot be read afresh: what was read of
+        // it is all there is, so it is kept.
+        cache_seek(0);
+        return;
+    }
+    for (block_buffer *p = buffer_ring.next; p != &buffer_ring; p = p->next)
+        p->block = -1;
+    current_buffer = &buffer_ring;
+    pipe_read_offset = 0;
+    eof_offset = -1;
+    cache_seek(0);
+}
+
+int cache_seek(file_pos pos)
+{
+    if (pos < 0)
+        return 1;
+    if (sequential_input && pos != pipe_read_offset && !block_is_buffered(pos / BLOCK_SIZE))
+        return 1;
+    read_block = pos / BLOCK_SIZE;
+    read_offset = static_cast<int>(pos % BLOCK_SIZE);
+    return 0;
+}
+
+file_pos cache_tell()
+{
+    return read_block * BLOCK_SIZE + read_offset;
+}
+
+file_pos cache_length()
+{
+    if (sequential_input)
+        return eof_offset;
+    off_t end = lseek(input_fd, 0, SEEK_END);
+    return end < 0 ? -1 : static_cast<file_pos>(end);
+}
+
+int cache_seek_end()
+{
+    if (!sequential_input) {
+        file_pos length = cache_length();
+        if (length == -1)
+            return 1;
+        return cache_seek(length);
+    }
+    while (cache_next_char() != 0)
+        if (pending_signals != 0)
+            return 1;
+    return 0;
+}
+
+int cache_seek_begin()
+{
+    if (cache_seek(0) == 0)
+        return 0;
+    int64_t earliest = -1;
+    for (block_buffer *p = buffer_ring.next; p != &buffer_ring; p = p->next)
+        if (p->block != -1 && (earliest == -1 || p->block < earliest))
+            earliest = p->block;
+    if (earliest == -1)
+        return 1;
+    read_block = earliest;
+    read_offset = 0;
+    return 0;
+}

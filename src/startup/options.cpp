@@ -1,17 +1,164 @@
-// Placeholder: not yet written.
-#include <cstdlib>
-
+// Start-up: the option settings, the choice between copy mode and paging
+// mode, and the one orderly way out of paging mode.
+//
+// Options come first from the VORN environment variable (its whole value is
+// one argument word), then from the command line; each scan restarts getopt
+// from scratch and never permutes, so the first file name ends the options.
+// The option settings are written only here, while the options are parsed.
 #include "startup.h"
 
-int scan_options(int, char **) { return {}; }
-[[noreturn]] void print_usage_and_exit() { abort(); }
-void copy_to_stdout() {}
-void copy_mode() {}
-void paging_mode() {}
-[[noreturn]] void finish_and_exit() { abort(); }
-int vorn_main(int, char **) { return {}; }
+#include <climits>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "command/command.h"
+#include "display/display.h"
+#include "file/file.h"
+#include "find/find.h"
+#include "terminal/terminal.h"
+
 const char *first_pattern;
-int opt_clear, opt_stay_at_end, opt_ignore_case, opt_squeeze, opt_tag, opt_no_overstrike;
+int opt_clear;
+int opt_stay_at_end;
+int opt_ignore_case;
 int show_line_numbers = 1;
+int opt_squeeze;
+int opt_tag;
+int opt_no_overstrike;
 int tab_width = 8;
-void vorn_assert_fail(const char *, const char *, int, const char *) { abort(); }
+
+namespace {
+
+// Set once paging mode starts touching the terminal; until then there is
+// nothing for finish_and_exit to restore.
+volatile sig_atomic_t terminal_set_up;
+
+// The argument word made of VORN's value; options may point into it, so it
+// lives for the whole run.
+char *vorn_variable_word;
+
+// atoi's reading of the number, without its undefined overflow: values too
+// large for an int are taken as the largest int.  Below 1 means 8.
+int parse_tab_width(const char *text)
+{
+    long value = strtol(text, nullptr, 10);
+    if (value < 1)
+        return 8;
+    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+} // namespace
+
+[[noreturn]] void print_usage_and_exit()
+{
+    fputs("usage: vorn [-ceinsu] [-t tag] [-x tabs] [-/ pattern] [file ...]\n", stderr);
+    exit(1);
+}
+
+int scan_options(int argc, char **argv)
+{
+    for (int i = 0; i < argc && argv[i] != nullptr; i++)
+        if (argv[i][0] == '+' && argv[i][1] == '/')
+            argv[i][0] = '-';
+    // glibc re-initialises its scanner completely (including the state of a
+    // half-read group of option letters) only when optind is 0; it then
+    // starts at index 1.  The leading "+" stops scanning at the first
+    // argument that is not an option.
+    optind = 0;
+    int c;
+    while ((c = getopt(argc, argv, "+/:ceinst:ux:f")) != -1) {
+        switch (c) {
+        case '/': first_pattern = optarg; break;
+        case 'c': opt_clear = 1; break;
+        case 'e': opt_stay_at_end = 1; break;
+        case 'f': break;
+        case 'i': opt_ignore_case = 1; break;
+        case 'n': show_line_numbers = 0; break;
+        case 's': opt_squeeze = 1; break;
+        case 't':
+            opt_tag = 1;
+            find_tag(optarg);
+            break;
+        case 'u': opt_no_overstrike = 1; break;
+        case 'x': tab_width = parse_tab_width(optarg); break;
+        default: print_usage_and_exit();
+        }
+    }
+    return optind;
+}
+
+[[noreturn]] void finish_and_exit()
+{
+    if (terminal_set_up) {
+        cursor_lower_left();
+        erase_to_eol();
+        term_deinit();
+        out_flush();
+        set_tty_mode(0);
+    } else {
+        out_flush();
+    }
+    // _exit: the interrupt handler ends the program through here, and every
+    // byte for the screen went through our own buffer, flushed above.
+    _exit(0);
+}
+
+// The first input of paging mode; 0 when none could be opened (the reasons
+// went to standard error).
+static int open_first_file()
+{
+    if (opt_tag)
+        return tag_file != nullptr && open_file(tag_file, 0) && go_to_tag() == 0;
+    if (file_count < 1)
+        return open_file("-", 0);
+    while (!open_file(file_names[file_index], 0)) {
+        if (file_index + 1 >= file_count)
+            return 0;
+        file_index++;
+    }
+    return 1;
+}
+
+void paging_mode()
+{
+    terminal_set_up = 1;
+    set_tty_mode(1);
+    read_termcap();
+    keyboard_fd = 2;
+    term_init();
+    install_signals(1);
+    if (!open_first_file())
+        finish_and_exit();
+    load_init_scripts();
+    command_loop();
+}
+
+int vorn_main(int argc, char **argv)
+{
+    setlocale(LC_ALL, "");
+    const char *variable = getenv("VORN");
+    if (variable != nullptr) {
+        static char program_word[] = "vorn";
+        vorn_variable_word = save_string(variable);
+        char *words[] = {program_word, vorn_variable_word, nullptr};
+        scan_options(2, words);
+    }
+    int first = scan_options(argc, argv);
+    file_names = argv + first;
+    file_count = argc - first;
+    file_index = 0;
+    init_marks();
+    if (isatty(1))
+        paging_mode();
+    else
+        copy_mode();
+    return 0;
+}
+
+void vorn_assert_fail(const char *func, const char *file, int line, const char *expr)
+{
+    fprintf(stderr, "%s: %s:%d: failed assertion `%s'\n", func, file, line, expr);
+    abort();
+}

@@ -1,0 +1,113 @@
+// Copy mode: standard output is not a terminal, so the files of the list (or
+// standard input) are copied to it and the program ends.
+//
+// The copy does not go through the block cache: the cache stores NUL as
+// 0x80 for the screen, and a copy must be byte for byte.  It reads the
+// descriptor open_file left in input_fd in large chunks and writes them
+// straight to descriptor 1; with -s, runs of newlines are squeezed in place
+// inside each chunk, the count of newlines in a row carrying over from one
+// chunk to the next.  When standard output fails (the reader went away),
+// copying stops quietly.
+#include "startup.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+#include "display/display.h"
+#include "file/file.h"
+
+namespace {
+
+enum { COPY_CHUNK = 128 * 1024 };
+unsigned char copy_buffer[COPY_CHUNK];
+
+// Set when standard output no longer takes data; nothing more is copied.
+bool output_failed;
+
+bool write_all(const unsigned char *data, size_t n)
+{
+    while (n > 0) {
+        ssize_t written = write(1, data, n);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        n -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+// Drops every newline that would be the third or later in a row; `newlines`
+// is the number of newlines in a row just before the chunk and is updated.
+// Returns the new length of the chunk.
+size_t squeeze_newlines(unsigned char *chunk, size_t n, int *newlines)
+{
+    unsigned char *out = chunk;
+    const unsigned char *p = chunk;
+    const unsigned char *end = chunk + n;
+    while (p < end) {
+        if (*p == '\n') {
+            if (*newlines < 2) {
+                *out++ = '\n';
+                ++*newlines;
+            }
+            p++;
+            continue;
+        }
+        const void *found = memchr(p, '\n', static_cast<size_t>(end - p));
+        const unsigned char *text_end = found ? static_cast<const unsigned char *>(found) : end;
+        size_t length = static_cast<size_t>(text_end - p);
+        if (out != p)
+            memmove(out, p, length);
+        out += length;
+        p = text_end;
+        *newlines = 0;
+    }
+    return static_cast<size_t>(out - chunk);
+}
+
+} // namespace
+
+void copy_to_stdout()
+{
+    out_flush();
+    if (output_failed)
+        return;
+    if (!pipe_mode)
+        lseek(input_fd, 0, SEEK_SET);
+    int newlines = 0;
+    for (;;) {
+        ssize_t n = read(input_fd, copy_buffer, COPY_CHUNK);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            show_message("read error");
+            finish_and_exit();
+        }
+        if (n == 0)
+            return;
+        size_t length = static_cast<size_t>(n);
+        if (opt_squeeze)
+            length = squeeze_newlines(copy_buffer, length, &newlines);
+        if (!write_all(copy_buffer, length)) {
+            output_failed = true;
+            return;
+        }
+    }
+}
+
+void copy_mode()
+{
+    if (file_count < 1) {
+        if (open_file("-", 0))
+            copy_to_stdout();
+        return;
+    }
+    for (int i = 0; i < file_count && !output_failed; i++) {
+        file_index = i;
+        if (open_file(file_names[i], 0))
+            copy_to_stdout();
+    }
+}

@@ -1,0 +1,96 @@
+#!/bin/bash
+# Copy mode of the real binary: standard output is not a terminal, so every
+# file (or standard input) is copied, byte for byte, in order.
+. "$(dirname "$0")/setup.bash" "$@"
+
+cd "$tmp" || exit 1
+printf 'first\n' > a
+printf 'second\nline\n' > b
+printf 'third' > c
+mkdir dir
+
+# expect NAME STATUS STDERR: checks $status, out against the file NAME.exp
+# and err against STDERR.
+expect() {
+    [ "$status" -eq "$2" ] || fail "$1: status $status"
+    cmp -s out "$1.exp" || fail "$1: output differs: $(od -c out | head -4)"
+    [ "$(cat err)" = "$3" ] || fail "$1: stderr: $(cat err)"
+}
+
+cat a b c > order.exp
+"$vorn" a b c > out 2> err; status=$?
+expect order 0 ""
+
+cat a c > missing.exp
+"$vorn" a missing dir c > out 2> err; status=$?
+expect missing 0 "missing: No such file or directory
+dir is a directory"
+
+cat b > stdin.exp
+"$vorn" < b > out 2> err; status=$?
+expect stdin 0 ""
+cat b | "$vorn" > out 2> err; status=$?
+expect stdin 0 ""
+
+cat a b c > second_dash.exp
+"$vorn" a - - c < b > out 2> err; status=$?
+expect second_dash 0 "can view standard input only once"
+
+# Squeezing: at most two newlines in a row reach the output; the count
+# starts afresh with each file.  Fields: input | expected (printf formats).
+n=0
+while IFS='|' read -r input squeezed; do
+    n=$((n + 1))
+    # shellcheck disable=SC2059
+    printf "$input" > "s$n.in"
+    # shellcheck disable=SC2059
+    printf "$squeezed" > "s$n.exp"
+    "$vorn" -s "s$n.in" > out 2> err; status=$?
+    expect "s$n" 0 ""
+done <<'CASES'
+a\n\n\n\nb\n|a\n\nb\n
+\n\n\n\na\n|\n\na\n
+a\n\n|a\n\n
+a\nb\n|a\nb\n
+\n|\n
+|
+a\r\n\r\n\r\n|a\r\n\r\n\r\n
+x\0\n\n\n\0\n|x\0\n\n\0\n
+\n\n\n|\n\n
+CASES
+
+printf 'a\n\n' > end1
+printf '\n\nb\n' > end2
+printf 'a\n\n\n\nb\n' > per_file.exp
+"$vorn" -s end1 end2 > out 2> err; status=$?
+expect per_file 0 ""
+
+# Runs of newlines across the boundaries of large reads.
+{ head -c 131070 /dev/zero | tr '\0' x; printf '\n\n\n\n\n\ny'; } > boundary.in
+{ head -c 131070 /dev/zero | tr '\0' x; printf '\n\ny'; } > boundary.exp
+"$vorn" -s boundary.in > out 2> err; status=$?
+expect boundary 0 ""
+{ printf 'w'; head -c 400000 /dev/zero | tr '\0' '\n'; printf 'z'; } > long_run.in
+printf 'w\n\nz' > long_run.exp
+"$vorn" -s < long_run.in > out 2> err; status=$?
+expect long_run 0 ""
+
+# Binary data, NUL bytes included, and a large file: byte for byte, from a
+# named file and through a pipe.
+{ head -c 300000 /dev/urandom; head -c 5000 /dev/zero; printf 'end'; } > binary.exp
+"$vorn" binary.exp > out 2> err; status=$?
+expect binary 0 ""
+head -c $((40 * 1024 * 1024 + 77)) /dev/urandom > large.exp
+"$vorn" large.exp > out 2> err; status=$?
+expect large 0 ""
+cat large.exp | "$vorn" - > out 2> err; status=$?
+expect large 0 ""
+
+# A reader that goes away ends the copy quietly (SIGPIPE ignored, so the
+# write fails with EPIPE); the guard only keeps a fault from hanging the run.
+(trap '' PIPE; timeout 60 "$vorn" large.exp 2> err | head -c 10 > /dev/null; exit "${PIPESTATUS[0]}")
+status=$?
+[ "$status" -eq 0 ] || fail "closed pipe: status $status"
+[ -s err ] && fail "closed pipe: stderr: $(cat err)"
+
+finish

@@ -1,0 +1,87 @@
+#!/bin/bash
+# Options of the real binary, from VORN and from the command line.  Standard
+# output is a file, so the program copies; what it copies (and -s) shows
+# which options took effect.
+. "$(dirname "$0")/setup.bash" "$@"
+usage='usage: vorn [-ceinsu] [-t tag] [-x tabs] [-/ pattern] [file ...]'
+
+printf 'a\n\n\n\nb\n' > "$tmp/gaps"
+printf 'a\n\nb\n' > "$tmp/squeezed"
+printf 'dash file\n' > "$tmp/-s"
+mkdir "$tmp/+" && printf 'plus\n' > "$tmp/+/x"
+
+# run VORN-VALUE ARGS...: runs in $tmp ("unset" leaves VORN unset); the
+# status goes to $status, the outputs to $tmp/out and $tmp/err.
+run() {
+    local value=$1
+    shift
+    if [ "$value" = unset ]; then
+        (cd "$tmp" && env -u VORN "$vorn" "$@" > out 2> err < /dev/null)
+    else
+        (cd "$tmp" && VORN="$value" "$vorn" "$@" > out 2> err < /dev/null)
+    fi
+    status=$?
+}
+
+# Bad options: the scanner's own line, then the usage line; status 1.
+while IFS='|' read -r value args; do
+    # shellcheck disable=SC2086
+    run "$value" $args
+    what="VORN=$value args=$args"
+    [ "$status" -eq 1 ] || fail "$what: status $status, wanted 1"
+    [ "$(tail -n 1 "$tmp/err")" = "$usage" ] || fail "$what: last line of stderr: $(tail -n 1 "$tmp/err")"
+    [ "$(wc -l < "$tmp/err")" -eq 2 ] || fail "$what: wanted a diagnostic and the usage line: $(cat "$tmp/err")"
+    [ -s "$tmp/out" ] && fail "$what: copied something"
+done <<'CASES'
+unset|-z gaps
+unset|-x
+unset|-t
+unset|-/
+unset|-e -q gaps
+-e -s|gaps
+-z|gaps
+CASES
+
+# Options that take effect: VORN-VALUE | ARGS | file whose copy is expected.
+while IFS='|' read -r value args expected; do
+    # shellcheck disable=SC2086
+    run "$value" $args
+    what="VORN=$value args=$args"
+    [ "$status" -eq 0 ] || fail "$what: status $status"
+    [ -s "$tmp/err" ] && fail "$what: unexpected stderr: $(cat "$tmp/err")"
+    cmp -s "$tmp/out" "$tmp/$expected" || fail "$what: output is not $expected: $(od -c "$tmp/out" | head -3)"
+done <<'CASES'
+unset|gaps|gaps
+unset|-s gaps|squeezed
+-s|gaps|squeezed
+-cs|gaps|squeezed
+s|gaps|gaps
+-e|gaps|gaps
+-f|-s gaps|squeezed
+-s|-f gaps|squeezed
+-e|-n -u -i -c gaps|gaps
+unset|-f gaps|gaps
+unset|-x 0 gaps|gaps
+unset|-x -4 gaps|gaps
+unset|-x abc gaps|gaps
+unset|-x3 gaps|gaps
+unset|+/pattern gaps|gaps
+unset|-/ pattern -s gaps|squeezed
+unset|-- -s|-s
+CASES
+
+# A plus-slash word after the first file name is rewritten too, so it names
+# a file that begins with a minus sign.
+run unset gaps +/x
+[ "$status" -eq 0 ] || fail "late plus-slash: status $status"
+cmp -s "$tmp/out" "$tmp/gaps" || fail "late plus-slash: output"
+[ "$(cat "$tmp/err")" = "-/x: No such file or directory" ] || fail "late plus-slash: stderr: $(cat "$tmp/err")"
+
+# -t looks the tag up while the options are parsed; its message goes to
+# standard error and the copy is unchanged.
+run unset -t no_such_tag gaps
+[ "$status" -eq 0 ] || fail "-t: status $status"
+cmp -s "$tmp/out" "$tmp/gaps" || fail "-t: output"
+[ -s "$tmp/err" ] || fail "-t: no message on stderr"
+
+finish

@@ -1,0 +1,435 @@
+// The block cache over real files and real pipes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <csignal>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "file/file.h"
+#include "test_files.h"
+
+// In the sanitizer build an impossible allocation must come back as null
+// (as it does from glibc) instead of ending the test run.
+extern "C" const char *__asan_default_options()
+{
+    return "allocator_may_return_null=1";
+}
+
+namespace {
+
+enum input_kind { NAMED_FILE, PIPE };
+
+// A pipe carrying `bytes` (which must fit into the pipe), its write end
+// closed so that the reader sees the end after them.
+int pipe_with(const std::string &bytes)
+{
+    int fds[2];
+    EXPECT_EQ(pipe(fds), 0);
+    EXPECT_EQ(write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(fds[1]);
+    return fds[0];
+}
+
+// Makes `bytes` the cache's input, as open_file does.  The descriptor is
+// closed by close_input.
+void open_input(const temp_dir &dir, input_kind kind, const std::string &bytes)
+{
+    if (kind == PIPE) {
+        input_fd = pipe_with(bytes);
+        pipe_mode = 1;
+    } else {
+        input_fd = open(dir.write("input", bytes).c_str(), O_RDONLY);
+        pipe_mode = 0;
+    }
+    ASSERT_GE(input_fd, 0);
+    cache_init(buffer_setting);
+}
+
+void close_input()
+{
+    close(input_fd);
+    input_fd = -1;
+    pipe_mode = 0;
+}
+
+// What the cache delivers for the input bytes: NUL becomes 0x80.
+std::string as_delivered(std::string bytes)
+{
+    for (char &c : bytes)
+        if (c == '\0')
+            c = static_cast<char>(0x80);
+    return bytes;
+}
+
+// The index of the first byte in which `seen` differs from `wanted` (its
+// length when one is a prefix of the other), or -1 when they are equal;
+// keeps failures of long inputs readable.
+long first_difference(const std::string &seen, const std::string &wanted)
+{
+    if (seen == wanted)
+        return -1;
+    size_t i = 0;
+    while (i < seen.size() && i < wanted.size() && seen[i] == wanted[i])
+        i++;
+    return static_cast<long>(i);
+}
+
+std::string read_forward(size_t limit)
+{
+    std::string seen;
+    int c;
+    while (seen.size() < limit && (c = cache_next_char()) != 0)
+        seen += static_cast<char>(c);
+    return seen;
+}
+
+std::string read_backward()
+{
+    std::string seen;
+    int c;
+    while ((c = cache_prev_char()) != 0)
+        seen.insert(seen.begin(), static_cast<char>(c));
+    return seen;
+}
+
+std::string pattern_bytes(size_t n)
+{
+    std::string bytes;
+    for (size_t i = 0; i < n; i++)
+        bytes += static_cast<char>(i % 251 == 7 ? 0 : 'a' + i % 23 + (i / 1024) % 3);
+    return bytes;
+}
+
+struct round_trip_case {
+    const char *name;
+    std::string bytes;
+};
+
+void PrintTo(const round_trip_case &input, std::ostream *os)
+{
+    *os << input.name;
+}
+
+class CacheRoundTrip : public ::testing::TestWithParam<std::tuple<round_trip_case, input_kind>> {};
+
+TEST_P(CacheRoundTrip, ForwardToEndThenBackToStart)
+{
+    const auto &[input, kind] = GetParam();
+    temp_dir dir;
+    open_input(dir, kind, input.bytes);
+    file_pos size = static_cast<file_pos>(input.bytes.size());
+
+    EXPECT_EQ(first_difference(read_forward(input.bytes.size() + 10), as_delivered(input.bytes)), -1);
+    EXPECT_EQ(cache_tell(), size);
+    EXPECT_EQ(cache_next_char(), 0) << "the end is sticky";
+    EXPECT_EQ(cache_tell(), size);
+    EXPECT_EQ(cache_length(), size);
+    EXPECT_EQ(eof_offset, size);
+
+    EXPECT_EQ(first_difference(read_backward(), as_delivered(input.bytes)), -1);
+    EXPECT_EQ(cache_tell(), 0);
+    EXPECT_EQ(cache_prev_char(), 0);
+    EXPECT_EQ(cache_tell(), 0);
+    close_input();
+}
+
+const round_trip_case round_trip_inputs[] = {
+    {"empty", ""},
+    {"one_byte", "x"},
+    {"nul_only", std::string(1, '\0')},
+    {"nul_inside", std::string("a\0b\0\0c", 6)},
+    {"one_block_less_one", pattern_bytes(1023)},
+    {"one_block", pattern_bytes(1024)},
+    {"two_blocks", pattern_bytes(2048)},
+    {"two_blocks_and_one", pattern_bytes(2049)},
+    {"fourteen_blocks", pattern_bytes(14 * 1024 + 300)},
+    {"high_bytes", std::string("\x80\xff\x01\n", 4)},
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, CacheRoundTrip,
+    ::testing::Combine(::testing::ValuesIn(round_trip_inputs), ::testing::Values(NAMED_FILE, PIPE)),
+    [](const auto &info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) == PIPE ? "_pipe" : "_file");
+    });
+
+TEST(Cache, EmptyInputHoldsOnlyTheMarker)
+{
+    for (input_kind kind : {NAMED_FILE, PIPE}) {
+        temp_dir dir;
+        open_input(dir, kind, "");
+        EXPECT_EQ(cache_next_char(), 0);
+        EXPECT_EQ(cache_tell(), 0);
+        EXPECT_EQ(current_buffer->block, 0);
+        EXPECT_EQ(current_buffer->size, 1);
+        EXPECT_EQ(current_buffer->data[0], 0);
+        EXPECT_EQ(cache_length(), 0);
+        close_input();
+    }
+}
+
+TEST(Cache, TwoBlockInputEndsAtTheStartOfTheThird)
+{
+    std::string bytes = pattern_bytes(2048);
+    for (input_kind kind : {NAMED_FILE, PIPE}) {
+        temp_dir dir;
+        open_input(dir, kind, bytes);
+        ASSERT_EQ(first_difference(read_forward(2047), as_delivered(bytes.substr(0, 2047))), -1);
+        EXPECT_EQ(cache_next_char(), static_cast<unsigned char>(bytes[2047]));
+        EXPECT_EQ(read_block, 2);
+        EXPECT_EQ(read_offset, 0);
+        EXPECT_EQ(cache_next_char(), 0);
+        EXPECT_EQ(current_buffer->block, 2);
+        EXPECT_EQ(current_buffer->size, 1) << "block 2 holds just the marker";
+        close_input();
+    }
+}
+
+TEST(Cache, StepBackAcrossBlockBoundaries)
+{
+    std::string bytes = pattern_bytes(3000);
+    struct {
+        file_pos from;
+        int expected;           // -1: the byte before `from`
+        file_pos after;
+    } cases[] = {
+        {0, 0, 0},
+        {1, -1, 0},
+        {1024, -1, 1023},
+        {2048, -1, 2047},
+    };
+    for (input_kind kind : {NAMED_FILE, PIPE}) {
+        temp_dir dir;
+        open_input(dir, kind, bytes);
+        ASSERT_EQ(cache_seek_end(), 0);
+        for (const auto &c : cases) {
+            ASSERT_EQ(cache_seek(c.from), 0);
+            int want = c.expected == -1 ? static_cast<unsigned char>(bytes[c.from - 1]) : 0;
+            EXPECT_EQ(cache_prev_char(), want) << "from " << c.from;
+            EXPECT_EQ(cache_tell(), c.after) << "from " << c.from;
+        }
+        close_input();
+    }
+}
+
+// Reads one byte of each of `blocks` blocks, in order.
+void visit_blocks(int64_t first, int64_t count)
+{
+    for (int64_t b = first; b < first + count; b++) {
+        ASSERT_EQ(cache_seek(b * BLOCK_SIZE), 0);
+        ASSERT_NE(cache_next_char(), 0);
+    }
+}
+
+TEST(Cache, NamedFileReusesTheBufferFilledFirst)
+{
+    // Block 0 is read, then `others` further blocks; then block 0 is changed
+    // on disk.  Reading it again shows the old byte while it is still
+    // buffered and the new one once its buffer was reused.
+    temp_dir dir;
+    const int pool = buffer_count > 10 ? buffer_count : 10;
+    open_input(dir, NAMED_FILE, std::string(static_cast<size_t>(pool + 10) * BLOCK_SIZE, 'o'));
+    ASSERT_EQ(buffer_count, pool);
+    EXPECT_EQ(buffer_setting, buffer_count);
+    int writer = open((dir.path + "/input").c_str(), O_WRONLY);
+    ASSERT_GE(writer, 0);
+    struct {
+        int others;
+        int expected;
+    } cases[] = {{pool - 1, 'o'}, {pool, 'n'}, {pool + 5, 'n'}, {1, 'o'}};
+    for (const auto &c : cases) {
+        ASSERT_EQ(pwrite(writer, "o", 1, 0), 1);
+        cache_init(0);
+        visit_blocks(0, 1);
+        visit_blocks(1, c.others);
+        ASSERT_EQ(pwrite(writer, "n", 1, 0), 1);
+        ASSERT_EQ(cache_seek(0), 0);
+        EXPECT_EQ(cache_next_char(), c.expected) << c.others << " other blocks";
+        EXPECT_EQ(buffer_count, pool) << "a named file never grows the pool";
+    }
+    close(writer);
+    close_input();
+}
+
+TEST(Cache, PipeGrowsThePoolAndKeepsEveryBlock)
+{
+    temp_dir dir;
+    if (buffer_count < 10)
+        cache_add_buffers(10 - buffer_count);   // as the first open does
+    int before = buffer_count;
+    std::string bytes = pattern_bytes(static_cast<size_t>(before + 1) * BLOCK_SIZE);
+    open_input(dir, PIPE, bytes);
+    ASSERT_EQ(buffer_count, before) << "opening asks for no more than exist";
+    EXPECT_EQ(first_difference(read_forward(bytes.size()), as_delivered(bytes)), -1);
+    EXPECT_EQ(buffer_count, before + 1);
+    EXPECT_EQ(buffer_setting, buffer_count);
+    ASSERT_EQ(cache_seek(0), 0);
+    EXPECT_EQ(first_difference(read_forward(5), as_delivered(bytes.substr(0, 5))), -1);
+    ASSERT_EQ(cache_seek_begin(), 0);
+    EXPECT_EQ(cache_tell(), 0);
+    close_input();
+}
+
+TEST(Cache, PipeRefusesPositionsNotRead)
+{
+    temp_dir dir;
+    std::string bytes = pattern_bytes(5000);
+    open_input(dir, PIPE, bytes);
+    ASSERT_EQ(cache_seek(1500), 1) << "nothing read yet";
+    EXPECT_EQ(cache_tell(), 0);
+    EXPECT_EQ(first_difference(read_forward(1030), as_delivered(bytes.substr(0, 1030))), -1);
+    ASSERT_EQ(pipe_read_offset, 2048);
+    struct {
+        file_pos pos;
+        int result;
+    } cases[] = {
+        {-1, 1}, {0, 0}, {2047, 0}, {2048, 0}, {2049, 1}, {3072, 1}, {100000, 1},
+    };
+    for (const auto &c : cases) {
+        ASSERT_EQ(cache_seek(700), 0);
+        EXPECT_EQ(cache_seek(c.pos), c.result) << c.pos;
+        EXPECT_EQ(cache_tell(), c.result == 0 ? c.pos : 700) << c.pos;
+    }
+    ASSERT_EQ(cache_seek(2048), 0);
+    EXPECT_EQ(cache_next_char(), static_cast<unsigned char>(bytes[2048]));
+    close_input();
+}
+
+TEST(Cache, PipeLengthIsKnownOnlyAfterTheEnd)
+{
+    temp_dir dir;
+    std::string bytes = pattern_bytes(4100);
+    open_input(dir, PIPE, bytes);
+    EXPECT_EQ(cache_length(), -1);
+    read_forward(10);
+    EXPECT_EQ(cache_length(), -1);
+    ASSERT_EQ(cache_seek_end(), 0);
+    EXPECT_EQ(cache_tell(), 4100);
+    EXPECT_EQ(cache_length(), cache_tell());
+    EXPECT_EQ(first_difference(read_backward(), as_delivered(bytes)), -1) << "all of it is kept";
+    close_input();
+}
+
+TEST(Cache, SeekEndOnPipeStopsWhenASignalIsPending)
+{
+    temp_dir dir;
+    // The signal comes while the first block is being walked: the walk
+    // stops after the next byte and reports failure.
+    open_input(dir, PIPE, pattern_bytes(3000));
+    ASSERT_NE(cache_next_char(), 0);
+    pending_signals = PENDING_STOP;
+    int result = cache_seek_end();
+    file_pos reached = cache_tell();
+    pending_signals = 0;
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(reached, 2);
+    close_input();
+}
+
+TEST(Cache, PastTheEndReadsNothing)
+{
+    // A named file accepts any position; past its end there is no byte.
+    temp_dir dir;
+    open_input(dir, NAMED_FILE, pattern_bytes(3000));
+    for (file_pos pos : {3000, 3001, 5000, 1 << 20}) {
+        ASSERT_EQ(cache_seek(pos), 0);
+        EXPECT_EQ(cache_next_char(), 0) << pos;
+        EXPECT_EQ(cache_tell(), pos);
+    }
+    EXPECT_EQ(cache_length(), 3000);
+    ASSERT_EQ(cache_seek(2999), 0);
+    EXPECT_NE(cache_next_char(), 0);
+    close_input();
+}
+
+TEST(Cache, PipeBeyondItsEndInsideTheLastBlockReadsNothing)
+{
+    // The last block of a pipe that has ended is buffered, so positions
+    // behind the end within it can be reached; they must read as the end,
+    // not as a gap in the pipe (which would end the program).
+    temp_dir dir;
+    std::string bytes = pattern_bytes(3000);
+    open_input(dir, PIPE, bytes);
+    ASSERT_EQ(cache_seek_end(), 0);
+    EXPECT_EXIT(
+        {
+            for (file_pos pos : {3001, 3010, 3071}) {
+                if (cache_seek(pos) != 0 || cache_next_char() != 0 || cache_tell() != pos)
+                    _exit(1);
+            }
+            if (cache_seek(2999) != 0 || cache_next_char() != static_cast<unsigned char>(bytes[2999]))
+                _exit(2);
+            _exit(42);
+        },
+        ::testing::ExitedWithCode(42), "");
+    close_input();
+}
+
+TEST(Cache, ReInitialisingNeverServesTheOldInput)
+{
+    // Also when the buffers asked for cannot be had: the new input is read
+    // from the buffers that exist.
+    temp_dir dir;
+    open_input(dir, NAMED_FILE, std::string(3000, 'A'));
+    EXPECT_EQ(read_forward(3000), std::string(3000, 'A'));
+    close(input_fd);
+    input_fd = open(dir.write("second", std::string(2000, 'B')).c_str(), O_RDONLY);
+    int before = buffer_count;
+    fd_capture err = start_capture(2);
+    cache_init(INT_MAX);
+    std::string message = end_capture(err);
+    EXPECT_EQ(buffer_count, before);
+    // (The sanitizer build may put its own warning about the size first.)
+    std::string wanted = "cannot allocate " + std::to_string(INT_MAX - before) + " buffers\n";
+    EXPECT_EQ(message.substr(message.size() - std::min(message.size(), wanted.size())), wanted)
+        << message;
+    EXPECT_EQ(cache_tell(), 0);
+    EXPECT_EQ(read_forward(5000), std::string(2000, 'B'));
+    EXPECT_EQ(cache_length(), 2000);
+    close_input();
+    buffer_setting = buffer_count;
+}
+
+TEST(Cache, ReadErrorEndsTheProgramWithAMessage)
+{
+    temp_dir dir;
+    input_fd = open(dir.path.c_str(), O_RDONLY);   // reading a directory fails
+    ASSERT_GE(input_fd, 0);
+    pipe_mode = 0;
+    cache_init(0);
+    EXPECT_EXIT(cache_next_char(), ::testing::ExitedWithCode(0), "^read error\n$");
+    close_input();
+}
+
+TEST(Cache, UnseekableNamedInputIsReadInSequenceAndKept)
+{
+    // A FIFO named on the command line: its blocks cannot be read twice, so
+    // none is dropped, and re-initialising it (as flush does) keeps them.
+    temp_dir dir;
+    std::string fifo = dir.path + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    int writer = open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(reader, 0);
+    ASSERT_GE(writer, 0);
+    fcntl(reader, F_SETFL, 0);
+    int pool = buffer_count;
+    std::string bytes = pattern_bytes(static_cast<size_t>(pool + 3) * BLOCK_SIZE);
+    ASSERT_EQ(write(writer, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(writer);
+    input_fd = reader;
+    pipe_mode = 0;
+    cache_init(buffer_setting);
+    EXPECT_EQ(first_difference(read_forward(bytes.size() + 1), as_delivered(bytes)), -1);
+    EXPECT_EQ(cache_length(), static_cast<file_pos>(bytes.size()));
+    cache_init(0);
+    EXPECT_EQ(first_difference(read_forward(bytes.size()), as_delivered(bytes)), -1);
+    EXPECT_EQ(cache_seek(bytes.size() + 1500), 1);
+    close_input();
+}
+
+} // namespace

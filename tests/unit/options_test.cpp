@@ -1,0 +1,137 @@
+// Option scanning in process: the settings each option leaves, the index of
+// the first file, the restart of the scanner, and the usage exit.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "startup/startup.h"
+
+namespace {
+
+void reset_options()
+{
+    first_pattern = nullptr;
+    opt_clear = opt_stay_at_end = opt_ignore_case = opt_squeeze = 0;
+    opt_tag = opt_no_overstrike = 0;
+    show_line_numbers = 1;
+    tab_width = 8;
+}
+
+// scan_options over a writable copy of `words` (argv[0] included); the copy
+// is kept in `storage` because settings may point into it.
+int scan(std::vector<std::string> &storage, std::vector<char *> &vector)
+{
+    vector.clear();
+    for (std::string &word : storage)
+        vector.push_back(word.data());
+    vector.push_back(nullptr);
+    return scan_options(static_cast<int>(storage.size()), vector.data());
+}
+
+TEST(Options, TabWidthBelowOneMeansEight)
+{
+    struct {
+        const char *value;
+        int width;
+    } cases[] = {
+        {"4", 4},  {"1", 1},   {"0", 8},          {"-3", 8},           {"abc", 8},
+        {"", 8},   {"12x", 12}, {"99999999999", INT_MAX}, {"-99999999999", 8},
+    };
+    for (const auto &c : cases) {
+        reset_options();
+        std::vector<std::string> words = {"vorn", "-x", c.value, "file"};
+        std::vector<char *> vector;
+        EXPECT_EQ(scan(words, vector), 3) << c.value;
+        EXPECT_EQ(tab_width, c.width) << c.value;
+        std::vector<std::string> joined = {"vorn", std::string("-x") + c.value};
+        if (c.value[0] != '\0') {
+            reset_options();
+            scan(joined, vector);
+            EXPECT_EQ(tab_width, c.width) << "joined " << c.value;
+        }
+    }
+    reset_options();
+}
+
+TEST(Options, FlagsAndTheFirstFile)
+{
+    struct {
+        std::vector<std::string> words;
+        int first_file;
+        const char *settings;       // letters of the flags that are on
+        const char *pattern;
+    } cases[] = {
+        {{"vorn"}, 1, "", nullptr},
+        {{"vorn", "-ceisu", "f"}, 2, "ceisu", nullptr},
+        {{"vorn", "-n", "-f"}, 3, "n", nullptr},
+        {{"vorn", "f", "-e"}, 1, "", nullptr},
+        {{"vorn", "-", "-e"}, 1, "", nullptr},
+        {{"vorn", "--", "-e"}, 2, "", nullptr},
+        {{"vorn", "-/", "a b", "-s", "f"}, 4, "s", "a b"},
+        {{"vorn", "+/pat", "f"}, 2, "", "pat"},
+        {{"vorn", "-e/pat"}, 2, "e", "pat"},
+    };
+    for (auto &c : cases) {
+        reset_options();
+        std::vector<char *> vector;
+        EXPECT_EQ(scan(c.words, vector), c.first_file) << c.words.size();
+        std::string on;
+        if (opt_clear) on += 'c';
+        if (opt_stay_at_end) on += 'e';
+        if (opt_ignore_case) on += 'i';
+        if (!show_line_numbers) on += 'n';
+        if (opt_squeeze) on += 's';
+        if (opt_no_overstrike) on += 'u';
+        EXPECT_EQ(on, c.settings) << c.words[1 % c.words.size()];
+        EXPECT_STREQ(first_pattern, c.pattern);
+    }
+    reset_options();
+}
+
+TEST(Options, PlusSlashIsRewrittenEverywhere)
+{
+    std::vector<std::string> words = {"vorn", "+/one", "file", "+/two", "+x", "a+/b"};
+    std::vector<char *> vector;
+    reset_options();
+    EXPECT_EQ(scan(words, vector), 2);
+    EXPECT_STREQ(vector[1], "-/one");
+    EXPECT_STREQ(vector[3], "-/two") << "also after the first file name";
+    EXPECT_STREQ(vector[4], "+x");
+    EXPECT_STREQ(vector[5], "a+/b");
+    reset_options();
+}
+
+TEST(Options, EveryScanStartsAfresh)
+{
+    // The first scan stops inside the list, the second must still see its
+    // own first word; a half-read group of letters must not carry over.
+    reset_options();
+    std::vector<char *> vector;
+    std::vector<std::string> first = {"vorn", "-e", "-c", "file", "-s"};
+    EXPECT_EQ(scan(first, vector), 3);
+    std::vector<std::string> second = {"vorn", "-s", "other"};
+    EXPECT_EQ(scan(second, vector), 2);
+    EXPECT_EQ(opt_squeeze, 1);
+    std::vector<std::string> third = {"vorn", "-iu"};
+    EXPECT_EQ(scan(third, vector), 2);
+    EXPECT_EQ(opt_ignore_case, 1);
+    EXPECT_EQ(opt_no_overstrike, 1);
+    reset_options();
+}
+
+TEST(Options, BadOptionsEndWithTheUsageLine)
+{
+    const char *usage = "usage: vorn \\[-ceinsu\\] \\[-t tag\\] \\[-x tabs\\] "
+                        "\\[-/ pattern\\] \\[file \\.\\.\\.\\]\n$";
+    std::vector<std::vector<std::string>> cases = {
+        {"vorn", "-z"}, {"vorn", "-x"}, {"vorn", "-e -s"}, {"vorn", "-t"}, {"vorn", "-/"},
+    };
+    for (auto &words : cases) {
+        std::vector<char *> vector;
+        EXPECT_EXIT(scan(words, vector), ::testing::ExitedWithCode(1), usage) << words[1];
+    }
+}
+
+} // namespace
