@@ -1,0 +1,220 @@
+// Interruptible reads, keys, and the follow-up of the stop and resize
+// signals, in-process.  The stop itself (the process really stopping) is
+// covered by the screen tests.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <optional>
+
+#include "display/display.h"
+#include "language/language.h"
+#include "terminal/terminal.h"
+#include "terminal_fixture.h"
+
+namespace {
+
+struct pipe_pair {
+    int fds[2] = {-1, -1};
+    pipe_pair() { EXPECT_EQ(pipe(fds), 0); }
+    ~pipe_pair()
+    {
+        for (int fd : fds)
+            if (fd >= 0)
+                close(fd);
+    }
+    void put(const std::string &bytes)
+    {
+        ASSERT_EQ(write(fds[1], bytes.data(), bytes.size()),
+                  static_cast<ssize_t>(bytes.size()));
+    }
+};
+
+bool handler_installed(int sig)
+{
+    struct sigaction action;
+    sigaction(sig, nullptr, &action);
+    return action.sa_handler != SIG_DFL && action.sa_handler != SIG_IGN;
+}
+
+struct signals_installed {
+    signals_installed()
+    {
+        pending_signals = 0;
+        install_signals(1);
+    }
+    ~signals_installed()
+    {
+        install_signals(0);
+        pending_signals = 0;
+    }
+};
+
+// The signal comes from another process while the read waits for data
+// that is not there.  Should the read not give up, the helper feeds it a
+// byte after a while, so that a fault shows as a failure, not a hang.
+TEST(ReadInterruptible, StopOrResizeAbandonsABlockedRead)
+{
+    struct {
+        int sig, bit;
+    } cases[] = {{SIGWINCH, PENDING_RESIZE}, {SIGTSTP, PENDING_STOP}};
+    for (auto c : cases) {
+        SCOPED_TRACE(strsignal(c.sig));
+        signals_installed installed;
+        ASSERT_TRUE(handler_installed(c.sig));  // else SIGTSTP stops us
+        pipe_pair data, done;
+        pid_t helper = fork();
+        if (helper == 0) {
+            kill(getppid(), c.sig);
+            pollfd returned{done.fds[0], POLLIN, 0};
+            poll(&returned, 1, 10000);
+            (void)!write(data.fds[1], "x", 1);
+            _exit(0);
+        }
+        char byte;
+        int result = read_interruptible(data.fds[0], &byte, 1);
+        done.put("d");
+        waitpid(helper, nullptr, 0);
+        EXPECT_EQ(result, -2);
+        EXPECT_EQ(pending_signals, c.bit);
+    }
+}
+
+TEST(ReadInterruptible, ReadsDataAndReportsErrors)
+{
+    signals_installed installed;
+    pipe_pair data;
+    data.put("abc");
+    char buffer[8];
+    EXPECT_EQ(read_interruptible(data.fds[0], buffer, sizeof buffer), 3);
+    EXPECT_EQ(std::string(buffer, 3), "abc");
+    close(data.fds[1]);
+    data.fds[1] = -1;
+    EXPECT_EQ(read_interruptible(data.fds[0], buffer, sizeof buffer), 0);
+    int write_only = open("/dev/null", O_WRONLY);
+    EXPECT_EQ(read_interruptible(write_only, buffer, sizeof buffer), -1);
+    close(write_only);
+    EXPECT_EQ(pending_signals, 0);
+}
+
+// A stop or resize not yet served does not wait behind the next key.
+TEST(ReadInterruptible, UnservedSignalReturnsAtOnceAndKeepsTheData)
+{
+    signals_installed installed;
+    pipe_pair data;
+    data.put("abc");
+    for (int bit : {PENDING_RESIZE, PENDING_STOP}) {
+        pending_signals = bit;
+        char byte;
+        EXPECT_EQ(read_interruptible(data.fds[0], &byte, 1), -2);
+    }
+    pending_signals = 0;
+    char byte = 0;
+    EXPECT_EQ(read_interruptible(data.fds[0], &byte, 1), 1);
+    EXPECT_EQ(byte, 'a');
+}
+
+TEST(GetKey, SkipsNulBytesAndReturnsUnsignedValues)
+{
+    struct {
+        std::string typed;
+        int key;
+    } cases[] = {{std::string("\0\0x", 3), 'x'},
+                 {"\xff", 255},
+                 {"\x01", 1}};
+    pipe_pair keys;
+    int saved_keyboard = keyboard_fd;
+    keyboard_fd = keys.fds[0];
+    for (const auto &c : cases) {
+        keys.put(c.typed);
+        EXPECT_EQ(get_key(), c.key);
+    }
+    keyboard_fd = saved_keyboard;
+}
+
+TEST(GetKeyDeathTest, ReadErrorTakesTheOrderlyExit)
+{
+    EXPECT_EXIT(
+        {
+            keyboard_fd = open("/dev/null", O_WRONLY);
+            get_key();
+            _exit(9);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+// Descriptor 2 at end of file: after the third empty read the program
+// hangs itself up; with SIGHUP ignored it must still end, in order.
+TEST(GetKeyDeathTest, TerminalAtEndOfFileEndsTheProgram)
+{
+    EXPECT_EXIT(
+        {
+            int null = open("/dev/null", O_RDONLY);
+            dup2(null, 2);
+            keyboard_fd = 2;
+            get_key();
+            _exit(9);
+        },
+        ::testing::KilledBySignal(SIGHUP), "");
+    EXPECT_EXIT(
+        {
+            signal(SIGHUP, SIG_IGN);
+            int null = open("/dev/null", O_RDONLY);
+            dup2(null, 2);
+            keyboard_fd = 2;
+            get_key();
+            _exit(9);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+std::string variable(const char *name)
+{
+    const char *value = lookup_variable(name, strlen(name));
+    return value ? value : "(unset)";
+}
+
+TEST(HandlePendingSignals, ResizeRereadsTheSizeAndRepaintsOnlyOnChange)
+{
+    struct {
+        int rows, cols;
+        bool repaint;
+    } cases[] = {{40, 100, true}, {40, 100, false}, {40, 60, true},
+                 {25, 60, true}};
+    env_override env;
+    env.set("TERMINFO", test_terminfo_dir());
+    env.set("TERM", "vorn-sg");
+    fd2_replacement window(30, 90);
+    read_termcap();
+    signals_installed installed;
+    for (auto c : cases) {
+        SCOPED_TRACE(std::to_string(c.rows) + "x" + std::to_string(c.cols));
+        window.resize(c.rows, c.cols);
+        repaint_needed = 0;
+        raise(SIGWINCH);
+        EXPECT_EQ(pending_signals, PENDING_RESIZE);
+        handle_pending_signals();
+        EXPECT_EQ(pending_signals, 0);
+        EXPECT_EQ(screen_height, c.rows);
+        EXPECT_EQ(screen_width, c.cols);
+        EXPECT_EQ(repaint_needed, c.repaint ? 1 : 0);
+        EXPECT_EQ(variable("_sc_height"), std::to_string(c.rows - 1));
+        EXPECT_EQ(variable("_sc_width"), std::to_string(c.cols));
+    }
+}
+
+TEST(HandlePendingSignals, NothingPendingDoesNothing)
+{
+    pending_signals = 0;
+    repaint_needed = 0;
+    int height = screen_height;
+    EXPECT_EQ(capture_output(handle_pending_signals), "");
+    EXPECT_EQ(repaint_needed, 0);
+    EXPECT_EQ(screen_height, height);
+}
+
+}  // namespace
