@@ -1,14 +1,248 @@
-// Placeholder: not yet written.
+// The command loop and the bottom-line editor.
+//
+// The loop gathers an optional decimal count and then a key sequence in one
+// 20-byte key buffer (at most 19 keys and a terminating 0), handing the
+// sequence to the macro table each time it grows.  The buffer holds either
+// the digits of a count or keys, never both: the digits are converted and
+// removed when the first key that is not a digit arrives.
+//
+// The same editor (`cmd_char`, `erase_char`) serves the key buffer and every
+// line a command asks for with `read_line`.  Its invariant: the cursor into
+// the buffer being edited never passes the last byte of that buffer, which
+// stays reserved for the terminating 0.
+//
+// Owned here: the key pushed back for the next read, the one-key-read flag
+// and the echo column of the bottom line.
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 
 #include "command.h"
+#include "display/display.h"
+#include "startup/startup.h"
+#include "terminal/terminal.h"
+
+namespace {
+
+// Where the loop is in gathering a command.  The values of the two
+// key-sequence states are what `runmacro` expects as its third argument.
+enum gather_state {
+    GATHER_KEYS = 0,            // keys, no count typed
+    GATHER_KEYS_COUNTED = 1,    // keys after a count
+    GATHER_DIGITS = 2,          // nothing but digits so far (maybe none)
+};
+
+enum { KEY_BUFFER_SIZE = 20 };
+
+}  // namespace
 
 int input_column;
-[[noreturn]] void command_loop() { abort(); }
-int get_command_key() { return {}; }
-void push_back_key(int) {}
-void set_one_key_read() {}
-int read_line(const char *, char *, int) { return {}; }
-void start_input_line(const char *) {}
-int cmd_char(int, char *, char **, char *) { return {}; }
-int erase_char(char *, char **) { return {}; }
+
+static int pushed_key;          // next key to deliver; 0 = none
+static int one_key_read;        // the next read_line ends after one key
+
+// Character classes are asked only for real byte values: anything outside
+// 0..255 (the -2 of an interrupted read) belongs to no class.
+static bool is_digit_key(int c) { return c >= 0 && c <= 255 && isdigit(c); }
+static bool is_space_key(int c) { return c >= 0 && c <= 255 && isspace(c); }
+static bool is_print_key(int c) { return c >= 0 && c <= 255 && isprint(c); }
+
+static bool is_editing_key(int c)
+{
+    return c == tty_erase_char || c == tty_kill_char || c == tty_werase_char;
+}
+
+int get_command_key()
+{
+    if (pushed_key != 0) {
+        int key = pushed_key;
+        pushed_key = 0;
+        return key;
+    }
+    return get_key();
+}
+
+// Only byte values are kept: a -2 handed back after an interrupted wait
+// names no key the user typed, and must not come back later as one.
+void push_back_key(int key)
+{
+    if (key < 1 || key > 255)
+        return;
+    pushed_key = key;
+}
+
+void set_one_key_read()
+{
+    one_key_read = 1;
+}
+
+void start_input_line(const char *text)
+{
+    cursor_lower_left();
+    erase_to_eol();
+    bold_on();
+    out_visible(text);
+    bold_off();
+    out_flush();
+    input_column = static_cast<int>(strlen(text)) + bold_width + bold_end_width;
+}
+
+int erase_char(char *buffer, char **bufcur)
+{
+    if (*bufcur <= buffer)
+        return 1;
+    --*bufcur;
+    unsigned char removed = static_cast<unsigned char>(**bufcur);
+    if (!is_print_key(removed)) {
+        // shown as ^X: two columns
+        erase_previous_char();
+        input_column--;
+    }
+    erase_previous_char();
+    input_column--;
+    return 0;
+}
+
+// The word before the cursor goes, with the blanks after it and before it.
+static int erase_word(char *buffer, char **bufcur)
+{
+    auto space_before = [&] {
+        return is_space_key(static_cast<unsigned char>((*bufcur)[-1]));
+    };
+    while (*bufcur > buffer && space_before())
+        erase_char(buffer, bufcur);
+    while (*bufcur > buffer && !space_before())
+        erase_char(buffer, bufcur);
+    while (*bufcur > buffer && space_before())
+        erase_char(buffer, bufcur);
+    return *bufcur == buffer;
+}
+
+// Printable bytes as they are, others as ^ and a letter: the value with bit
+// 7 cleared, then ? for DEL, else that value with 0x40 added.
+static void echo_key(int c)
+{
+    if (is_print_key(c)) {
+        out_char(c);
+        input_column++;
+        return;
+    }
+    int low = c & 0x7F;
+    out_char('^');
+    out_char(low == 0x7F ? '?' : (low | 0x40));
+    input_column += 2;
+}
+
+int cmd_char(int c, char *buffer, char **bufcur, char *bufend)
+{
+    VORN_ASSERT(*bufcur <= bufend);
+    if (c == tty_erase_char)
+        return erase_char(buffer, bufcur);
+    if (c == tty_werase_char)
+        return erase_word(buffer, bufcur);
+    if (c == tty_kill_char) {
+        while (erase_char(buffer, bufcur) == 0) {
+        }
+        return 1;
+    }
+    if (*bufcur >= bufend || input_column >= screen_width - 3) {
+        ring_bell();
+        return 0;
+    }
+    **bufcur = static_cast<char>(c);
+    ++*bufcur;
+    echo_key(c);
+    return 0;
+}
+
+int read_line(const char *prompt, char *buffer, int size)
+{
+    // With no room at all nothing is stored, but the line is still read to
+    // its end so that the keys do not leak into the next command.
+    char no_room[1];
+    char *text = size > 0 ? buffer : no_room;
+    char *bufcur = text;
+    char *bufend = text + (size > 0 ? size - 1 : 0);
+    int cancelled;
+
+    start_input_line(prompt);
+    for (;;) {
+        int key = get_command_key();
+        if (key == '\n') {
+            *bufcur = 0;
+            cancelled = 0;
+            break;
+        }
+        if (key < 0 || cmd_char(key, text, &bufcur, bufend) == 1) {
+            *text = 0;
+            cancelled = 1;
+            break;
+        }
+        if (one_key_read) {
+            *bufcur = 0;
+            cancelled = 0;
+            break;
+        }
+    }
+    one_key_read = 0;
+    return cancelled;
+}
+
+// The count phase ends with the first key that is neither a digit nor an
+// editing key: the digits become the count and leave the buffer.
+static void end_count_phase(char *keys, char **bufcur, int *state,
+                            int64_t *count)
+{
+    if (*bufcur == keys) {
+        *state = GATHER_KEYS;
+    } else {
+        **bufcur = 0;
+        // strtoll saturates where 19 digits exceed the 64-bit range
+        *count = strtoll(keys, nullptr, 10);
+        *state = GATHER_KEYS_COUNTED;
+    }
+    *bufcur = keys;
+    *keys = 0;
+}
+
+[[noreturn]] void command_loop()
+{
+    char keys[KEY_BUFFER_SIZE];
+    char *bufcur = keys;
+    int state = GATHER_DIGITS;
+    int64_t count = 0;
+
+    keys[0] = 0;
+    for (;;) {
+        if (pending_signals != 0)
+            handle_pending_signals();
+        if (bufcur == keys)
+            show_prompt();
+        int key = get_command_key();
+        // A signal arrived while we waited, or the read was abandoned: what
+        // was typed so far is dropped; the state stays as it is.
+        if (pending_signals != 0 || key < 0) {
+            bufcur = keys;
+            keys[0] = 0;
+            continue;
+        }
+        if (state == GATHER_DIGITS && !is_digit_key(key) && !is_editing_key(key))
+            end_count_phase(keys, &bufcur, &state, &count);
+        cmd_char(key, keys, &bufcur, keys + KEY_BUFFER_SIZE - 1);
+        *bufcur = 0;
+        if (bufcur != keys)
+            start_input_line(keys);
+        else
+            state = GATHER_DIGITS;
+        if (state == GATHER_DIGITS)
+            continue;
+        int result = runmacro(keys, count, state);
+        if (result == 1)
+            continue;   // a prefix of some macro: wait for the next key
+        if (result != 0)
+            report_error();
+        bufcur = keys;
+        keys[0] = 0;
+        state = GATHER_DIGITS;
+    }
+}

@@ -1,5 +1,14 @@
-// Placeholder rows: handlers not yet written.
+// Commands that find things: searches, marks and tags.
+//
+// Their arguments are parsed in full, as for every command, but the work
+// itself (the search, the marks, the tags) is not part of the program yet:
+// with the condition flag set they fail with "NAME: not available" rather
+// than pretend to have done something.  `search` keeps its one documented
+// side effect, storing the sense of the search before the flag is looked at.
+#include <cstring>
+
 #include "commands.h"
+#include "startup/startup.h"
 
 static const char *cmd_search(int code, const char *pos);
 static const char *cmd_mark(int code, const char *pos);
@@ -16,22 +25,77 @@ const command_entry cmd_asktag_entry = {"asktag", 34, cmd_tag};
 const command_entry cmd_nexttag_entry = {"nexttag", 35, cmd_tag};
 const command_entry cmd_prevtag_entry = {"prevtag", 36, cmd_tag};
 
-static const char *cmd_search(int, const char *pos)
+enum {
+    CODE_MAGICASKSEARCH = 28,
+    CODE_SEARCH = 29,
+    CODE_SETMARK = 31,
+    CODE_ASKTAG = 34,
+    CODE_NEXTTAG = 35,
+};
+
+// The sense word of `search`.  It is stored at once, whatever the condition
+// flag, so that a later `research` uses it.  A rejected word fails the
+// command and keeps the sense that was in force: a failed command must not
+// leave a sense that is neither of the two.
+static int parse_search_sense(const char **pos)
 {
-    return pos;
+    int sense = choose_word(pos, 2, "noinvert", "invert");
+    if (sense < 0)
+        return -1;
+    search_sense = sense;
+    return 0;
 }
 
-static const char *cmd_mark(int, const char *pos)
+static const char *cmd_search(int code, const char *pos)
 {
-    return pos;
+    if (choose_word(&pos, 6, "forw", "back", "forward", "backward",
+                    "forwards", "backwards") < 0)
+        return nullptr;
+    int64_t count;
+    if (get_number(&count, &pos) != 0)
+        return nullptr;
+    if (code == CODE_SEARCH) {
+        if (parse_search_sense(&pos) != 0 || next_arg(&pos) == nullptr)
+            return nullptr;
+    }
+    if (!exec_flag)
+        return pos;
+    if (code == CODE_MAGICASKSEARCH)
+        return command_not_available("magicasksearch");
+    return command_not_available(code == CODE_SEARCH ? "search" : "research");
+}
+
+static const char *cmd_mark(int code, const char *pos)
+{
+    const char *mark = next_arg(&pos);
+    if (mark == nullptr)
+        return nullptr;
+    if (!exec_flag)
+        return pos;
+    if (strlen(mark) != 1) {
+        set_error(15, "bad mark character");
+        return nullptr;
+    }
+    return command_not_available(code == CODE_SETMARK ? "setmark" : "gomark");
 }
 
 static const char *cmd_listbmarks(int, const char *pos)
 {
-    return pos;
+    if (!exec_flag)
+        return pos;
+    return command_not_available("listbmarks");
 }
 
-static const char *cmd_tag(int, const char *pos)
+static const char *cmd_tag(int code, const char *pos)
 {
-    return pos;
+    if (code != CODE_ASKTAG) {
+        int64_t count;
+        if (get_number(&count, &pos) != 0)
+            return nullptr;
+    }
+    if (!exec_flag)
+        return pos;
+    if (code == CODE_ASKTAG)
+        return command_not_available("asktag");
+    return command_not_available(code == CODE_NEXTTAG ? "nexttag" : "prevtag");
 }

@@ -1,5 +1,16 @@
-// Placeholder rows: handlers not yet written.
+// Commands that move the view: repainting, scrolling by lines and pages,
+// horizontal scrolling, and jumps to a line, a percentage or the end.
+//
+// The handlers are thin: they parse their count and hand it to the display.
+// Horizontal scrolling keeps the display's invariant that `horiz_off` is 0
+// while lines wrap, and mirrors the new state in `_curhscroll` and the
+// `_wraplines` toggle.
+#include <climits>
+#include <cstdint>
+
 #include "commands.h"
+#include "display/display.h"
+#include "file/file.h"
 
 static const char *cmd_repaint(int code, const char *pos);
 static const char *cmd_scroll(int code, const char *pos);
@@ -19,27 +30,109 @@ const command_entry cmd_goline_entry = {"goline", 20, cmd_goto};
 const command_entry cmd_gopercent_entry = {"gopercent", 21, cmd_goto};
 const command_entry cmd_goend_entry = {"goend", 22, cmd_goend};
 
-static const char *cmd_repaint(int, const char *pos)
+enum {
+    CODE_FLUSH = 12,
+    CODE_FORW_SCROLL = 14,
+    CODE_FORW = 16,
+    CODE_BACK = 17,
+    CODE_LSCROLL = 18,
+    CODE_GOLINE = 20,
+};
+
+// lscroll: back towards column 0, and from there to wrapped lines.  The
+// count is bounded first so that the subtraction cannot overflow; a result
+// beyond the int range stops at its top, as a right scroll does.
+static void scroll_left(int64_t count)
 {
+    if (horiz_off <= 0) {
+        wrap_lines = 1;
+        return;
+    }
+    if (count > INT_MAX)
+        count = INT_MAX;
+    else if (count < -static_cast<int64_t>(INT_MAX))
+        count = -static_cast<int64_t>(INT_MAX);
+    int64_t offset = horiz_off - count;
+    horiz_off = offset < 0 ? 0 : offset > INT_MAX ? INT_MAX : static_cast<int>(offset);
+}
+
+// rscroll: the first one only stops the wrapping; after that the offset
+// grows in 32-bit arithmetic, and a sum that wraps below 0 stays at the top.
+static void scroll_right(int64_t count)
+{
+    if (wrap_lines == 1) {
+        VORN_ASSERT(horiz_off == 0);
+        wrap_lines = 0;
+        return;
+    }
+    uint32_t sum = static_cast<uint32_t>(horiz_off) + static_cast<uint32_t>(count);
+    int32_t offset = static_cast<int32_t>(sum);
+    horiz_off = offset < 0 ? INT32_MAX : offset;
+}
+
+static const char *cmd_repaint(int code, const char *pos)
+{
+    if (!exec_flag)
+        return pos;
+    if (code == CODE_FLUSH && !pipe_mode) {
+        cache_init(0);      // read the file anew
+        linenum_clear();
+    }
+    repaint_screen();
     return pos;
 }
 
-static const char *cmd_scroll(int, const char *pos)
+static const char *cmd_scroll(int code, const char *pos)
 {
+    int64_t count;
+    if (get_number(&count, &pos) != 0)
+        return nullptr;
+    if (!exec_flag)
+        return pos;
+    int lines = count_to_int(count);
+    int paging = code == CODE_FORW || code == CODE_BACK;
+    if (code == CODE_FORW_SCROLL || code == CODE_FORW)
+        scroll_forward(lines, paging);
+    else
+        scroll_backward(lines, paging);
     return pos;
 }
 
-static const char *chscroll(int, const char *pos)
+static const char *chscroll(int code, const char *pos)
 {
+    int64_t count;
+    if (get_number(&count, &pos) != 0)
+        return nullptr;
+    if (!exec_flag || count == 0)
+        return pos;
+    if (code == CODE_LSCROLL)
+        scroll_left(count);
+    else
+        scroll_right(count);
+    repaint_screen();
+    set_number_variable("_curhscroll", horiz_off);
+    settog("_wraplines", wrap_lines ? 1 : 0, 2, "off", "on");
     return pos;
 }
 
-static const char *cmd_goto(int, const char *pos)
+static const char *cmd_goto(int code, const char *pos)
 {
+    int64_t target;
+    if (get_number(&target, &pos) != 0)
+        return nullptr;
+    if (!exec_flag)
+        return pos;
+    if (code == CODE_GOLINE) {
+        jump_line(count_to_int(target));
+        return pos;
+    }
+    jump_percent(target > 100 ? 100 : count_to_int(target));
     return pos;
 }
 
 static const char *cmd_goend(int, const char *pos)
 {
+    if (exec_flag)
+        jump_end();
     return pos;
 }

@@ -1,5 +1,18 @@
-// Placeholder rows: handlers not yet written.
+// Commands of the user's session: a typed command, further scripts,
+// quitting, help, editing, moving between files and the prompt style.
+//
+// Every handler parses all its arguments first, does nothing more while the
+// condition flag is clear, and returns early with the pending error set when
+// its action fails.  The helpers shared by the command files live here too.
+#include <climits>
+#include <cstring>
+
 #include "commands.h"
+#include "command/command.h"
+#include "display/display.h"
+#include "file/file.h"
+#include "startup/startup.h"
+#include "terminal/terminal.h"
 
 static const char *cmd_usercom(int code, const char *pos);
 static const char *cmd_readrc(int code, const char *pos);
@@ -21,47 +34,158 @@ const command_entry cmd_file_entry = {"file", 25, cmd_file};
 const command_entry cmd_file_list_entry = {"file_list", 26, cmd_file_list};
 const command_entry cmd_stat_entry = {"stat", 27, cmd_stat};
 
+enum {
+    USERCOM_SIZE = 125,     // 124 characters and the terminating 0
+    EXAMINE_SIZE = 1025,    // 1024 characters and the terminating 0
+};
+
+static const char help_file[] = "/usr/local/share/misc/zarb-vorn.help";
+
+int count_to_int(int64_t count)
+{
+    if (count > INT_MAX)
+        return INT_MAX;
+    if (count < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(count);
+}
+
+const char *command_not_available(const char *name)
+{
+    set_error(15, "%s: not available", name);
+    return nullptr;
+}
+
 static const char *cmd_usercom(int, const char *pos)
 {
+    if (!exec_flag)
+        return pos;
+    char line[USERCOM_SIZE];
+    if (read_line("Command: ", line, sizeof line) != 0)
+        return pos;
+    if (run_command_string(line) != 0)
+        return nullptr;
     return pos;
 }
 
 static const char *cmd_readrc(int, const char *pos)
 {
+    const char *path = next_arg(&pos);
+    if (path == nullptr)
+        return nullptr;
+    if (!exec_flag || path[0] == 0)
+        return pos;
+    FILE *stream = fopen(path, "r");
+    if (stream == nullptr) {
+        set_error(15, "could not open file ``%s''", path);
+        return nullptr;
+    }
+    // A directory opens but cannot be read: that must not pass for an
+    // empty script.
+    int failure = read_rc_stream(stream);
+    fclose(stream);
+    if (failure != 0) {
+        set_error(8, "unable to read %s: %s", path, strerror(failure));
+        return nullptr;
+    }
     return pos;
 }
 
 static const char *cmd_quit(int, const char *pos)
 {
+    if (exec_flag)
+        finish_and_exit();
     return pos;
 }
 
+// The help viewer is this program run on the help file: refusing there
+// keeps it from starting yet another one.
 static const char *cmd_help(int, const char *pos)
 {
-    return pos;
+    if (!exec_flag)
+        return pos;
+    if (file_count > 0 && file_index >= 0 && file_index < file_count &&
+        strcmp(file_names[file_index], help_file) == 0) {
+        set_error(15, "already viewing help");
+        return nullptr;
+    }
+    return command_not_available("help");
 }
 
 static const char *cmd_edit(int, const char *pos)
 {
-    return pos;
+    if (!exec_flag)
+        return pos;
+    if (pipe_mode) {
+        set_error(15, "cannot edit standard input");
+        return nullptr;
+    }
+    return command_not_available("edit");
 }
 
 static const char *cmd_askfile(int, const char *pos)
 {
+    if (!exec_flag)
+        return pos;
+    char name[EXAMINE_SIZE];
+    if (read_line("Examine: ", name, sizeof name) != 0)
+        return pos;
+    open_file(glob(name), 0);   // open_file shows its own failures
     return pos;
+}
+
+// A move by a negative count is a move the other way; counts are kept small
+// enough that the file index plus the count cannot overflow.
+static void move_in_file_list(int forward, int64_t count)
+{
+    int64_t limit = INT_MAX - (file_count > 0 ? file_count : 0);
+    if (count < 0) {
+        forward = !forward;
+        count = count < -limit ? limit : -count;
+    } else if (count > limit) {
+        count = limit;
+    }
+    if (forward)
+        next_file(static_cast<int>(count));
+    else
+        prev_file(static_cast<int>(count));
 }
 
 static const char *cmd_file(int, const char *pos)
 {
+    int direction = choose_word(&pos, 10, "next", "previous", "forward",
+                                "backward", "forwards", "backwards", "next",
+                                "prev", "forw", "back");
+    if (direction < 0)
+        return nullptr;
+    int64_t count;
+    if (get_number(&count, &pos) != 0)
+        return nullptr;
+    if (!exec_flag)
+        return pos;
+    int backward = direction % 2;
+    move_in_file_list(!backward, count);
+    settog("_file_direction", backward, 2, "next", "previous");
     return pos;
 }
 
 static const char *cmd_file_list(int, const char *pos)
 {
+    if (!exec_flag)
+        return pos;
+    show_file_list();
+    repaint_screen();
     return pos;
 }
 
 static const char *cmd_stat(int, const char *pos)
 {
+    int style = choose_word(&pos, 2, "on", "off");
+    if (style < 0)
+        return nullptr;
+    if (!exec_flag)
+        return pos;
+    set_prompt_style(style);
+    settog("_statprompt", style, 2, "on", "off");
     return pos;
 }

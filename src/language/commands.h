@@ -51,4 +51,12 @@ extern const command_entry cmd_asktag_entry;
 extern const command_entry cmd_nexttag_entry;
 extern const command_entry cmd_prevtag_entry;
 
+// Helpers shared by the command files (cmd_session.cpp)
+// A count as the int the display and file operations take, clamped to the
+// int range instead of cut to its low bits.
+int count_to_int(int64_t count);
+// Fails a command whose work is not part of this program yet: code 15 with
+// "NAME: not available"; returns null, the handler's failure.
+const char *command_not_available(const char *name);
+
 #endif

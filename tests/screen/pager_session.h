@@ -1,0 +1,127 @@
+// Helpers for the screen tests of the keys, the line editor and the
+// initialization scripts: a temporary home directory that the test fills
+// before the pager starts (its scripts are read at start-up), a pager
+// started on the fixtures of tests/data, and key strings that name special
+// keys inline.
+#ifndef VORN_SCREEN_PAGER_SESSION_H
+#define VORN_SCREEN_PAGER_SESSION_H
+
+#include <stdlib.h>
+#include <termios.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "harness.h"
+
+// A home directory of the test's own, so that scripts can be put there
+// before the pager reads them.
+struct temp_home {
+    std::string path;
+
+    temp_home()
+    {
+        char name[] = "/tmp/vorn-test-home-XXXXXX";
+        if (mkdtemp(name) != nullptr)
+            path = name;
+    }
+    ~temp_home()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    temp_home(const temp_home &) = delete;
+    temp_home &operator=(const temp_home &) = delete;
+
+    void write(const std::string &name, std::string_view content) const
+    {
+        vt_write_file(path + "/" + name, content);
+    }
+};
+
+inline std::string test_data(const std::string &name)
+{
+    return std::string(VORN_TEST_DATA) + "/" + name;
+}
+
+inline std::string read_file(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The pager on files of tests/data (named relative to it), with `home` as
+// HOME; nothing is awaited.
+inline vt_ptr start_pager(const temp_home &home,
+                          const std::vector<std::string> &args, int rows = 24,
+                          int cols = 80)
+{
+    vt_options options;
+    options.args = args;
+    options.env = {{"HOME", home.path}};
+    options.rows = rows;
+    options.cols = cols;
+    options.cwd = VORN_TEST_DATA;
+    return vt_start(options);
+}
+
+// The pager (by default with -e on numbered200.txt) once its first screen
+// shows "line 1" on top; null, with the test failed, if it never does.
+inline vt_ptr start_at_line_1(const temp_home &home,
+                              const std::vector<std::string> &args = {"-e", "numbered200.txt"},
+                              int cols = 80)
+{
+    vt_ptr s = start_pager(home, args, 24, cols);
+    if (s && !vt_row_is(*s, 0, "line 1")) {
+        ADD_FAILURE() << "no first screen\n" << vt_screen(*s);
+        return nullptr;
+    }
+    return s;
+}
+
+// Types `keys`; "<name>" stands for the special key of that name (as
+// vt_key knows them: "<pgdn>", "<^L>", "<enter>" ...), everything else is
+// typed as it is.
+inline void play(vt_session &s, std::string_view keys)
+{
+    while (!keys.empty()) {
+        size_t open = keys.find('<');
+        size_t close = open == std::string_view::npos ? open : keys.find('>', open);
+        if (open == std::string_view::npos || close == std::string_view::npos) {
+            vt_type(s, keys);
+            return;
+        }
+        if (open > 0)
+            vt_type(s, keys.substr(0, open));
+        vt_key(s, keys.substr(open + 1, close - open - 1));
+        keys.remove_prefix(close + 1);
+    }
+}
+
+// The editing characters of the terminal the pager runs on.
+inline std::string erase_key(vt_session &s)
+{
+    return std::string(1, static_cast<char>(vt_initial_tty(s).c_cc[VERASE]));
+}
+inline std::string kill_key(vt_session &s)
+{
+    return std::string(1, static_cast<char>(vt_initial_tty(s).c_cc[VKILL]));
+}
+inline std::string werase_key(vt_session &s)
+{
+    return std::string(1, static_cast<char>(vt_initial_tty(s).c_cc[VWERASE]));
+}
+
+// A message on the bottom line, waiting for its key.
+inline std::string pressed(const std::string &message)
+{
+    return message.empty() ? "(press RETURN)" : message + "  (press RETURN)";
+}
+
+#endif
