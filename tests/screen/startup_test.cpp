@@ -1,0 +1,97 @@
+// Paging mode's start-up as a user sees it: messages written before the
+// screen is in use, the choice of the first file, and the quiet orderly end
+// when nothing can be shown.
+#include <sys/stat.h>
+#include <termios.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "harness.h"
+
+namespace {
+
+const int BOTTOM = 23;
+
+// A directory with the files a test names, removed at the end.
+struct fixture_dir {
+    std::string path;
+    fixture_dir()
+    {
+        char name[] = "/tmp/vorn-startup-XXXXXX";
+        if (mkdtemp(name) != nullptr)
+            path = name;
+    }
+    ~fixture_dir()
+    {
+        std::string command = "rm -rf '" + path + "'";
+        if (system(command.c_str()) != 0)
+            ADD_FAILURE() << "could not remove " << path;
+    }
+    fixture_dir(const fixture_dir &) = delete;
+    fixture_dir &operator=(const fixture_dir &) = delete;
+};
+
+// The pager in `dir`, on xterm or (for what must stay visible after the
+// end) vt100, which has no alternate screen.
+vt_ptr start_in(const fixture_dir &dir, std::vector<std::string> args, const char *term = "xterm")
+{
+    vt_options options;
+    options.term = term;
+    options.args = std::move(args);
+    options.cwd = dir.path;
+    options.env = {{"HOME", dir.path}};
+    options.unset_env = {"VORN"};
+    return vt_start(options);
+}
+
+TEST(StartupScreen, EarlierMessagesWaitBeforeTheFirstScreen)
+{
+    // The first file is missing: its message went to the terminal before
+    // the screen was in use, so the name of the file that did open is shown
+    // on the bottom line and waits for a key before the screen is painted.
+    fixture_dir dir;
+    vt_write_file(dir.path + "/second", "second file, line 1\nline 2\n");
+    auto s = start_in(dir, {"-e", "missing", "second"});
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(vt_wait_contains(*s, BOTTOM, "second  (press RETURN)")) << vt_screen(*s);
+    EXPECT_TRUE(vt_attr(*s, BOTTOM, 0).reverse) << "the message stands out";
+    EXPECT_NE(vt_screen(*s).find("missing: No such file or directory"), std::string::npos)
+        << vt_screen(*s);
+    vt_key(*s, "enter");
+    EXPECT_TRUE(vt_wait(*s, [](vt_session &t) {
+        return vt_screen(t).find("second file, line 1") != std::string::npos &&
+               vt_screen(t).find("(press RETURN)") == std::string::npos;
+    })) << vt_screen(*s);
+}
+
+TEST(StartupScreen, NothingToShowEndsQuietly)
+{
+    // No input can be opened: the reasons are on the terminal, the program
+    // ends with status 0 and leaves the terminal as it found it.
+    fixture_dir dir;
+    mkdir((dir.path + "/sub").c_str(), 0700);
+    vt_write_file(dir.path + "/sub/placeholder", "");
+    struct {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"missing"}, "missing: No such file or directory"},
+        {{"missing", "sub"}, "sub is a directory"},
+        {{}, "Can't take input from a terminal"},
+        {{"-"}, "Can't take input from a terminal"},
+        {{"-t", "no_such_tag", "sub/placeholder"}, "could not find relevent tag information"},
+    };
+    for (const auto &c : cases) {
+        auto s = start_in(dir, c.args, "vt100");
+        ASSERT_TRUE(s);
+        EXPECT_EQ(vt_wait_exit(*s), 0) << c.message;
+        EXPECT_NE(vt_screen(*s).find(c.message), std::string::npos) << vt_screen(*s);
+        termios before = vt_initial_tty(*s), after = vt_final_tty(*s);
+        EXPECT_EQ(before.c_lflag, after.c_lflag) << c.message;
+        EXPECT_EQ(before.c_iflag, after.c_iflag) << c.message;
+        EXPECT_EQ(before.c_oflag, after.c_oflag) << c.message;
+    }
+}
+
+} // namespace
