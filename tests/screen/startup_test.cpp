@@ -4,37 +4,17 @@
 #include <sys/stat.h>
 #include <termios.h>
 
-#include <cstdlib>
 #include <string>
 
-#include "harness.h"
+#include "pager_session.h"
 
 namespace {
 
 const int BOTTOM = 23;
 
-// A directory with the files a test names, removed at the end.
-struct fixture_dir {
-    std::string path;
-    fixture_dir()
-    {
-        char name[] = "/tmp/vorn-startup-XXXXXX";
-        if (mkdtemp(name) != nullptr)
-            path = name;
-    }
-    ~fixture_dir()
-    {
-        std::string command = "rm -rf '" + path + "'";
-        if (system(command.c_str()) != 0)
-            ADD_FAILURE() << "could not remove " << path;
-    }
-    fixture_dir(const fixture_dir &) = delete;
-    fixture_dir &operator=(const fixture_dir &) = delete;
-};
-
 // The pager in `dir`, on xterm or (for what must stay visible after the
 // end) vt100, which has no alternate screen.
-vt_ptr start_in(const fixture_dir &dir, std::vector<std::string> args, const char *term = "xterm")
+vt_ptr start_in(const temp_home &dir, std::vector<std::string> args, const char *term = "xterm")
 {
     vt_options options;
     options.term = term;
@@ -50,8 +30,8 @@ TEST(StartupScreen, EarlierMessagesWaitBeforeTheFirstScreen)
     // The first file is missing: its message went to the terminal before
     // the screen was in use, so the name of the file that did open is shown
     // on the bottom line and waits for a key before the screen is painted.
-    fixture_dir dir;
-    vt_write_file(dir.path + "/second", "second file, line 1\nline 2\n");
+    temp_home dir;
+    dir.write("second", "second file, line 1\nline 2\n");
     auto s = start_in(dir, {"-e", "missing", "second"});
     ASSERT_TRUE(s);
     ASSERT_TRUE(vt_wait_contains(*s, BOTTOM, "second  (press RETURN)")) << vt_screen(*s);
@@ -69,9 +49,9 @@ TEST(StartupScreen, NothingToShowEndsQuietly)
 {
     // No input can be opened: the reasons are on the terminal, the program
     // ends with status 0 and leaves the terminal as it found it.
-    fixture_dir dir;
+    temp_home dir;
     mkdir((dir.path + "/sub").c_str(), 0700);
-    vt_write_file(dir.path + "/sub/placeholder", "");
+    dir.write("sub/placeholder", "");
     struct {
         std::vector<std::string> args;
         std::string message;
