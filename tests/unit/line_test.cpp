@@ -1,0 +1,378 @@
+// Line assembly over real files: display lines (tabs, caret bytes, the
+// overstrike recognizer and its marks, the width boundary, wrapping and
+// cutting, squeezing) and raw lines, forward and backward.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "view_setup.h"
+
+namespace {
+
+struct line_settings {
+    int width = 80;
+    int offset = 0;         // horiz_off; wrapping is off when it is set
+    int wrap = 1;
+    int no_overstrike = 0;
+    int attr_width = 0;     // every attribute sequence's width (termcap sg)
+    int tabs = 8;
+    int squeeze = 0;
+};
+
+void apply(const line_settings &s)
+{
+    reset_view_settings(24, s.width);
+    horiz_off = s.offset;
+    wrap_lines = s.wrap;
+    opt_no_overstrike = s.no_overstrike;
+    opt_squeeze = s.squeeze;
+    tab_width = s.tabs;
+    underline_width = underline_end_width = s.attr_width;
+    bold_width = bold_end_width = s.attr_width;
+}
+
+class LineTest : public ::testing::Test {
+protected:
+    temp_dir dir;
+    void use(const std::string &bytes, const line_settings &s = {})
+    {
+        apply(s);
+        open_view_file(dir, bytes);
+    }
+    void TearDown() override { close_view_input(); }
+};
+
+// Readable names for the marks in expected lines.
+const std::string UL_ON = "\x81", UL_OFF = "\x82", BOLD_ON = "\x83", BOLD_OFF = "\x84";
+
+struct display_case {
+    const char *what;
+    std::string input;
+    line_settings settings;
+    std::string line;       // line_text after next_display_line(0)
+    file_pos next;          // its result
+    int column;             // line_column afterwards
+};
+
+TEST_F(LineTest, DisplayLineFromItsStart)
+{
+    line_settings off3;
+    off3.offset = 3;
+    off3.wrap = 0;
+    line_settings tabs4;
+    tabs4.tabs = 4;
+    line_settings raw;
+    raw.no_overstrike = 1;
+    line_settings sg1;
+    sg1.attr_width = 1;
+    line_settings narrow5;
+    narrow5.width = 5;
+    line_settings cut5 = narrow5;
+    cut5.wrap = 0;
+    line_settings narrow10;
+    narrow10.width = 10;
+    line_settings narrow3;
+    narrow3.width = 3;
+
+    const std::vector<display_case> cases = {
+        {"tab to the first stop", "a\tb\n", {}, "a\tb", 4, 9},
+        {"tab stops count from the text start", "a\tb\n", off3, "a\tb", 4, 6},
+        {"tab width 4", "ab\tc\n", tabs4, "ab\tc", 5, 5},
+        {"bold", "A\bA\n", {}, BOLD_ON + "A" + BOLD_OFF, 4, 1},
+        {"underline, underscore first", "_\bA\n", {}, UL_ON + "A" + UL_OFF, 4, 1},
+        {"underline, underscore last", "A\b_\n", {}, UL_ON + "A" + UL_OFF, 4, 1},
+        {"underscore over underscore is bold", "_\b_\n", {}, BOLD_ON + "_" + BOLD_OFF, 4, 1},
+        {"underlined underscore", "_\ba_\b_\n", {}, UL_ON + "a_" + UL_OFF, 7, 2},
+        {"one underlined run", "_\ba_\bb\n", {}, UL_ON + "ab" + UL_OFF, 7, 2},
+        {"underline then plain", "_\ba_\bbc\n", {}, UL_ON + "ab" + UL_OFF + "c", 8, 3},
+        {"bold run", "A\bAB\bB\n", {}, BOLD_ON + "AB" + BOLD_OFF, 7, 2},
+        {"bold then plain", "A\bAc\n", {}, BOLD_ON + "A" + BOLD_OFF + "c", 5, 2},
+        {"underline turns bold", "_\baB\bB\n", {},
+         UL_ON + "a" + UL_OFF + BOLD_ON + "B" + BOLD_OFF, 7, 2},
+        {"bold turns underline", "A\bA_\bb\n", {},
+         BOLD_ON + "A" + BOLD_OFF + UL_ON + "b" + UL_OFF, 7, 2},
+        {"two different characters", "A\bB\n", {}, "B", 4, 1},
+        {"plain text around bold", "x A\bA y\n", {}, "x " + BOLD_ON + "A" + BOLD_OFF + " y", 8, 5},
+        {"sg: the blank before becomes the mark", " _\bx\n", sg1, UL_ON + "x" + UL_OFF, 5, 2},
+        {"sg: bold at the start takes a column", "A\bA\n", sg1, BOLD_ON + "A" + BOLD_OFF, 4, 2},
+        {"-u keeps overstrikes", "A\bA\n", raw, "A\bA", 4, 2},
+        {"-u keeps underscores", "_\bA\n", raw, "_\bA", 4, 2},
+        {"trailing backspace", "ab\b\n", {}, "ab\b", 4, 2},
+        {"marker-like bytes", "\x81\x84\n", {}, "\x01\x04", 3, 4},
+        {"NUL of the input", std::string("a\0b\n", 4), {}, "a\x80" "b", 4, 4},
+        {"control and high bytes", "\x01\x7f\n", {}, "\x01\x7f", 3, 4},
+        {"carriage return", "ab\r\n", {}, "ab\r", 4, 4},
+        {"exactly the width", "abcde\nz\n", narrow5, "abcde", 6, 5},
+        {"one more wraps", "abcdef\n", narrow5, "abcde", 5, 5},
+        {"one more is cut", "abcdef\nxy\n", cut5, "abcde", 7, 5},
+        {"a caret byte does not fit", "abcd\x01\n", narrow5, "abcd", 4, 4},
+        {"a tab does not fit", "abcdefghi\tz\n", narrow10, "abcdefghi", 9, 10},
+        {"last line without newline", "abc", {}, "abc", 3, 3},
+        {"empty line", "\nx\n", {}, "", 1, 0},
+        // the underline of the last character that fits still closes after it
+        {"attribute at the right edge", "x_\bA\x01\n", narrow3, "x" + UL_ON + "A" + UL_OFF, 4, 2},
+    };
+    for (const display_case &c : cases) {
+        SCOPED_TRACE(c.what);
+        use(c.input, c.settings);
+        EXPECT_EQ(next_display_line(0), c.next);
+        ASSERT_NE(line_text, nullptr);
+        EXPECT_EQ(std::string(line_text), c.line);
+        EXPECT_EQ(line_column, c.column);
+    }
+}
+
+// Every display line of the input, walking forward from 0.
+struct display_line {
+    file_pos start;
+    std::string text;
+};
+
+std::vector<display_line> walk_forward()
+{
+    std::vector<display_line> lines;
+    file_pos pos = 0;
+    while (lines.size() < 10000) {
+        file_pos next = next_display_line(pos);
+        if (next == -1)
+            break;
+        lines.push_back({pos, line_text});
+        pos = next;
+    }
+    return lines;
+}
+
+std::vector<display_line> walk_backward(file_pos end)
+{
+    std::vector<display_line> lines;
+    file_pos pos = end;
+    while (lines.size() < 10000) {
+        file_pos start = prev_display_line(pos);
+        if (start == -1)
+            break;
+        lines.insert(lines.begin(), {start, line_text});
+        pos = start;
+    }
+    return lines;
+}
+
+TEST_F(LineTest, WrappedAndCutLinesFollowEachOther)
+{
+    line_settings narrow5;
+    narrow5.width = 5;
+    use("abcdefghijkl\nxy\n", narrow5);
+    std::vector<display_line> lines = walk_forward();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].text, "abcde");
+    EXPECT_EQ(lines[1].start, 5);
+    EXPECT_EQ(lines[1].text, "fghij");
+    EXPECT_EQ(lines[2].start, 10);
+    EXPECT_EQ(lines[2].text, "kl");
+    EXPECT_EQ(lines[3].start, 13);
+
+    narrow5.wrap = 0;
+    use("abcdefghijkl\nxy\n", narrow5);
+    lines = walk_forward();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1].start, 13);
+    EXPECT_EQ(lines[1].text, "xy");
+}
+
+// A fixture with a bit of everything: tabs, overstrikes across the wrap
+// point, caret bytes, long and empty lines, runs of empty lines, and no
+// newline at the end.
+std::string mixed_text()
+{
+    std::string text = "plain first line\n\tindented\tby tabs\n\n\n\n";
+    for (char c : std::string("bold words and more bold words"))
+        text += c == ' ' ? std::string(" ") : std::string{c, '\b', c};
+    text += "\n";
+    for (char c : std::string("underlined text that runs on"))
+        text += std::string{'_', '\b', c};
+    text += "\n\x01\x02 carets \x7f and \x81 marks\n\n";
+    text += std::string(300, 'w') + "\n";
+    text += "A\bA_\bb\tmixed\bX\n\n\nlast line without newline";
+    return text;
+}
+
+TEST_F(LineTest, BackwardGivesTheLinesForwardGives)
+{
+    struct walk_case {
+        const char *what;
+        line_settings settings;
+    };
+    std::vector<walk_case> cases(6);
+    cases[0] = {"80 columns, wrapping", {}};
+    cases[1].what = "13 columns, wrapping";
+    cases[1].settings.width = 13;
+    cases[2].what = "13 columns, cut at offset 7";
+    cases[2].settings.width = 13;
+    cases[2].settings.wrap = 0;
+    cases[2].settings.offset = 7;
+    cases[3].what = "9 columns with attribute widths";
+    cases[3].settings.width = 9;
+    cases[3].settings.attr_width = 1;
+    cases[4].what = "11 columns, -u";
+    cases[4].settings.width = 11;
+    cases[4].settings.no_overstrike = 1;
+    cases[5].what = "wrapping at 2 columns";
+    cases[5].settings.width = 2;
+
+    const std::string text = mixed_text();
+    for (const walk_case &c : cases) {
+        SCOPED_TRACE(c.what);
+        use(text, c.settings);
+        std::vector<display_line> forward = walk_forward();
+        std::vector<display_line> backward = walk_backward(static_cast<file_pos>(text.size()));
+        ASSERT_GT(forward.size(), 10u);
+        ASSERT_EQ(backward.size(), forward.size());
+        for (size_t i = 0; i < forward.size(); i++) {
+            EXPECT_EQ(backward[i].start, forward[i].start) << "line " << i;
+            EXPECT_EQ(backward[i].text, forward[i].text) << "line " << i;
+        }
+    }
+}
+
+TEST_F(LineTest, SqueezeShowsOneEmptyLineBothWays)
+{
+    line_settings squeeze;
+    squeeze.squeeze = 1;
+    struct squeeze_case {
+        std::string input;
+        std::vector<std::string> lines;
+    };
+    const std::vector<squeeze_case> cases = {
+        {"x\n\n\n\ny", {"x", "", "y"}},
+        {"abc\n\n", {"abc", ""}},
+        {"\n\n\nx\n", {"", "x"}},
+        {"a\n\nb\n\n\n\nc\n", {"a", "", "b", "", "c"}},
+    };
+    for (const squeeze_case &c : cases) {
+        SCOPED_TRACE(c.input);
+        use(c.input, squeeze);
+        std::vector<std::string> forward, backward;
+        for (const display_line &l : walk_forward())
+            forward.push_back(l.text);
+        for (const display_line &l : walk_backward(static_cast<file_pos>(c.input.size())))
+            backward.push_back(l.text);
+        EXPECT_EQ(forward, c.lines);
+        EXPECT_EQ(backward, c.lines);
+    }
+    use("x\n\n\n\ny", squeeze);
+    EXPECT_EQ(next_display_line(2), 5);     // the run is passed over
+    EXPECT_EQ(prev_display_line(5), 4);     // the empty line right above y
+    EXPECT_EQ(prev_display_line(4), 0);     // then x, above the whole run
+}
+
+TEST_F(LineTest, EndsAndBeginnings)
+{
+    use("ab\ncd\n");
+    EXPECT_EQ(next_display_line(6), -1);
+    EXPECT_EQ(next_display_line(-1), -1);
+    EXPECT_EQ(prev_display_line(0), -1);
+    EXPECT_EQ(prev_display_line(-1), -1);
+    EXPECT_EQ(prev_display_line(3), 0);
+    EXPECT_STREQ(line_text, "ab");
+    EXPECT_EQ(prev_display_line(6), 3);
+    EXPECT_STREQ(line_text, "cd");
+
+    line_settings squeeze;
+    squeeze.squeeze = 1;
+    use("\n\n\nx\n", squeeze);
+    EXPECT_EQ(prev_display_line(2), -1);    // only empty lines above
+}
+
+TEST_F(LineTest, PendingSignalAbandonsAssembly)
+{
+    use("abc\ndef\n");
+    pending_signals = PENDING_RESIZE;
+    EXPECT_EQ(next_display_line(0), -1);
+    EXPECT_EQ(prev_display_line(4), -1);
+    pending_signals = 0;
+    EXPECT_EQ(next_display_line(0), 4);
+}
+
+TEST_F(LineTest, LongLinesMeetTheBufferLimits)
+{
+    const std::string long_line = std::string(5000, 'a') + std::string(5000, 'b');
+    const std::string text = "x\n" + long_line + "\ny\n";
+    use(text);
+    const file_pos start = 2, end = 2 + 10000 + 1;
+
+    EXPECT_EQ(next_raw_line(start), start + RAW_LINE_MAX);
+    EXPECT_EQ(std::string(line_text), long_line.substr(0, RAW_LINE_MAX));
+    EXPECT_EQ(next_raw_line(start + RAW_LINE_MAX), end);
+    EXPECT_EQ(std::string(line_text), long_line.substr(RAW_LINE_MAX));
+
+    EXPECT_EQ(prev_raw_line(end), end - 1 - RAW_LINE_MAX);
+    EXPECT_EQ(std::string(line_text), long_line.substr(10000 - RAW_LINE_MAX));
+
+    // far to the right the byte limit, not the width, ends the line
+    line_settings far;
+    far.wrap = 0;
+    far.offset = 100000;
+    use(text, far);
+    EXPECT_EQ(next_display_line(start), end);
+    EXPECT_EQ(strlen(line_text), static_cast<size_t>(LINE_BUFFER_SIZE - 12 + 1));
+    EXPECT_EQ(prev_display_line(end), start);
+    EXPECT_EQ(strlen(line_text), static_cast<size_t>(LINE_BUFFER_SIZE - 12 + 1));
+}
+
+TEST_F(LineTest, RawLines)
+{
+    use(std::string("_\bab\tc\0d\nlast", 13));
+    EXPECT_EQ(next_raw_line(0), 9);
+    EXPECT_EQ(std::string(line_text), "_\bab\tc\x80" "d");
+    EXPECT_EQ(next_raw_line(9), 13);
+    EXPECT_STREQ(line_text, "last");
+    EXPECT_EQ(next_raw_line(13), -1);
+    EXPECT_STREQ(line_text, "");
+    EXPECT_EQ(prev_raw_line(9), 0);
+    EXPECT_EQ(std::string(line_text), "_\bab\tc\x80" "d");
+    EXPECT_EQ(prev_raw_line(0), -1);
+    EXPECT_EQ(prev_raw_line(-1), -1);
+}
+
+TEST_F(LineTest, PipeInputReadsLikeAFile)
+{
+    apply({});
+    open_view_pipe("one\ntwo\nthree\n");
+    EXPECT_EQ(next_display_line(0), 4);
+    EXPECT_EQ(next_display_line(4), 8);
+    EXPECT_STREQ(line_text, "two");
+    EXPECT_EQ(prev_display_line(8), 4);
+    EXPECT_STREQ(line_text, "two");
+    EXPECT_EQ(next_display_line(99999), -1);    // never read: unreachable
+}
+
+// The fast line walkers stop where the character operations would.
+TEST_F(LineTest, ScanningForNewlinesAcrossBlocks)
+{
+    std::string text;
+    std::vector<file_pos> starts = {0};
+    for (int i = 0; i < 300; i++) {
+        text += std::string(static_cast<size_t>(i * 7 % 50), 'x') + "\n";
+        starts.push_back(static_cast<file_pos>(text.size()));
+    }
+    text += "tail";
+    use(text);
+    ASSERT_EQ(cache_seek(0), 0);
+    for (size_t i = 1; i < starts.size(); i++) {
+        ASSERT_EQ(scan_past_newline(0), 1);
+        ASSERT_EQ(cache_tell(), starts[i]);
+    }
+    EXPECT_EQ(scan_past_newline(0), 0);
+    EXPECT_EQ(cache_tell(), static_cast<file_pos>(text.size()));
+    EXPECT_EQ(scan_past_newline(0), 0);
+
+    for (size_t i = starts.size() - 1; i > 0; i--) {
+        ASSERT_EQ(scan_back_to_newline(0), 1);
+        ASSERT_EQ(cache_tell(), starts[i] - 1);
+    }
+    EXPECT_EQ(scan_back_to_newline(0), 0);
+    EXPECT_EQ(cache_tell(), 0);
+}
+
+}  // namespace

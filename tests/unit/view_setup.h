@@ -1,0 +1,96 @@
+// Helpers for the tests of line assembly, line numbers and the display:
+// the settings they read put in a known state, and a real file (or pipe)
+// made the block cache's input the way the file list does it.
+#ifndef VORN_VIEW_SETUP_H
+#define VORN_VIEW_SETUP_H
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+#include "display/display.h"
+#include "file/file.h"
+#include "startup/startup.h"
+#include "terminal/terminal.h"
+#include "test_files.h"
+
+// The defaults of a fresh start with a screen of rows x cols, no options.
+// What the terminal description gives (attribute widths, margins) is left
+// as the last read_termcap set it.
+inline void reset_view_settings(int rows, int cols)
+{
+    screen_height = rows;
+    screen_width = cols;
+    horiz_off = 0;
+    wrap_lines = 1;
+    tab_width = 8;
+    opt_clear = opt_squeeze = opt_no_overstrike = opt_stay_at_end = 0;
+    show_line_numbers = 1;
+    first_pattern = nullptr;
+    pending_signals = 0;
+    at_eof = 0;
+    first_paint = 1;
+    file_fits_screen = 0;
+    repaint_needed = 0;
+    erase_before_next_line = 0;
+    messages_on_screen = 0;
+}
+
+// Makes the file `bytes` the current input (file mode) with empty caches
+// and an empty screen table.
+inline void open_view_file(const temp_dir &dir, const std::string &bytes,
+                           const std::string &name = "input")
+{
+    if (input_fd > 0)
+        close(input_fd);
+    input_fd = open(dir.write(name, bytes).c_str(), O_RDONLY);
+    ASSERT_GE(input_fd, 0);
+    pipe_mode = 0;
+    cache_init(buffer_setting);
+    linenum_clear();
+    pos_reset();
+}
+
+// The same over a pipe that carries `bytes` (they must fit into the pipe)
+// and is closed behind them.
+inline void open_view_pipe(const std::string &bytes)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], bytes.data(), bytes.size()),
+              static_cast<ssize_t>(bytes.size()));
+    close(fds[1]);
+    if (input_fd > 0)
+        close(input_fd);
+    input_fd = fds[0];
+    pipe_mode = 1;
+    cache_init(buffer_setting);
+    linenum_clear();
+    pos_reset();
+}
+
+// `count` lines of ten bytes, nine digits and a newline: line k holds k and
+// starts at 10 * (k - 1).
+inline std::string ten_byte_lines(int count)
+{
+    std::string text;
+    char line[16];
+    for (int i = 1; i <= count; i++) {
+        snprintf(line, sizeof line, "%09d\n", i);
+        text += line;
+    }
+    return text;
+}
+
+inline void close_view_input()
+{
+    if (input_fd > 0)
+        close(input_fd);
+    input_fd = -1;
+    pipe_mode = 0;
+}
+
+#endif
