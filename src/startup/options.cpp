@@ -128,6 +128,9 @@ void paging_mode()
     read_termcap();
     keyboard_fd = 2;
     term_init();
+    // The set-up reaches the terminal before anything is written to standard
+    // error, so that early messages land on the screen being set up.
+    out_flush();
     install_signals(1);
     if (!open_first_file())
         finish_and_exit();
