@@ -86,6 +86,12 @@ expect large 0 ""
 cat large.exp | "$vorn" - > out 2> err; status=$?
 expect large 0 ""
 
+# A read that fails (the unmapped start of the program's own memory) ends
+# the copy with its message and status 0.
+: > read_error.exp
+"$vorn" /proc/self/mem > out 2> err; status=$?
+expect read_error 0 "read error"
+
 # A reader that goes away ends the copy quietly (SIGPIPE ignored, so the
 # write fails with EPIPE); the guard only keeps a fault from hanging the run.
 (trap '' PIPE; timeout 60 "$vorn" large.exp 2> err | head -c 10 > /dev/null; exit "${PIPESTATUS[0]}")

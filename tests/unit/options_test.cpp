@@ -134,4 +134,10 @@ TEST(Options, BadOptionsEndWithTheUsageLine)
     }
 }
 
+TEST(Options, FailedAssertionNamesItsPlace)
+{
+    EXPECT_DEATH(VORN_ASSERT(2 + 2 == 5),
+                 "^TestBody: .*options_test\\.cpp:[0-9]+: failed assertion `2 \\+ 2 == 5'\n$");
+}
+
 } // namespace
