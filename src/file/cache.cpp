@@ -142,7 +142,8 @@ int read_into(block_buffer *b)
                 finish_and_exit();
             }
         } else {
-            lseek(input_fd, pos, SEEK_SET);   // a failure shows in the read
+            // Cannot fail for the inputs read this way (see above).
+            lseek(input_fd, pos, SEEK_SET);
         }
         int n = read_interruptible(input_fd, b->data + b->size, BLOCK_SIZE - b->size);
         if (n == -2)
