@@ -194,15 +194,20 @@ void jump_line(int n)
         show_message("Cannot get to beginning of file");
         return;
     }
+    line_scan_reset();
+    file_pos pos = 0;
     for (int line = 1; line < n; line++) {
-        if (!scan_past_newline(0)) {
+        int newline = 0;
+        file_pos next = line_scan_next(pos, 0, &newline);
+        if (!newline) {
             char message[40];
             snprintf(message, sizeof message, "File has only %d lines", line - 1);
             show_message(message);
             return;
         }
+        pos = next;
     }
-    jump_pos(cache_tell());
+    jump_pos(pos);
 }
 
 void jump_percent(int n)

@@ -86,12 +86,23 @@ file_pos next_display_line(file_pos pos);
 file_pos prev_display_line(file_pos pos);
 file_pos next_raw_line(file_pos pos);
 file_pos prev_raw_line(file_pos pos);
-// Fast line walking for counting: move the read position just past the next
-// newline (1), or to the end of the input (0); and back onto the newline
-// before the read position (1), or to the beginning (0).  With
-// `stop_on_signal` both give up (0) once a signal is pending.
+
+// --- linescan.cpp: fast line walking for counting ---
+// Move the read position just past the next newline (1), or to the end of
+// the input (0); and back onto the newline before the read position (1),
+// or to the beginning (0).  With `stop_on_signal` both give up (0) once a
+// signal is pending.
 int scan_past_newline(int stop_on_signal);
 int scan_back_to_newline(int stop_on_signal);
+// Line starts: the start of the line after the one holding `pos` (the end
+// of the input for a last line without newline; *newline, when given, says
+// whether a newline ended the line), and the start of the line before the
+// line start `pos`; -1 when there is none or it cannot be reached.  The
+// read position is not kept.  A walk begins with line_scan_reset, so that
+// a changed file is read afresh.
+void line_scan_reset();
+file_pos line_scan_next(file_pos pos, int stop_on_signal, int *newline = nullptr);
+file_pos line_scan_prev(file_pos pos, int stop_on_signal);
 
 // --- linenum.cpp: the line-number cache ---
 enum { LINENUM_POOL_SIZE = 50 };

@@ -13,7 +13,6 @@
 // the closing add at most three), so the terminating NUL always fits; and
 // every operation is one pass over its bytes through the block cache.
 #include <cctype>
-#include <cstring>
 
 #include "file.h"
 #include "terminal/terminal.h"
@@ -300,83 +299,6 @@ int line_append(int c)
         (state_before == OS_BOLD_CHAR && overstrike_state == OS_BOLD_NEXT))
         overstrike_state = state_before;
     return 1;
-}
-
-// Steps the read position by `count` bytes inside the current block.
-static void advance_read_offset(size_t count)
-{
-    read_offset += static_cast<int>(count);
-    if (read_offset == BLOCK_SIZE) {
-        read_offset = 0;
-        read_block++;
-    }
-}
-
-// Whole blocks are searched with memchr where the cache already holds them;
-// the character operations are used only to cross into the next block.  A
-// 0 in a buffer is the end-of-file marker (NUL bytes of the input are
-// stored as 0x80), so the scan stops there just as cache_next_char would.
-int scan_past_newline(int stop_on_signal)
-{
-    for (;;) {
-        if (stop_on_signal && pending_signals != 0)
-            return 0;
-        block_buffer *buffer = current_buffer;
-        if (buffer->block == read_block && read_offset < buffer->size) {
-            const unsigned char *start = buffer->data + read_offset;
-            size_t avail = static_cast<size_t>(buffer->size - read_offset);
-            auto *newline = static_cast<const unsigned char *>(
-                memchr(start, '\n', avail));
-            size_t length = newline ? static_cast<size_t>(newline - start) : avail;
-            auto *end = static_cast<const unsigned char *>(memchr(start, 0, length));
-            if (end != nullptr) {
-                advance_read_offset(static_cast<size_t>(end - start));
-                return 0;
-            }
-            advance_read_offset(newline ? length + 1 : avail);
-            if (newline)
-                return 1;
-            continue;
-        }
-        int c = cache_next_char();
-        if (c == '\n')
-            return 1;
-        if (c == 0)
-            return 0;
-    }
-}
-
-int scan_back_to_newline(int stop_on_signal)
-{
-    for (;;) {
-        if (stop_on_signal && pending_signals != 0)
-            return 0;
-        block_buffer *buffer = current_buffer;
-        if (buffer->block == read_block && read_offset > 0 &&
-            read_offset <= buffer->size) {
-            const unsigned char *data = buffer->data;
-            size_t before = static_cast<size_t>(read_offset);
-            auto *newline = static_cast<const unsigned char *>(
-                memrchr(data, '\n', before));
-            size_t from = newline ? static_cast<size_t>(newline - data) + 1 : 0;
-            auto *end = static_cast<const unsigned char *>(
-                memrchr(data + from, 0, before - from));
-            if (end != nullptr) {
-                read_offset = static_cast<int>(end - data);
-                return 0;
-            }
-            if (newline) {
-                read_offset = static_cast<int>(newline - data);
-                return 1;
-            }
-            read_offset = 0;
-        }
-        int c = cache_prev_char();
-        if (c == '\n')
-            return 1;
-        if (c == 0)
-            return 0;
-    }
 }
 
 // The rest of a cut text line is not shown: read past its newline.

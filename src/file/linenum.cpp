@@ -148,16 +148,12 @@ static void busy_check(busy_watch *watch)
 // to `pos`; records and returns the number of the line holding `pos`.
 static int count_forward(const linenum_entry *from, file_pos pos, busy_watch *watch)
 {
-    if (cache_seek(from->pos) != 0)
-        return 0;
     file_pos q = from->pos;
     int n = from->line;
     while (q < pos) {
-        scan_past_newline(1);
-        file_pos next = cache_tell();
-        if (pending_signals != 0 || next == q)
+        q = line_scan_next(q, 1);
+        if (pending_signals != 0 || q == -1)
             return 0;
-        q = next;
         busy_check(watch);
         n++;
     }
@@ -166,22 +162,13 @@ static int count_forward(const linenum_entry *from, file_pos pos, busy_watch *wa
 }
 
 // Counts text lines backward from the known start of line `from->line`.
-// Reaching the beginning of what a pipe still holds is not reaching the
-// beginning of the input: the count is unknown then.
 static int count_backward(const linenum_entry *from, file_pos pos, busy_watch *watch)
 {
     file_pos q = from->pos;
     int n = from->line;
     while (q > pos) {
-        if (cache_seek(q - 1) != 0)
-            return 0;
-        int newline = scan_back_to_newline(1);
-        if (pending_signals != 0)
-            return 0;
-        q = cache_tell();
-        if (newline)
-            q++;
-        else if (q != 0)
+        q = line_scan_prev(q, 1);
+        if (pending_signals != 0 || q == -1)
             return 0;
         busy_check(watch);
         n--;
@@ -204,6 +191,7 @@ int linenum_find(file_pos pos)
         return e->line;
 
     out_flush();
+    line_scan_reset();
     busy_watch watch = {time(nullptr), 0};
     linenum_entry *p = e->prev;
     if (e == &linenum_head || pos - p->pos < e->pos - pos)

@@ -239,6 +239,37 @@ TEST_F(ScrollTest, JumpToALine)
     EXPECT_EQ(at_eof, 1);
 }
 
+// Lines are counted by their newlines, from a file or from a pipe.
+TEST_F(ScrollTest, JumpLineCountsNewlines)
+{
+    struct count_case {
+        std::string input;
+        int line;
+        file_pos top;           // -1: not moved
+        std::string message;
+    };
+    const std::vector<count_case> cases = {
+        {"a\nb", 2, 2, ""},
+        {"a\nb", 3, -1, "File has only 1 lines\n"},
+        {"abc", 2, -1, "File has only 0 lines\n"},
+        {"\n\n\nx\n", 4, 3, ""},
+        {"\n\n\nx\n", 5, 5, ""},
+        {"\n\n\nx\n", 6, -1, "File has only 4 lines\n"},
+    };
+    for (bool from_pipe : {false, true}) {
+        for (const count_case &c : cases) {
+            SCOPED_TRACE((from_pipe ? "pipe " : "file ") + c.input + " " +
+                         std::to_string(c.line));
+            start(c.input);
+            if (from_pipe)
+                open_view_pipe(c.input);
+            std::string message = run_for_message([&] { jump_line(c.line); });
+            EXPECT_EQ(message, c.message);
+            EXPECT_EQ(screen_pos(SCREEN_TOP), c.top);
+        }
+    }
+}
+
 TEST_F(ScrollTest, JumpToAPercentage)
 {
     std::string bytes;
@@ -341,6 +372,9 @@ TEST_F(ScrollTest, PipeInput)
     message = run_for_message([] { jump_pos(500000); });
     EXPECT_EQ(message, "Cannot seek to that position\n");
     EXPECT_EQ(screen_pos(SCREEN_TOP), 0);
+
+    run([] { jump_line(50); });
+    EXPECT_EQ(text_rows(), numbered_rows(50, TEXT_ROWS));
 
     run([] { jump_end(); });
     EXPECT_EQ(text_rows(), numbered_rows(90, TEXT_ROWS));
