@@ -214,18 +214,20 @@ static void end_count_phase(char *keys, char **bufcur, int *state,
 
     keys[0] = 0;
     for (;;) {
-        if (pending_signals != 0)
+        // A signal that came while a command was being typed drops what was
+        // typed so far (the state stays as it is), whether it cut the wait
+        // for a key short or arrived just after a key was read: either way
+        // the prompt then repaints the screen the stop or resize left.
+        if (pending_signals != 0) {
             handle_pending_signals();
+            bufcur = keys;
+            keys[0] = 0;
+        }
         if (bufcur == keys)
             show_prompt();
         int key = get_command_key();
-        // A signal arrived while we waited, or the read was abandoned: what
-        // was typed so far is dropped; the state stays as it is.
-        if (pending_signals != 0 || key < 0) {
-            bufcur = keys;
-            keys[0] = 0;
-            continue;
-        }
+        if (pending_signals != 0 || key < 0)
+            continue;   // the key was read while a signal was pending
         if (state == GATHER_DIGITS && !is_digit_key(key) && !is_editing_key(key))
             end_count_phase(keys, &bufcur, &state, &count);
         cmd_char(key, keys, &bufcur, keys + KEY_BUFFER_SIZE - 1);

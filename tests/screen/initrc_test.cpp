@@ -111,9 +111,10 @@ TEST(InitrcScreen, LineRulesOfAUserScript)
     });
 }
 
-// Typed commands (usercom on X): each case starts afresh, and the flag is
-// set again at its end.
-TEST(InitrcScreen, ConditionsAndVariablesTyped)
+// Typed commands (usercom on X): the condition flag, variables, and the
+// failures and limits of the commands.  Each case starts afresh, and the
+// flag is set again at its end.
+TEST(InitrcScreen, CommandsTyped)
 {
     struct {
         const char *command;
@@ -141,6 +142,17 @@ TEST(InitrcScreen, ConditionsAndVariablesTyped)
         {"setmark ab", "bad mark character", ""},
         {"goline 5 6", "invalid command: ``6''", "line 5"},
         {"file next 1", "", "line 1"},   // no next file with -e: nothing
+        // a negative count moves the other way; a huge one is no index
+        {"file next (0 - 1)", "No (N-th) previous file", "line 1"},
+        {"file next 4294967295", "", "line 1"},
+        {"readrc /tmp", "unable to read /tmp: Is a directory", ""},
+        // the offset wraps in 32 bits and stays at the top
+        {"rscroll 1; rscroll 2147483647; rscroll 5; error ${_curhscroll}",
+         "2147483647", ""},
+        {"rscroll 1; rscroll 5; lscroll ((0 - 9223372036854775807) - 1); "
+         "error ${_curhscroll}", "2147483647", ""},
+        {"rscroll 1; rscroll 5; lscroll 9223372036854775807; "
+         "error ${_curhscroll}${_wraplines_s}", "0off", ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.command);

@@ -106,6 +106,22 @@ TEST_F(EditorTest, ReadLineEndsCancelsAndEdits)
     }
 }
 
+// With no room at all the line is still read to its end (its keys must not
+// become commands), and nothing is written into the buffer.
+TEST_F(EditorTest, ReadLineWithoutRoomStoresNothing)
+{
+    char buffer[4] = {'X', 'X', 'X', 'X'};
+    type("ab\n");
+    EXPECT_EQ(read_line("> ", buffer, 0), 0);
+    EXPECT_EQ(std::string(buffer, 4), "XXXX");
+    type("ab\x15");
+    EXPECT_EQ(read_line("> ", buffer, 0), 1);
+    EXPECT_EQ(std::string(buffer, 4), "XXXX");
+    type("z\n");
+    EXPECT_EQ(read_line("> ", buffer, sizeof buffer), 0);
+    EXPECT_EQ(std::string(buffer), "z");
+}
+
 TEST_F(EditorTest, EchoColumnFollowsCaretForms)
 {
     struct column_case {

@@ -1,0 +1,70 @@
+// The search, mark and tag commands through the interpreter: every argument
+// is parsed whatever the condition flag, the sense of `search` is stored
+// before the flag is looked at, and the work that is not there yet fails
+// honestly instead of passing for done.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "language/language.h"
+#include "language_test_util.h"
+#include "startup/startup.h"
+#include "terminal_fixture.h"
+
+namespace {
+
+struct find_case {
+    const char *command;
+    int flag;               // exec_flag while it runs
+    int sense_before;
+    int result;             // of run_command_string
+    int sense_after;
+    int code;               // pending error afterwards
+    const char *text;       // its text ("" = none)
+};
+
+TEST(FindCommands, ArgumentsSenseAndAvailability)
+{
+    const find_case cases[] = {
+        {"search forw 1 invert abc", 1, 0, -1, 1, 15, "search: not available"},
+        {"search back 2 noinvert abc", 0, 1, 0, 0, 0, ""},
+        {"search 3 1 3 abc", 0, 0, 0, 1, 0, ""},
+        {"search forw 1 maybe abc", 1, 1, -1, 1, 13, ""},
+        {"search forw 1 maybe abc", 0, 0, -1, 0, 13, ""},
+        {"search sideways 1 invert abc", 0, 0, -1, 0, 13, ""},
+        {"search forw x invert abc", 0, 0, -1, 0, 2, nullptr},
+        {"research back 1", 1, 1, -1, 1, 15, "research: not available"},
+        {"research forw ${nosuch}", 0, 0, -1, 0, 3, "variable ``nosuch'' not set"},
+        {"magicasksearch forward 1", 1, 0, -1, 0, 15,
+         "magicasksearch: not available"},
+        {"setmark ab", 1, 0, -1, 0, 15, "bad mark character"},
+        {"setmark ab", 0, 0, 0, 0, 0, ""},
+        {"gomark ''", 1, 0, -1, 0, 15, "bad mark character"},
+        {"setmark a", 1, 0, -1, 0, 15, "setmark: not available"},
+        {"listbmarks", 1, 0, -1, 0, 15, "listbmarks: not available"},
+        {"listbmarks", 0, 0, 0, 0, 0, ""},
+        {"asktag", 1, 0, -1, 0, 15, "asktag: not available"},
+        {"prevtag 2", 1, 0, -1, 0, 15, "prevtag: not available"},
+        {"nexttag", 0, 0, -1, 0, 2, nullptr},
+        {"help", 1, 0, -1, 0, 15, "help: not available"},
+        {"edit", 0, 0, 0, 0, 0, ""},
+    };
+    for (const find_case &c : cases) {
+        SCOPED_TRACE(std::string(c.command) + " with flag " + std::to_string(c.flag));
+        reset_language_state();
+        search_sense = c.sense_before;
+        exec_flag = c.flag;
+        int result = 0;
+        capture_output([&] { result = run_command_string(c.command); });
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(search_sense, c.sense_after);
+        EXPECT_EQ(error_code, c.code);
+        if (c.text != nullptr) {
+            EXPECT_EQ(pending_text(), c.text);
+        }
+        EXPECT_EQ(exec_flag, c.flag);
+    }
+    reset_language_state();
+}
+
+}  // namespace
