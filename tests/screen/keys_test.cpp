@@ -192,7 +192,23 @@ TEST(KeyScreen, RepaintKeys)
     }
 }
 
-// R reads the file again; r only repaints what is cached.
+// Standard input cannot be handed to an editor: v says so.
+TEST(KeyScreen, EditRefusesStandardInput)
+{
+    temp_home home;
+    vt_options options;
+    options.args = {"-e"};
+    options.env = {{"HOME", home.path}};
+    options.stdin_pipe = true;
+    options.stdin_data = read_file(test_data("numbered200.txt"));
+    vt_ptr s = vt_start(options);
+    ASSERT_TRUE(s);
+    ASSERT_ROW(*s, 0, "line 1");
+    play(*s, "v");
+    EXPECT_ROW(*s, BOTTOM, pressed("cannot edit standard input"));
+}
+
+// R reads the file again.
 TEST(KeyScreen, FlushReadsTheChangedFile)
 {
     temp_home home;
