@@ -550,6 +550,8 @@ vt_ptr vt_start(const vt_options &options)
     s->home = home;
     if (s->log_dir.empty() || home.empty())
         return nullptr;
+    for (const auto &[name, text] : options.home_files)
+        vt_write_file(home + "/" + name, text);
 
     std::vector<std::string> env =
         child_environment(options, home, s->log_dir);
@@ -632,6 +634,12 @@ vt_ptr vt_start(const vt_options &options)
 void vt_pump(vt_session &s)
 {
     pump_once(s, 0);
+}
+
+void vt_feed(vt_session &s, std::string_view bytes)
+{
+    vt_pump(s);
+    vterm_input_write(s.vt, bytes.data(), bytes.size());
 }
 
 void vt_type(vt_session &s, std::string_view bytes)

@@ -35,6 +35,9 @@ struct vt_options {
     int rows = 24, cols = 80;
     std::string term = "xterm";          // TERM unless env overrides it
     std::string cwd;                     // "" = the test's cwd
+    // Files written into the session's HOME before the start (name, text),
+    // e.g. {".vornrc", "..."}.
+    std::vector<std::pair<std::string, std::string>> home_files;
     std::string stdin_data;              // fd 0 as a pipe carrying this ...
     bool stdin_pipe = false;             // ... when set
     bool stdin_keep_open = false;        // pipe stays open: vt_stdin_write
@@ -87,6 +90,9 @@ bool vt_wait_contains(vt_session &s, int row, std::string_view text,
                       int timeout_ms = 5000);
 // Reads whatever output is available right now (no waiting).
 void vt_pump(vt_session &s);
+// Feeds bytes to the emulator as if the program had written them: marks
+// the screen, so that a test can see whether the program painted over it.
+void vt_feed(vt_session &s, std::string_view bytes);
 
 std::string vt_row(vt_session &s, int row);  // right-trimmed
 std::string vt_screen(vt_session &s);        // all rows, numbered
