@@ -226,8 +226,10 @@ static void end_count_phase(char *keys, char **bufcur, int *state,
         if (bufcur == keys)
             show_prompt();
         int key = get_command_key();
+        // A key read while a signal is pending is dropped with the rest;
+        // -2 (the read was abandoned) is no key at all.
         if (pending_signals != 0 || key < 0)
-            continue;   // the key was read while a signal was pending
+            continue;
         if (state == GATHER_DIGITS && !is_digit_key(key) && !is_editing_key(key))
             end_count_phase(keys, &bufcur, &state, &count);
         cmd_char(key, keys, &bufcur, keys + KEY_BUFFER_SIZE - 1);
