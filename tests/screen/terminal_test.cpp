@@ -5,33 +5,13 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <filesystem>
-
 #include "harness.h"
+#include "pager_session.h"
 
 namespace {
 
 // A directory of fixture files, used as the pager's working directory.
-struct fixture_dir {
-    std::string path;
-    fixture_dir()
-    {
-        char name[] = "/tmp/vorn-terminal-test-XXXXXX";
-        if (mkdtemp(name) != nullptr)
-            path = name;
-    }
-    ~fixture_dir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    fixture_dir(const fixture_dir &) = delete;
-    fixture_dir &operator=(const fixture_dir &) = delete;
-    void write(const std::string &name, const std::string &text) const
-    {
-        vt_write_file(path + "/" + name, text);
-    }
-};
+using fixture_dir = temp_home;
 
 std::string numbered(const char *word, int count)
 {
