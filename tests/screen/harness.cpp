@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <vterm.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -344,8 +345,70 @@ void emulator_output(const char *bytes, size_t len, void *user)
         (void)!write(s->master_fd, bytes, len);
 }
 
+// Escape sequences and carriage returns removed, for a readable excerpt.
+std::string plain_text(const std::string &bytes)
+{
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\x1b') {
+            if (i + 1 < bytes.size() && bytes[i + 1] == '[') {
+                i += 2;
+                while (i < bytes.size() && (bytes[i] < 0x40 || bytes[i] > 0x7e))
+                    ++i;
+            } else {
+                ++i;
+            }
+        } else if (bytes[i] != '\r') {
+            text += bytes[i];
+        }
+    }
+    return text;
+}
+
+// Where a sanitizer report starts in text, or npos.  An undefined-behaviour
+// report starts "file:line:column: runtime error: ".
+size_t report_start(const std::string &text)
+{
+    for (const char *marker : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
+                               "AddressSanitizer:DEADLYSIGNAL",
+                               "ERROR: UndefinedBehaviorSanitizer"}) {
+        size_t at = text.find(marker);
+        if (at != std::string::npos)
+            return at;
+    }
+    const std::string ub_marker = ": runtime error: ";
+    for (size_t at = text.find(ub_marker); at != std::string::npos;
+         at = text.find(ub_marker, at + 1))
+        if (at > 0 && isdigit(static_cast<unsigned char>(text[at - 1])))
+            return text.rfind('\n', at) == std::string::npos
+                       ? 0
+                       : text.rfind('\n', at) + 1;
+    return std::string::npos;
+}
+
+void scan_for_report(vt_session &s, const char *bytes, size_t size)
+{
+    const size_t report_limit = 4000, tail_keep = 256;
+    if (!s.terminal_report.empty()) {
+        if (s.terminal_report.size() < report_limit)
+            s.terminal_report.append(bytes, size);
+        return;
+    }
+    s.output_tail.append(bytes, size);
+    size_t at = report_start(s.output_tail);
+    if (at != std::string::npos)
+        s.terminal_report = s.output_tail.substr(at);
+    else if (s.output_tail.size() > tail_keep)
+        s.output_tail.erase(0, s.output_tail.size() - tail_keep);
+}
+
 void check_sanitizer_logs(vt_session &s)
 {
+    if (!s.terminal_report.empty() && !s.terminal_report_shown) {
+        s.terminal_report_shown = true;
+        ADD_FAILURE() << "sanitizer report from the pager on its terminal:\n"
+                      << plain_text(s.terminal_report);
+    }
     if (s.log_dir.empty())
         return;
     std::error_code error;
@@ -384,6 +447,7 @@ void read_master(vt_session &s)
         ssize_t n = read(s.master_fd, buffer, sizeof buffer);
         if (n > 0) {
             vterm_input_write(s.vt, buffer, static_cast<size_t>(n));
+            scan_for_report(s, buffer, static_cast<size_t>(n));
             continue;
         }
         if (n < 0 && errno == EINTR)

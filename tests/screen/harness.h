@@ -10,8 +10,10 @@
 // reports stops, continues and the exit status back through a pipe.  Every wait pumps the child's output
 // into the emulator and polls with a timeout; nothing sleeps for a fixed
 // time.  When the session ends (or the child exits) a sanitizer log written
-// by the child makes the running test fail with the log's content, and a
-// test that has failed gets the final screen printed.
+// by the child makes the running test fail with the log's content; so does
+// a sanitizer report that reached the terminal instead (with both
+// sanitizers built in, the undefined-behaviour reports ignore log_path).
+// A test that has failed gets the final screen printed.
 #ifndef VORN_SCREEN_HARNESS_H
 #define VORN_SCREEN_HARNESS_H
 
@@ -65,6 +67,9 @@ struct vt_session {
     std::string home;                    // temporary HOME (removed at end)
     bool own_home = false;
     std::string log_dir;                 // sanitizer logs of the child
+    std::string output_tail;             // last bytes, to find reports in
+    std::string terminal_report;         // a report written on the pty
+    bool terminal_report_shown = false;
     struct termios initial_tty {};       // pty settings before the start
     std::map<std::string, std::string> keys;  // key name -> sequence
     ~vt_session();

@@ -161,6 +161,24 @@ TEST(Harness, SanitizerLogOfTheChildFailsTheTest)
         "heap-use-after-free");
 }
 
+// With both sanitizers built in, undefined-behaviour reports go to the
+// terminal whatever log_path says: they must fail the test too.
+TEST(Harness, SanitizerReportOnTheTerminalFailsTheTest)
+{
+    EXPECT_NONFATAL_FAILURE(
+        {
+            auto s = vt_start(shell("echo 'paint.cpp:135:9: runtime error: "
+                                    "signed integer overflow' >&2"));
+            if (s)
+                vt_wait_exit(*s);
+        },
+        "signed integer overflow");
+    // The same words in a file's text are not a report.
+    auto s = vt_start(shell("echo 'a runtime error: is not a report'"));
+    ASSERT_TRUE(s);
+    EXPECT_EQ(vt_wait_exit(*s), 0);
+}
+
 TEST(Harness, TestTerminalsAreCompiled)
 {
     vt_options options = shell("infocmp -1 vorn-hc | grep -c hc,");
