@@ -19,17 +19,19 @@ int erase_before_next_line;
 
 namespace {
 
+// Columns are 64-bit: an offset near the int range plus the screen width
+// must not overflow.
 struct paint_state {
-    int col;            // text column reached, left edge at horiz_off
+    int64_t col;        // text column reached, left edge at horiz_off
     int ul_pending;     // 1 switch on, -1 switch off, 0 no change
     int bold_pending;
 };
 
 }  // namespace
 
-static int apply_attributes(paint_state *state)
+static int64_t apply_attributes(paint_state *state)
 {
-    int width = 0;
+    int64_t width = 0;
     if (state->ul_pending == -1) {
         underline_off();
         width += underline_end_width;
@@ -132,7 +134,7 @@ void paint_line()
         erase_before_next_line = 0;
     }
     paint_state state = {0, 0, 0};
-    int right_edge = screen_width + horiz_off;
+    int64_t right_edge = static_cast<int64_t>(screen_width) + horiz_off;
     for (const unsigned char *at = text; *at != 0; at++) {
         paint_byte(&state, at);
         if (state.col == right_edge && attr_state != 0)

@@ -4,15 +4,18 @@
 // A display line holds the input bytes as the painter wants them: marks
 // 0x81-0x84 for underline and bold (found by the overstrike recognizer), a
 // NUL of the input as 0x80, and the input bytes 0x81-0x84 with their high
-// bit cleared so that they can never pass for marks.  `line_column` counts
+// bit cleared so that they can never pass for marks.  The column counts
 // screen columns from the left edge (it starts at -horiz_off), and a line is
-// full when the next character would pass the right edge.
+// full when the next character would pass the right edge.  It is kept in 64
+// bits, where no offset, attribute width or run of backspaces can make it
+// overflow; `line_column` shows it, held within the range of an int.
 //
 // Invariants: `line_cursor` never passes LINE_BUFFER_SIZE - 2 (a line takes
 // no byte once it holds over LINE_BUFFER_SIZE - 12, and the recognizer and
 // the closing add at most three), so the terminating NUL always fits; and
 // every operation is one pass over its bytes through the block cache.
 #include <cctype>
+#include <climits>
 
 #include "file.h"
 #include "terminal/terminal.h"
@@ -23,6 +26,24 @@ int line_column;
 int overstrike_state;
 
 static char *line_cursor = line_buffer;
+static int64_t column;      // the screen column reached; see line_column
+
+static void set_column(int64_t value)
+{
+    column = value;
+    line_column = static_cast<int>(value < INT_MIN ? INT_MIN : value > INT_MAX ? INT_MAX : value);
+}
+
+static void move_column(int64_t columns)
+{
+    set_column(column + columns);
+}
+
+// Whether `columns` more reach the right edge.
+static bool reaches_edge(int64_t columns)
+{
+    return column + columns >= screen_width;
+}
 
 enum { LINE_FULL_AT = LINE_BUFFER_SIZE - 12 };
 
@@ -47,7 +68,7 @@ void line_start()
     line_cursor = line_buffer;
     line_text = line_buffer;
     overstrike_state = OS_NONE;
-    line_column = -horiz_off;
+    set_column(-static_cast<int64_t>(horiz_off));
 }
 
 // The mark goes where the last stored byte Y was, and Y moves one place on.
@@ -58,7 +79,7 @@ static void insert_mark_before_last(int mark, int end_width)
     int last = last_stored(1);
     if (end_width > 0 && last == ' ') {
         line_cursor[-1] = static_cast<char>(mark);
-        line_column--;
+        move_column(-1);
         return;
     }
     line_cursor[-1] = static_cast<char>(mark);
@@ -70,16 +91,16 @@ static void insert_mark_before_last(int mark, int end_width)
 // itself takes a column.
 static int open_attribute(int mark, int width, int end_width)
 {
-    line_column--;
-    if (line_column + width + end_width >= screen_width)
+    move_column(-1);
+    if (reaches_edge(static_cast<int64_t>(width) + end_width))
         return 1;
     line_cursor -= 2;
     if (width > 0 && stored_count() > 0 && last_stored(1) == ' ') {
         line_cursor[-1] = static_cast<char>(mark);
-        line_column += width - 1;
+        move_column(static_cast<int64_t>(width) - 1);
     } else {
         store_byte(mark);
-        line_column += width;
+        move_column(width);
     }
     return 0;
 }
@@ -104,7 +125,7 @@ static int overstrike_none(int *c)
         return 0;
     }
     line_cursor -= 2;
-    line_column--;
+    move_column(-1);
     return 0;
 }
 
@@ -128,7 +149,7 @@ static void follow_attribute(int c, int backspace_state, int mark, int end_width
         return;
     }
     insert_mark_before_last(mark, end_width);
-    line_column += end_width;
+    move_column(end_width);
     overstrike_state = OS_NONE;
 }
 
@@ -136,8 +157,8 @@ static int overstrike_underline(int *c)
 {
     switch (overstrike_state) {
     case OS_UL_CHAR:
-        if (line_column + underline_end_width + bold_width + bold_end_width >=
-            screen_width)
+        if (reaches_edge(static_cast<int64_t>(underline_end_width) + bold_width +
+                         bold_end_width))
             return 1;
         overstrike_state = OS_UL_NEXT;
         return 0;
@@ -168,8 +189,8 @@ static int overstrike_bold(int *c)
             overstrike_state = OS_BOLD_BS;
             return 0;
         }
-        if (line_column + bold_end_width + underline_width + underline_end_width >=
-            screen_width)
+        if (reaches_edge(static_cast<int64_t>(bold_end_width) + underline_width +
+                         underline_end_width))
             return 1;
         overstrike_state = OS_BOLD_NEXT;
         return 0;
@@ -214,7 +235,7 @@ static int overstrike_step(int *c)
 // on, or the line would never end.
 static bool passes_edge(int width, int reserve)
 {
-    return line_column + width + reserve > screen_width &&
+    return reaches_edge(static_cast<int64_t>(width) + reserve - 1) &&
            line_cursor != line_buffer;
 }
 
@@ -224,8 +245,8 @@ static int store_tab(int reserve)
     do {
         if (passes_edge(1, reserve))
             return 1;
-        line_column++;
-    } while ((line_column + horiz_off) % width != 0);
+        move_column(1);
+    } while ((column + horiz_off) % width != 0);
     store_byte('\t');
     return 0;
 }
@@ -237,7 +258,7 @@ static int store_char(int c)
         return store_tab(reserve);
     if (c == '\b') {
         if (overstrike_state != OS_NONE)
-            line_column--;
+            move_column(-1);
         store_byte(c);
         return 0;
     }
@@ -248,7 +269,7 @@ static int store_char(int c)
         width = 1;
     if (passes_edge(width, reserve))
         return 1;
-    line_column += width;
+    move_column(width);
     store_byte(c);
     return 0;
 }

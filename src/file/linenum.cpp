@@ -9,6 +9,7 @@
 // closest together (smallest `gap`) is dropped and becomes the spare.
 //
 // Line numbers count newlines: a text line is one line however long it is.
+#include <climits>
 #include <ctime>
 
 #include "display/display.h"
@@ -145,11 +146,12 @@ static void busy_check(busy_watch *watch)
 }
 
 // Counts text lines forward from the known start `from` of line `line` up
-// to `pos`; records and returns the number of the line holding `pos`.
+// to `pos`; records and returns the number of the line holding `pos`.  A
+// number beyond the range of an int is not known (0).
 static int count_forward(const linenum_entry *from, file_pos pos, busy_watch *watch)
 {
     file_pos q = from->pos;
-    int n = from->line;
+    int64_t n = from->line;
     while (q < pos) {
         q = line_scan_next(q, 1);
         if (pending_signals != 0 || q == -1)
@@ -157,8 +159,10 @@ static int count_forward(const linenum_entry *from, file_pos pos, busy_watch *wa
         busy_check(watch);
         n++;
     }
-    linenum_add(n, q);
-    return q == pos ? n : n - 1;
+    if (n <= INT_MAX)
+        linenum_add(static_cast<int>(n), q);
+    int64_t line = q == pos ? n : n - 1;
+    return line <= INT_MAX ? static_cast<int>(line) : 0;
 }
 
 // Counts text lines backward from the known start of line `from->line`.

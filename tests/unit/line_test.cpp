@@ -3,6 +3,7 @@
 // cutting, squeezing) and raw lines, forward and backward.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -75,6 +76,9 @@ TEST_F(LineTest, DisplayLineFromItsStart)
     narrow10.width = 10;
     line_settings narrow3;
     narrow3.width = 3;
+    line_settings far_right;
+    far_right.offset = INT_MAX;
+    far_right.wrap = 0;
 
     const std::vector<display_case> cases = {
         {"tab to the first stop", "a\tb\n", {}, "a\tb", 4, 9},
@@ -113,6 +117,12 @@ TEST_F(LineTest, DisplayLineFromItsStart)
         {"empty line", "\nx\n", {}, "", 1, 0},
         // the underline of the last character that fits still closes after it
         {"attribute at the right edge", "x_\bA\x01\n", narrow3, "x" + UL_ON + "A" + UL_OFF, 4, 2},
+        // backspaces after an attribute each take a column back
+        {"backspaces after underline", "_\bA\b\b\b\n", {},
+         UL_ON + "A" + UL_OFF + BOLD_ON + "\b" + BOLD_OFF, 7, -2},
+        {"the largest offset", "a\tb\n", far_right, "a\tb", 4, 9 - INT_MAX},
+        {"below the int range", "_\bA\b\b\b\n", far_right,
+         UL_ON + "A" + UL_OFF + BOLD_ON + "\b" + BOLD_OFF, 7, INT_MIN},
     };
     for (const display_case &c : cases) {
         SCOPED_TRACE(c.what);

@@ -3,6 +3,7 @@
 // smallest gap, -n, pending signals, and long lines.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -154,10 +155,16 @@ TEST_F(LinenumTest, PendingSignalGivesNothingAndRecordsNothing)
     EXPECT_FALSE(known(start_of(400), 400));
 }
 
-TEST_F(LinenumTest, PairsWithoutANumberAreIgnored)
+TEST_F(LinenumTest, NumbersOutsideTheRange)
 {
+    // a pair without a number carries nothing to count on from
     linenum_add(0, start_of(500));
     EXPECT_EQ(linenum_find(start_of(501)), 501);
+    // past the largest int the number is not known
+    linenum_add(INT_MAX - 1, start_of(9000));
+    EXPECT_EQ(linenum_find(start_of(9001)), INT_MAX);
+    EXPECT_EQ(linenum_find(start_of(9002)), 0);
+    EXPECT_EQ(linenum_find(start_of(9001) + 5), INT_MAX);
 }
 
 TEST_F(LinenumTest, CurrentRow)

@@ -3,6 +3,7 @@
 // automatic-margin rule for the final newline, and the busy message.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -81,6 +82,7 @@ TEST_F(PaintTest, LinesOnTheScreen)
         {"attribute carried to the edge", UL_ON + "abcd" + UL_OFF, 2, 0, "cd", "uu"},
         {"attribute out of sight", UL_ON + "ab" + UL_OFF + "cdefgh", 5, 0, "fgh", "   "},
         {"caret form split by the edge", "123456789\x01z", 10, 0, "Az", "  "},
+        {"the largest offset", UL_ON + "abc" + UL_OFF + "\t", INT_MAX, 0, "", ""},
     };
     for (const paint_case &c : cases) {
         SCOPED_TRACE(c.what);
