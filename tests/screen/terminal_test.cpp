@@ -123,6 +123,29 @@ TEST(WindowChange, UnchangedSizeRepaintsNothing)
     EXPECT_ROW(*s, 0, "line 1");
 }
 
+// Reading a pipe that has no more data yet: a window change abandons the
+// read quietly (no error), and the data that comes later is still shown.
+TEST(WindowChange, AbandonsAPipeReadWithoutAnError)
+{
+    vt_options options;
+    options.stdin_pipe = true;
+    options.stdin_keep_open = true;
+    options.stdin_data = numbered("piped", 5);
+    auto s = vt_start(options);
+    ASSERT_TRUE(s);
+    ASSERT_ROW(*s, 22, "piped 5");
+    vt_resize(*s, 30, 80);
+    vt_stdin_write(*s, numbered("more", 40));
+    vt_stdin_close(*s);
+    EXPECT_ROW(*s, 0, "piped 1");
+    EXPECT_ROW(*s, 28, "more 24");
+    EXPECT_FALSE(vt_wait(*s, [](vt_session &v) {
+        return vt_screen(v).find("error") != std::string::npos;
+    }, 200));
+    vt_key(*s, "^C");
+    EXPECT_EQ(vt_wait_exit(*s), 0);
+}
+
 TEST(Stop, SuspendsWithTheTerminalRestoredAndResumesThePager)
 {
     struct {
