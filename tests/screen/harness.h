@@ -7,9 +7,14 @@
 // (a forked copy of the test process) that runs the pager as the foreground
 // process group of the pty, like a job-control shell: the pager's group is
 // then not orphaned, so a stop signal really stops it, and the leader
-// reports stops, continues and the exit status back through a pipe.  Every wait pumps the child's output
-// into the emulator and polls with a timeout; nothing sleeps for a fixed
-// time.  When the session ends (or the child exits) a sanitizer log written
+// reports stops, continues and the exit status back through a pipe.  The
+// child's environment is the test's minus everything that would let the
+// machine leak in (VORN, LINES, COLUMNS, TERMINFO, EDITOR, locale...), with
+// TERM, a fresh HOME, SHELL=/bin/sh and LC_ALL=C unless overridden.
+//
+// Every wait pumps the child's output into the emulator and polls with a
+// timeout (four times longer in sanitizer builds); nothing sleeps for a
+// fixed time.  When the session ends (or the child exits) a sanitizer log written
 // by the child makes the running test fail with the log's content; so does
 // a sanitizer report that reached the terminal instead (with both
 // sanitizers built in, the undefined-behaviour reports ignore log_path).
