@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 #include "command/command.h"
 #include "display/display.h"
@@ -39,6 +40,15 @@ int message_count;
 int messages_on_screen;
 
 namespace {
+
+// Messages written to standard error after the terminal was set up but
+// before any file opened.  If no file opens at all, the terminal's end
+// sequence may take away the screen they were written on, so the orderly
+// exit writes them again once the terminal is restored.  A fixed area, so
+// that the exit (also run from the interrupt handler) needs no allocation.
+char held_messages[4096];
+size_t held_length;
+bool holding_messages;
 
 const int MESSAGE_COUNT = sizeof error_messages / sizeof error_messages[0];
 
@@ -93,7 +103,30 @@ void acknowledge_with_key()
         push_back_key(key);
 }
 
+void hold_message(const char *text)
+{
+    size_t length = strlen(text);
+    if (!holding_messages || held_length + length + 1 > sizeof held_messages)
+        return;
+    memcpy(held_messages + held_length, text, length);
+    held_messages[held_length + length] = '\n';
+    held_length += length + 1;
+}
+
 }  // namespace
+
+void hold_early_messages()
+{
+    holding_messages = true;
+}
+
+void repeat_held_messages()
+{
+    if (messages_on_screen || held_length == 0)
+        return;
+    ssize_t written = write(2, held_messages, held_length);
+    (void)written;  // nothing more can be done at the exit
+}
 
 void set_error(int code, const char *format, ...)
 {
@@ -136,8 +169,10 @@ void show_message(const char *text)
         // Whatever is queued for the terminal goes first, so that the
         // message lands where the program has got to.
         out_flush();
-        if (text != nullptr)
+        if (text != nullptr) {
             fprintf(stderr, "%s\n", text);
+            hold_message(text);
+        }
         return;
     }
     cursor_lower_left();

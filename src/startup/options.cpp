@@ -97,6 +97,7 @@ int scan_options(int argc, char **argv)
         term_deinit();
         out_flush();
         set_tty_mode(0);
+        repeat_held_messages();
     } else {
         out_flush();
     }
@@ -131,6 +132,8 @@ void paging_mode()
     // The set-up reaches the terminal before anything is written to standard
     // error, so that early messages land on the screen being set up.
     out_flush();
+    if (term_switches_screen())
+        hold_early_messages();
     install_signals(1);
     if (!open_first_file())
         finish_and_exit();

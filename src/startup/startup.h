@@ -51,6 +51,8 @@ void set_error_code(int code);      // raise a code without a text
 void clear_error();
 void report_error();
 void show_message(const char *text);
+void hold_early_messages();
+void repeat_held_messages();
 
 // --- prompt.cpp: the prompt ---
 extern int long_prompt;

@@ -332,6 +332,11 @@ const char *termcap_value(const char *name)
     return query_area;
 }
 
+int term_switches_screen()
+{
+    return seq_ti[0] != '\0';
+}
+
 void term_init()
 {
     send(seq_ti, screen_height);

@@ -20,6 +20,9 @@ void set_tty_mode(int on);
 void read_termcap();
 const char *termcap_value(const char *name);
 void term_init();
+// 1 when the terminal-init sequence is not empty: on many terminals it
+// switches to a separate screen that the end sequence takes away again.
+int term_switches_screen();
 void term_deinit();
 void cursor_home();
 void cursor_lower_left();

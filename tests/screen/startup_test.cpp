@@ -74,4 +74,26 @@ TEST(StartupScreen, NothingToShowEndsQuietly)
     }
 }
 
+TEST(StartupScreen, MessagesOutliveTheAlternateScreen)
+{
+    // On xterm the terminal-init sequence switches to the alternate screen
+    // and the end sequence switches back, taking away what was written
+    // there: the reasons must still be readable, once, after the end.  On
+    // vt100 nothing is taken away, so nothing is repeated.
+    temp_home dir;
+    for (const char *term : {"xterm", "vt100"}) {
+        auto s = start_in(dir, {"missing", "gone"}, term);
+        ASSERT_TRUE(s);
+        EXPECT_EQ(vt_wait_exit(*s), 0) << term;
+        std::string screen = vt_screen(*s);
+        for (const char *message : {"missing: No such file or directory",
+                                    "gone: No such file or directory"}) {
+            size_t first = screen.find(message);
+            ASSERT_NE(first, std::string::npos) << term << "\n" << screen;
+            EXPECT_EQ(screen.find(message, first + 1), std::string::npos)
+                << term << ": shown twice\n" << screen;
+        }
+    }
+}
+
 } // namespace
