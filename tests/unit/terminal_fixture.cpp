@@ -16,12 +16,15 @@
 
 namespace {
 
+// Removed by the process that compiled it only: a death test's child runs
+// the static destructors too when its statement calls exit().
 struct compiled_terminfo {
     std::string dir;
+    pid_t owner = 0;
     ~compiled_terminfo()
     {
         std::error_code error;
-        if (!dir.empty())
+        if (!dir.empty() && owner == getpid())
             std::filesystem::remove_all(dir, error);
     }
 };
@@ -86,6 +89,7 @@ std::string test_terminfo_dir()
         return "";
     }
     compiled.dir = pattern;
+    compiled.owner = getpid();
     std::error_code error;
     for (const auto &entry : std::filesystem::directory_iterator(
              std::string(VORN_TEST_DATA) + "/terminfo", error))
