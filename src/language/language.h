@@ -7,6 +7,8 @@
 
 // --- ncommand.cpp: interpreter, argument lexer, argument-string stack ---
 enum { MAX_COMMAND_CONTEXTS = 128 };
+// The longest argument the lexer builds; a longer one fails with code 7.
+enum { MAX_ARGUMENT_LENGTH = 65536 };
 
 // A handler gets its code and the position just behind its name; it returns
 // the position behind its arguments, or null when the command failed.

@@ -82,21 +82,34 @@ int arg_stack_push(char *owned)
 
 // --- building an argument ---------------------------------------------------
 
-// A growable heap string.  `failed` records a lost allocation; the text is
-// then released and every later append is ignored.
+// A growable heap string of at most MAX_ARGUMENT_LENGTH bytes.  `error`
+// records why it stopped growing (10: memory ran out, 7: too long); the
+// text is then released and every later append is ignored.
+//
+// The length limit is far beyond any real command string; it bounds what a
+// runaway script can take, such as a value that doubles itself at every
+// level of a recursion, which would otherwise eat all memory long before
+// the argument stack stops the recursion.
 struct arg_buffer {
     char *text;
     size_t length;
     size_t capacity;
-    bool failed;
+    int error;
 };
+
+static void buffer_fail(arg_buffer *buf, int code)
+{
+    free(buf->text);
+    buf->text = nullptr;
+    buf->error = code;
+}
 
 static void buffer_append(arg_buffer *buf, const char *bytes, size_t count)
 {
-    if (buf->failed)
+    if (buf->error)
         return;
-    if (count > SIZE_MAX / 2 - buf->length) {
-        buf->failed = true;
+    if (count > MAX_ARGUMENT_LENGTH - buf->length) {
+        buffer_fail(buf, 7);
         return;
     }
     size_t needed = buf->length + count + 1;
@@ -106,9 +119,7 @@ static void buffer_append(arg_buffer *buf, const char *bytes, size_t count)
             capacity *= 2;
         char *grown = static_cast<char *>(realloc(buf->text, capacity));
         if (!grown) {
-            free(buf->text);
-            buf->text = nullptr;
-            buf->failed = true;
+            buffer_fail(buf, 10);
             return;
         }
         buf->text = grown;
@@ -124,14 +135,15 @@ static void buffer_add(arg_buffer *buf, char c)
     buffer_append(buf, &c, 1);
 }
 
-// The finished text, or null (code 10 raised) when memory ran out.  The
-// empty argument still gets a string of its own.
+// The finished text, or null with the buffer's error raised (without a
+// text: the table's messages say it).  The empty argument still gets a
+// string of its own.
 static char *buffer_finish(arg_buffer *buf)
 {
-    if (!buf->failed && !buf->text)
+    if (!buf->error && !buf->text)
         buffer_append(buf, "", 0);
-    if (buf->failed) {
-        set_error_code(10);
+    if (buf->error) {
+        set_error_code(buf->error);
         return nullptr;
     }
     return buf->text;

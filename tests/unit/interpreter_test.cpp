@@ -205,6 +205,20 @@ TEST_F(Interpreter, RunawayRecursionEndsWithTheContextLimit)
     EXPECT_EQ(arg_stack_mark(), 0);
 }
 
+// A value that doubles itself at every level stops at the argument limit
+// long before the recursion would.
+TEST_F(Interpreter, SelfDoublingValueStopsAtTheArgumentLimit)
+{
+    ASSERT_EQ(run_command_string("set a x; set r 'set a ${a}${a}; eval ${r}'"),
+              0);
+    EXPECT_EQ(run_command_string("eval ${r}; set after 1"), 0);
+    EXPECT_EQ(error_code, 7);
+    EXPECT_EQ(error_text, nullptr);
+    EXPECT_EQ(variable_value("a").size(), size_t{MAX_ARGUMENT_LENGTH});
+    EXPECT_EQ(variable_value("after"), "1");
+    EXPECT_EQ(arg_stack_mark(), 0);
+}
+
 // The deepest the language can nest: a recursion that fills the argument
 // stack, and at each level on the way back a group nested as deep as the
 // arithmetic allows (its value 2 clears the flag, which shows it ran).  It

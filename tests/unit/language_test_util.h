@@ -1,7 +1,7 @@
-// Helpers shared by the tests of the command language: a clean slate for
-// the process-wide state of the language (variables, macros, the argument
-// stack, the condition flag, the pending error) and a readable view of the
-// pending error.
+// Helpers shared by the tests of the command language and its fuzz target:
+// a clean slate for the process-wide state of the language (variables,
+// macros, the argument stack, the condition flag, the pending error) and a
+// readable view of the pending error.
 #ifndef VORN_LANGUAGE_TEST_UTIL_H
 #define VORN_LANGUAGE_TEST_UTIL_H
 

@@ -125,4 +125,39 @@ TEST_F(Lexer, FullStackRefusesTheNextArgumentWithoutMoving)
     EXPECT_EQ(arg_stack_mark(), 0);
 }
 
+// Arguments are bounded in length; the bound holds however the text was
+// built (literal, quoted, expanded).
+TEST_F(Lexer, ArgumentsLongerThanTheLimitFail)
+{
+    const std::string filler(MAX_ARGUMENT_LENGTH - 1, 'a');
+    ASSERT_EQ(set_variable("long", filler.c_str()), 0);
+    struct length_case {
+        std::string input;
+        size_t length;   // 0: must fail
+    };
+    const std::vector<length_case> cases = {
+        {"${long}b", MAX_ARGUMENT_LENGTH},
+        {"${long}bc", 0},
+        {"'" + filler + "b'", MAX_ARGUMENT_LENGTH},
+        {"\"" + filler + "bc\"", 0},
+        {filler + "\\e\\e", 0},
+    };
+    for (const length_case &c : cases) {
+        SCOPED_TRACE(c.input.substr(c.input.size() - 6));
+        clear_error();
+        const char *pos = c.input.c_str();
+        const char *arg = next_arg(&pos);
+        if (c.length) {
+            ASSERT_NE(arg, nullptr);
+            EXPECT_EQ(strlen(arg), c.length);
+        } else {
+            EXPECT_EQ(arg, nullptr);
+            EXPECT_EQ(error_code, 7);
+            EXPECT_EQ(error_text, nullptr);
+            EXPECT_EQ(pos, c.input.c_str());
+        }
+        arg_stack_release(0);
+    }
+}
+
 }  // namespace

@@ -1,0 +1,226 @@
+// Fuzz target: run_command_string on arbitrary bytes, then every macro the
+// input bound, as if its keys had been typed.
+//
+// The fuzz process must never exit, block on the keyboard, open arbitrary
+// files or start programs, yet the interpreter should meet the same command
+// names as in the pager so that the table lookup, the separators and the
+// recovery from unknown commands are exercised as they really run.  This
+// file therefore defines command_table itself (the linker then leaves the
+// pager's table out of the program), with every name and code of the
+// pager's table in its order.  The language's own commands (deftog, eval,
+// set, macro and the conditions) run their real handlers; every other row
+// gets a stand-in that parses the same kinds of argument as the real
+// command (numbers, strings, words) and does nothing else.  So `quit` never
+// reaches finish_and_exit, `usercom` and the prompting commands never read
+// a key, `error` never waits for one, and `help`, `edit` and `readrc` touch
+// no file.  Standard output goes to /dev/null: the interpreter moves the
+// cursor and flushes the output buffer before every command.
+//
+// The language can recurse in breadth as well as in depth: a string that
+// evaluates itself twice runs 2^127 commands before the argument stack
+// stops each chain.  In the pager the interrupt key ends such a run; here
+// every input gets a budget of commands, and a command beyond it fails as
+// if it had failed by itself, which unwinds every level at once.
+//
+// The state of the language is reset before every input, so that each run
+// is reproducible on its own and memory does not grow across runs; after
+// every run the argument-string stack must be empty again.
+//
+// Run: make fuzz, then
+//   build-fuzz/fuzz/fuzz_command -dict=fuzz/command.dict CORPUS fuzz/corpus
+// with CORPUS a scratch directory for what the fuzzer finds.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "command/command.h"
+#include "language/commands.h"
+#include "language_test_util.h"
+#include "startup/startup.h"
+#include "terminal/terminal.h"
+
+namespace {
+
+// The kinds of argument a stand-in parses, one letter each: n a number,
+// s a string, o on/off, f a file direction, d a search direction, v a
+// search sense.
+const char *argument_kinds(int code)
+{
+    switch (code) {
+    case 4: case 9: case 31: case 32:
+        return "s";
+    case 14: case 15: case 16: case 17: case 18: case 19: case 20: case 21:
+    case 35: case 36:
+        return "n";
+    case 25:
+        return "fn";
+    case 27:
+        return "o";
+    case 28: case 30:
+        return "dn";
+    case 29:
+        return "dnvs";
+    default:
+        return "";
+    }
+}
+
+bool parse_argument(char kind, const char **pos)
+{
+    int64_t number;
+    switch (kind) {
+    case 'n':
+        return get_number(&number, pos) == 0;
+    case 's':
+        return next_arg(pos) != nullptr;
+    case 'o':
+        return choose_word(pos, 2, "on", "off") >= 0;
+    case 'f':
+        return choose_word(pos, 10, "next", "previous", "forward", "backward",
+                           "forwards", "backwards", "next", "prev", "forw",
+                           "back") >= 0;
+    case 'd':
+        return choose_word(pos, 6, "forw", "back", "forward", "backward",
+                           "forwards", "backwards") >= 0;
+    default:
+        return choose_word(pos, 2, "noinvert", "invert") >= 0;
+    }
+}
+
+const char *parse_only(int code, const char *pos)
+{
+    for (const char *kind = argument_kinds(code); *kind; ++kind) {
+        if (!parse_argument(*kind, &pos))
+            return nullptr;
+    }
+    return pos;
+}
+
+// The handler a row stands for: the real one for the language's own
+// commands, the parsing stand-in for the others.
+command_handler handler_for(int code)
+{
+    switch (code) {
+    case 0:
+        return cmd_deftog_entry.handler;
+    case 1:
+        return cmd_eval_entry.handler;
+    case 2:
+        return cmd_set_entry.handler;
+    case 3:
+        return cmd_macro_entry.handler;
+    case 5: case 6: case 7:
+        return cmd_condition_entry.handler;
+    default:
+        return parse_only;
+    }
+}
+
+enum { COMMAND_BUDGET = 4096 };
+int commands_left;
+
+const char *budgeted(int code, const char *pos)
+{
+    if (commands_left <= 0)
+        return nullptr;
+    --commands_left;
+    return handler_for(code)(code, pos);
+}
+
+const command_entry rows[] = {
+    {"deftog", 0, budgeted},          {"eval", 1, budgeted},
+    {"set", 2, budgeted},             {"macro", 3, budgeted},
+    {"error", 4, budgeted},           {"condition", 5, budgeted},
+    {"condition_!", 6, budgeted},     {"condition_toggle", 7, budgeted},
+    {"condition_else", 7, budgeted},  {"usercom", 8, budgeted},
+    {"readrc", 9, budgeted},          {"quit", 10, budgeted},
+    {"help", 11, budgeted},           {"flush", 12, budgeted},
+    {"repaint", 13, budgeted},        {"forw_scroll", 14, budgeted},
+    {"back_scroll", 15, budgeted},    {"forw", 16, budgeted},
+    {"back", 17, budgeted},           {"rscroll", 19, budgeted},
+    {"lscroll", 18, budgeted},        {"goline", 20, budgeted},
+    {"gopercent", 21, budgeted},      {"goend", 22, budgeted},
+    {"edit", 23, budgeted},           {"askfile", 24, budgeted},
+    {"file", 25, budgeted},           {"file_list", 26, budgeted},
+    {"stat", 27, budgeted},           {"magicasksearch", 28, budgeted},
+    {"search", 29, budgeted},         {"research", 30, budgeted},
+    {"setmark", 31, budgeted},        {"gomark", 32, budgeted},
+    {"listbmarks", 33, budgeted},     {"asktag", 34, budgeted},
+    {"nexttag", 35, budgeted},        {"prevtag", 36, budgeted},
+};
+
+void check_stack_released()
+{
+    if (arg_stack_mark() != 0)
+        abort();
+}
+
+// Runs the first few macros the input bound, with and without a count.
+void run_bound_macros()
+{
+    const int bound = macro_count < 8 ? macro_count : 8;
+    for (int i = 0; i < bound; ++i) {
+        char *keys = strdup(macro_table[i].macro);
+        if (!keys)
+            return;
+        if (keys[0] != '\0')
+            runmacro(keys, i, i & 1);
+        free(keys);
+        check_stack_released();
+    }
+}
+
+}  // namespace
+
+const command_entry *const command_table[] = {
+    &rows[0], &rows[1], &rows[2], &rows[3], &rows[4], &rows[5], &rows[6],
+    &rows[7], &rows[8], &rows[9], &rows[10], &rows[11], &rows[12], &rows[13],
+    &rows[14], &rows[15], &rows[16], &rows[17], &rows[18], &rows[19],
+    &rows[20], &rows[21], &rows[22], &rows[23], &rows[24], &rows[25],
+    &rows[26], &rows[27], &rows[28], &rows[29], &rows[30], &rows[31],
+    &rows[32], &rows[33], &rows[34], &rows[35], &rows[36], &rows[37],
+};
+
+const int command_table_size =
+    static_cast<int>(sizeof command_table / sizeof command_table[0]);
+
+// Every ${_termcap_XX} reference loads the terminal description again, and
+// the terminal library keeps a few bytes from each load that it never frees
+// (in _nc_trim_sgr0).  That is the library's, not the language's.
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:_nc_trim_sgr0\n";
+}
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    int null_fd = open("/dev/null", O_WRONLY);
+    if (null_fd >= 0) {
+        dup2(null_fd, 1);
+        close(null_fd);
+    }
+    setenv("TERM", "xterm", 1);
+    read_termcap();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    char *text = static_cast<char *>(malloc(size + 1));
+    if (!text)
+        return 0;
+    memcpy(text, data, size);
+    text[size] = '\0';
+    reset_language_state();
+    commands_left = COMMAND_BUDGET;
+    run_command_string(text);
+    check_stack_released();
+    run_bound_macros();
+    free(text);
+    reset_language_state();
+    return 0;
+}
