@@ -39,7 +39,8 @@ install: vorn
 fuzz: deps
 	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DVORN_FUZZ=ON -DVORN_TESTS=OFF
 	cmake --build build-fuzz -j $(JOBS)
-	@echo "run: build-fuzz/fuzz/fuzz_command -max_total_time=300 fuzz/corpus"
+	mkdir -p build-fuzz/corpus
+	@echo "run: build-fuzz/fuzz/fuzz_command -dict=fuzz/command.dict -max_total_time=300 build-fuzz/corpus fuzz/corpus"
 
 clean:
 	rm -rf build build-sanitize build-fuzz
