@@ -43,6 +43,13 @@ static int64_t percent_of(file_pos pos, file_pos length)
     return static_cast<int64_t>(static_cast<__int128>(pos) * 100 / length);
 }
 
+// A named input that cannot seek (a fifo) has no length until it has been
+// read to its end: no percentage then, rather than a negative one.
+static bool length_known(file_pos length)
+{
+    return length > 0;
+}
+
 static void show_first_screen()
 {
     if (first_pattern != nullptr && search_pattern(1, first_pattern, 1, 1))
@@ -66,7 +73,7 @@ static void write_long_prompt()
     if (pipe_mode)
         return;
     file_pos length = cache_length();
-    if (length != 0)
+    if (length_known(length))
         out_piece("/%" PRId64 " pct %" PRId64 "%%", length, percent_of(bottom, length));
 }
 
@@ -87,7 +94,7 @@ static void write_short_prompt()
         return;
     file_pos bottom = screen_pos(SCREEN_BOTTOM);
     file_pos length = cache_length();
-    if (bottom != -1 && length != 0)
+    if (bottom != -1 && length_known(length))
         out_piece(" (%" PRId64 "%%)", percent_of(bottom, length));
 }
 

@@ -71,7 +71,7 @@ TEST_F(PromptTest, Pieces)
     struct prompt_case {
         const char *what;
         int long_style;
-        int from_pipe;
+        int from_pipe;      // 2: a named input that cannot seek (a fifo)
         int end_reached;
         int stay;           // -e
         int numbers;        // off with -n
@@ -92,13 +92,22 @@ TEST_F(PromptTest, Pieces)
         {"long, bottom row empty", 1, 0, 0, 0, 1, 0, 3, "notes.txt: file 1/2 line 31 col 0"},
         {"long at the end", 1, 0, 1, 0, 1, 0, 12,
          "notes.txt: file 1/2 line 11 col 0 byte 100/300 pct 33%"},
+        // its length is unknown until it has been read to the end
+        {"short, length unknown", 0, 2, 0, 0, 1, 0, 12, "notes.txt"},
+        {"long, length unknown", 1, 2, 0, 0, 1, 0, 12,
+         "notes.txt: file 1/2 line 11 col 0 byte 100"},
     };
     const std::string text = ten_byte_lines(30);
     for (const prompt_case &c : cases) {
         SCOPED_TRACE(c.what);
-        if (c.from_pipe) {
+        if (c.from_pipe == 1) {
             open_view_pipe(text);
             name_files("stdin", 0, 0, nullptr);
+        } else if (c.from_pipe == 2) {
+            open_view_pipe(text);
+            pipe_mode = 0;
+            cache_init(buffer_setting);
+            name_files("notes.txt", 0, 2, "second.txt");
         } else {
             open_view_file(dir, text);
             name_files("notes.txt", 0, 2, "second.txt");
