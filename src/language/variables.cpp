@@ -158,8 +158,12 @@ const char *expand_variable(const char **cursor)
     size_t length = static_cast<size_t>(pos - name);
     if (*pos != '}' || length == 0) {
         int shown = length > INT32_MAX ? INT32_MAX : static_cast<int>(length);
-        set_error(3, "bad character ``%c'' in variable ``%.*s''", *pos,
-                  shown, name);
+        // The character as a string: a reference cut off by the end of the
+        // command string has none, and a NUL given to %c would end the
+        // message in the middle.
+        char bad[2] = {*pos, '\0'};
+        set_error(3, "bad character ``%s'' in variable ``%.*s''", bad, shown,
+                  name);
         return nullptr;
     }
     *cursor = pos + 1;
