@@ -58,6 +58,8 @@ static void scroll_left(int64_t count)
 
 // rscroll: the first one only stops the wrapping; after that the offset
 // grows in 32-bit arithmetic, and a sum that wraps below 0 stays at the top.
+// The count is bounded to the int range first: cut to its low 32 bits, a
+// huge step right could turn into a step left.
 static void scroll_right(int64_t count)
 {
     if (wrap_lines == 1) {
@@ -65,7 +67,8 @@ static void scroll_right(int64_t count)
         wrap_lines = 0;
         return;
     }
-    uint32_t sum = static_cast<uint32_t>(horiz_off) + static_cast<uint32_t>(count);
+    uint32_t sum = static_cast<uint32_t>(horiz_off) +
+                   static_cast<uint32_t>(count_to_int(count));
     int32_t offset = static_cast<int32_t>(sum);
     horiz_off = offset < 0 ? INT32_MAX : offset;
 }

@@ -149,6 +149,10 @@ TEST(InitrcScreen, CommandsTyped)
         // the offset wraps in 32 bits and stays at the top
         {"rscroll 1; rscroll 2147483647; rscroll 5; error ${_curhscroll}",
          "2147483647", ""},
+        // a count beyond 32 bits is a huge step right, not its low bits
+        // (which would be a step of -1 here)
+        {"rscroll 1; rscroll 5; rscroll 4294967295; error ${_curhscroll}",
+         "2147483647", ""},
         {"rscroll 1; rscroll 5; lscroll ((0 - 9223372036854775807) - 1); "
          "error ${_curhscroll}", "2147483647", ""},
         {"rscroll 1; rscroll 5; lscroll 9223372036854775807; "
