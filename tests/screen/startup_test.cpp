@@ -1,6 +1,7 @@
 // Paging mode's start-up as a user sees it: messages written before the
 // screen is in use, the choice of the first file, and the quiet orderly end
-// when nothing can be shown.
+// when nothing can be shown; and how files opened later remember where the
+// file left behind was.
 #include <sys/stat.h>
 #include <termios.h>
 
@@ -93,6 +94,39 @@ TEST(StartupScreen, MessagesOutliveTheAlternateScreen)
             EXPECT_EQ(screen.find(message, first + 1), std::string::npos)
                 << term << ": shown twice\n" << screen;
         }
+    }
+}
+
+TEST(StartupScreen, HashReturnsToTheTopLineOfTheFileLeft)
+{
+    // "#" opens the file left last at the line that was at the top of its
+    // screen then; going back and forth keeps both places.
+    temp_home dir;
+    std::string first, second;
+    for (int i = 1; i <= 100; i++) {
+        first += "first " + std::to_string(i) + "\n";
+        second += "second " + std::to_string(i) + "\n";
+    }
+    dir.write("one", first);
+    dir.write("two", second);
+    auto s = start_in(dir, {"-e", "one", "two"});
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(vt_wait_row(*s, 0, "first 1")) << vt_screen(*s);
+    struct {
+        const char *keys;
+        const char *top;
+    } steps[] = {
+        {"30g", "first 30"},
+        {":n", "second 1"},
+        {"12g", "second 12"},
+        {":e#<enter>", "first 30"},
+        {"5j", "first 35"},
+        {":e#<enter>", "second 12"},
+        {":e#<enter>", "first 35"},
+    };
+    for (const auto &step : steps) {
+        play(*s, step.keys);
+        EXPECT_TRUE(vt_wait_row(*s, 0, step.top)) << step.keys << "\n" << vt_screen(*s);
     }
 }
 
