@@ -63,6 +63,28 @@ static void paint_cell(paint_state *state, int c)
     state->col++;
 }
 
+// Blanks up to the next multiple of the tab width.  Columns left of the
+// screen are only counted, all at once; and a tab never passes the right
+// edge (line assembly keeps a tab that is alone on its line even when its
+// stop lies beyond the screen).
+static void paint_tab(paint_state *state)
+{
+    int64_t width = tab_width > 0 ? tab_width : 8;
+    int64_t right_edge = static_cast<int64_t>(screen_width) + horiz_off;
+    if (state->col < horiz_off) {
+        int64_t stop = (state->col / width + 1) * width;
+        if (stop <= horiz_off) {
+            state->col = stop;
+            return;
+        }
+        state->col = horiz_off;
+    } else if (state->col < right_edge) {
+        paint_cell(state, ' ');
+    }
+    while (state->col % width != 0 && state->col < right_edge)
+        paint_cell(state, ' ');
+}
+
 static int caret_letter(int c)
 {
     int low = c & 0x7F;
@@ -98,13 +120,9 @@ static void paint_byte(paint_state *state, const unsigned char *at)
             state->col--;
         }
         return;
-    case '\t': {
-        int stop = tab_width > 0 ? tab_width : 8;
-        do
-            paint_cell(state, ' ');
-        while (state->col % stop != 0);
+    case '\t':
+        paint_tab(state);
         return;
-    }
     case '\r':
         // the carriage return of a line ending in CR LF is not shown
         if (at[1] == 0 && !opt_no_overstrike)

@@ -239,14 +239,34 @@ static bool passes_edge(int width, int reserve)
            line_cursor != line_buffer;
 }
 
+// The column of the next tab stop.  Stops lie at multiples of the tab width
+// counted from the start of the text line, whatever the offset; a column
+// taken back by backspaces may lie before that start.
+static int64_t next_tab_stop()
+{
+    int64_t width = tab_width > 0 ? tab_width : 8;
+    int64_t past_stop = ((column + horiz_off) % width + width) % width;
+    return column + (width - past_stop);
+}
+
+// A tab runs column by column to the next stop, and the line is full at the
+// first column that would pass the edge (the columns before it are
+// counted).  Reckoned at once, so that a wide tab or a far offset costs no
+// more than a narrow one.  Alone on its line a tab must still move on, but
+// it ends at the right edge, as the painter stops it there.
 static int store_tab(int reserve)
 {
-    int width = tab_width > 0 ? tab_width : 8;
-    do {
-        if (passes_edge(1, reserve))
+    int64_t stop = next_tab_stop();
+    int64_t last_column = static_cast<int64_t>(screen_width) - reserve;
+    if (stop > last_column) {
+        if (line_cursor != line_buffer) {
+            if (column < last_column)
+                set_column(last_column);
             return 1;
-        move_column(1);
-    } while ((column + horiz_off) % width != 0);
+        }
+        stop = stop < screen_width ? stop : screen_width;
+    }
+    set_column(stop);
     store_byte('\t');
     return 0;
 }

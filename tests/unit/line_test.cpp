@@ -76,6 +76,10 @@ TEST_F(LineTest, DisplayLineFromItsStart)
     narrow10.width = 10;
     line_settings narrow3;
     narrow3.width = 3;
+    line_settings wide_tabs;
+    wide_tabs.tabs = 1000;
+    wide_tabs.offset = 3;
+    wide_tabs.wrap = 0;
     line_settings far_right;
     far_right.offset = INT_MAX;
     far_right.wrap = 0;
@@ -113,6 +117,9 @@ TEST_F(LineTest, DisplayLineFromItsStart)
         {"one more is cut", "abcdef\nxy\n", cut5, "abcde", 7, 5},
         {"a caret byte does not fit", "abcd\x01\n", narrow5, "abcd", 4, 4},
         {"a tab does not fit", "abcdefghi\tz\n", narrow10, "abcdefghi", 9, 10},
+        // alone on its line a tab is kept, but it ends at the right edge
+        {"a tab alone", "\tz\n", narrow5, "\t", 1, 5},
+        {"a tab stop beyond the screen", "\tz\n", wide_tabs, "\t", 3, 80},
         {"last line without newline", "abc", {}, "abc", 3, 3},
         {"empty line", "\nx\n", {}, "", 1, 0},
         // the underline of the last character that fits still closes after it

@@ -59,6 +59,7 @@ struct paint_case {
     int no_overstrike;
     std::string row;
     std::string attrs;
+    int tabs = 8;
 };
 
 TEST_F(PaintTest, LinesOnTheScreen)
@@ -83,12 +84,16 @@ TEST_F(PaintTest, LinesOnTheScreen)
         {"attribute out of sight", UL_ON + "ab" + UL_OFF + "cdefgh", 5, 0, "fgh", "   "},
         {"caret form split by the edge", "123456789\x01z", 10, 0, "Az", "  "},
         {"the largest offset", UL_ON + "abc" + UL_OFF + "\t", INT_MAX, 0, "", ""},
+        // a tab whose stop lies beyond the screen ends at the right edge
+        {"a tab stop beyond the screen", "ab\t", 0, 0, "ab", "  ", 100},
+        {"a tab across both edges", UL_ON + "\t" + UL_OFF, 10, 0, "", "uuuu", 100},
     };
     for (const paint_case &c : cases) {
         SCOPED_TRACE(c.what);
         horiz_off = c.offset;
         wrap_lines = c.offset == 0;
         opt_no_overstrike = c.no_overstrike;
+        tab_width = c.tabs;
         emulated_screen emu(12, 40);
         paint_at_top(emu, c.line);
         EXPECT_EQ(emu_row(emu, 0), c.row);
