@@ -6,9 +6,11 @@
 #include <csignal>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <vector>
 
 #include "file/file.h"
+#include "terminal/terminal.h"
 #include "test_files.h"
 
 // In the sanitizer build an impossible allocation must come back as null
@@ -327,6 +329,44 @@ TEST(Cache, SeekEndOnPipeStopsWhenASignalIsPending)
     pending_signals = 0;
     EXPECT_EQ(result, 1);
     EXPECT_EQ(reached, 2);
+    close_input();
+}
+
+TEST(Cache, SignalDuringAPipeReadIsNotTheEnd)
+{
+    // The pipe has no data yet and stays open, so the read of seek_end
+    // waits until a resize signal abandons it (or finds the signal already
+    // pending and does not start).  The walk then ends where it got, with
+    // success; the abandoned read is no end of input, and the block is read
+    // on the next access.
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    input_fd = fds[0];
+    pipe_mode = 1;
+    cache_init(buffer_setting);
+    pending_signals = 0;
+    install_signals(1);
+    pid_t helper = fork();
+    if (helper == 0) {
+        kill(getppid(), SIGWINCH);
+        _exit(0);
+    }
+    int result = cache_seek_end();
+    waitpid(helper, nullptr, 0);
+    int pending = pending_signals;
+    install_signals(0);
+    pending_signals = 0;
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(pending, PENDING_RESIZE);
+    EXPECT_EQ(cache_tell(), 0);
+    EXPECT_EQ(cache_length(), -1) << "the end was not seen";
+
+    std::string bytes = pattern_bytes(1500);
+    ASSERT_EQ(write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(fds[1]);
+    ASSERT_EQ(cache_seek_end(), 0);
+    EXPECT_EQ(cache_length(), 1500);
+    EXPECT_EQ(first_difference(read_backward(), as_delivered(bytes)), -1);
     close_input();
 }
 
