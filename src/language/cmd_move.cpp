@@ -56,17 +56,12 @@ static void scroll_left(int64_t count)
     horiz_off = offset < 0 ? 0 : offset > INT_MAX ? INT_MAX : static_cast<int>(offset);
 }
 
-// rscroll: the first one only stops the wrapping; after that the offset
-// grows in 32-bit arithmetic, and a sum that wraps below 0 stays at the top.
-// The count is bounded to the int range first: cut to its low 32 bits, a
-// huge step right could turn into a step left.
+// rscroll without wrapping: the offset grows in 32-bit arithmetic, and a
+// sum that wraps below 0 stays at the top.  The count is bounded to the int
+// range first: cut to its low 32 bits, a huge step right could turn into a
+// step left.
 static void scroll_right(int64_t count)
 {
-    if (wrap_lines == 1) {
-        VORN_ASSERT(horiz_off == 0);
-        wrap_lines = 0;
-        return;
-    }
     uint32_t sum = static_cast<uint32_t>(horiz_off) +
                    static_cast<uint32_t>(count_to_int(count));
     int32_t offset = static_cast<int32_t>(sum);
@@ -108,10 +103,15 @@ static const char *chscroll(int code, const char *pos)
         return nullptr;
     if (!exec_flag || count == 0)
         return pos;
-    if (code == CODE_LSCROLL)
+    if (code == CODE_LSCROLL) {
         scroll_left(count);
-    else
+    } else if (wrap_lines == 1) {
+        // The first rscroll only stops the wrapping.
+        VORN_ASSERT(horiz_off == 0);
+        wrap_lines = 0;
+    } else {
         scroll_right(count);
+    }
     repaint_screen();
     set_number_variable("_curhscroll", horiz_off);
     settog("_wraplines", wrap_lines ? 1 : 0, 2, "off", "on");

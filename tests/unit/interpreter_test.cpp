@@ -316,6 +316,19 @@ TEST_F(Interpreter, MacroCommandBindsKeysWithADefaultNumber)
     EXPECT_EQ(error_code, 2);
 }
 
+// Lines that wrap are never shifted: an offset found with wrapping on is a
+// programming error, caught by the horizontal-scroll handler by its name.
+TEST_F(Interpreter, RightScrollChecksThatWrappedLinesAreNotShifted)
+{
+    EXPECT_DEATH(
+        {
+            wrap_lines = 1;
+            horiz_off = 5;
+            run_command_string("rscroll 1");
+        },
+        "chscroll.*horiz_off == 0");
+}
+
 TEST_F(Interpreter, ErrorShowsItsMessage)
 {
     testing::internal::CaptureStderr();
