@@ -286,10 +286,29 @@ TEST(FileList, MovingThroughTheList)
     EXPECT_EQ(file_index, 2);
     EXPECT_EQ(current_file, names[2]);
 
-    opt_stay_at_end = 1;
-    EXPECT_EQ(captured_stderr(next_file, 1), "") << "with -e past the end is silent";
+    // Past the end: a message only without -e and with something on the
+    // screen.
+    struct {
+        int stay_at_end;
+        file_pos top;
+        const char *message;
+    } past_end[] = {
+        {1, 0, ""}, {1, -1, ""}, {0, -1, ""}, {0, 0, "No (N-th) next file\n"},
+    };
+    int saved_height = screen_height;
+    screen_height = 24;
+    for (const auto &c : past_end) {
+        pos_reset();
+        if (c.top != -1)
+            pos_push_top(c.top);
+        opt_stay_at_end = c.stay_at_end;
+        EXPECT_EQ(captured_stderr(next_file, 1), c.message) << c.stay_at_end << " " << c.top;
+        EXPECT_EQ(file_index, 2);
+        EXPECT_EQ(current_file, names[2]);
+    }
     opt_stay_at_end = 0;
-    EXPECT_EQ(file_index, 2);
+    pos_reset();
+    screen_height = saved_height;
     // Counts that lead out of the list, either way, change nothing.
     for (int n : {INT_MAX, -3, INT_MIN}) {
         captured_stderr(next_file, n);
