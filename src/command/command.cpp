@@ -118,8 +118,7 @@ static int erase_word(char *buffer, char **bufcur)
     return *bufcur == buffer;
 }
 
-// Printable bytes as they are, others as ^ and a letter: the value with bit
-// 7 cleared, then ? for DEL, else that value with 0x40 added.
+// Printable bytes as they are, others as ^ and a letter.
 static void echo_key(int c)
 {
     if (is_print_key(c)) {
@@ -127,9 +126,8 @@ static void echo_key(int c)
         input_column++;
         return;
     }
-    int low = c & 0x7F;
     out_char('^');
-    out_char(low == 0x7F ? '?' : (low | 0x40));
+    out_char(caret_letter(c));
     input_column += 2;
 }
 

@@ -44,6 +44,9 @@ void out_char(int c);
 int out_char_sink(int c);           // out_char with the signature tputs wants
 void out_str(const char *s);
 int out_visible(const char *s);
+// The letter after the caret when byte c is shown as ^X: the byte with its
+// high bit cleared, then "?" for DEL, else with the bit 0x40 set.
+int caret_letter(int c);
 void out_flush();
 void out_discard();
 

@@ -52,14 +52,10 @@ void out_str(const char *s)
         out_char(static_cast<unsigned char>(*s));
 }
 
-// The letter shown after the caret for an unprintable byte: the high bit is
-// dropped, DEL shows as "?", the control characters as their letter.
-static int caret_letter(unsigned char b)
+int caret_letter(int c)
 {
-    unsigned char low = b & 0x7f;
-    if (low == 0x7f)
-        return '?';
-    return low | 0x40;
+    int low = c & 0x7f;
+    return low == 0x7f ? '?' : low | 0x40;
 }
 
 int out_visible(const char *s)

@@ -85,12 +85,6 @@ static void paint_tab(paint_state *state)
         paint_cell(state, ' ');
 }
 
-static int caret_letter(int c)
-{
-    int low = c & 0x7F;
-    return low == 0x7F ? '?' : (low | 0x40);
-}
-
 // An opening mark sets the change; a closing mark cancels an opening that
 // never reached a visible character.
 static void note_mark(int *pending, int opening)

@@ -80,7 +80,7 @@ int put_message_text(const char *text)
          *p != '\0'; ++p) {
         if (*p < 0x20 || *p == 0x7f) {
             out_char('^');
-            out_char(*p == 0x7f ? '?' : *p | 0x40);
+            out_char(caret_letter(*p));
             columns += 2;
         } else {
             out_char(*p);
