@@ -153,14 +153,14 @@ void install_signals(int on)
 
 namespace {
 
-// Takes and clears the pending bits with the two signals blocked, so that
-// none arriving in between is lost.
-int take_pending_signals()
+// Takes and clears `bits` of the pending bits with the two signals blocked,
+// so that none arriving in between is lost.
+int take_pending_signals(int bits)
 {
     sigset_t blocked = stop_and_resize(), previous;
     sigprocmask(SIG_BLOCK, &blocked, &previous);
-    int taken = pending_signals;
-    pending_signals = 0;
+    int taken = pending_signals & bits;
+    pending_signals = pending_signals & ~bits;
     sigprocmask(SIG_SETMASK, &previous, nullptr);
     return taken;
 }
@@ -188,10 +188,7 @@ void serve_stop()
     signal(SIGTSTP, SIG_DFL);
     kill(getpid(), SIGTSTP);
     // Continued.  A stop requested meanwhile is dropped.
-    sigset_t blocked = stop_and_resize(), previous;
-    sigprocmask(SIG_BLOCK, &blocked, &previous);
-    pending_signals = pending_signals & ~PENDING_STOP;
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    take_pending_signals(PENDING_STOP);
     install(SIGTSTP, stop_handler);
     set_tty_mode(1);
     term_init();
@@ -202,7 +199,7 @@ void serve_stop()
 
 void handle_pending_signals()
 {
-    int taken = take_pending_signals();
+    int taken = take_pending_signals(ABANDONING_SIGNALS);
     if (taken == 0)
         return;
     if (taken & PENDING_RESIZE)
