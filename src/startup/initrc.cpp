@@ -59,7 +59,7 @@ static void run_statement(char *statement, size_t length)
 // The reader proper.  Returns 0 at the end of the stream, or the system
 // error of a failed read, so that a caller can tell an unreadable file
 // (a directory, say) from an empty one.
-static int read_statements(FILE *stream)
+int read_rc_stream(FILE *stream)
 {
     char *statement = nullptr;
     size_t length = 0;
@@ -102,12 +102,7 @@ static int read_statements(FILE *stream)
 
 void read_rc_file(FILE *stream)
 {
-    read_statements(stream);
-}
-
-int read_rc_stream(FILE *stream)
-{
-    return read_statements(stream);
+    read_rc_stream(stream);
 }
 
 // Runs the script file at `path`.  Returns 1 when it was read, 0 when it
