@@ -6,11 +6,12 @@
 // names as in the pager so that the table lookup, the separators and the
 // recovery from unknown commands are exercised as they really run.  This
 // file therefore defines command_table itself (the linker then leaves the
-// pager's table out of the program), with every name and code of the
-// pager's table in its order.  The language's own commands (deftog, eval,
-// set, macro and the conditions) run their real handlers; every other row
-// gets a stand-in that parses the same kinds of argument as the real
-// command (numbers, strings, words) and does nothing else.  So `quit` never
+// pager's table out of the program), with the name and code of every row
+// of the pager's table in its order, taken from the pager's own rows.  The
+// language's own commands (deftog, eval, set, macro and the conditions)
+// run their real handlers; every other row gets a stand-in that parses the
+// same kinds of argument as the real command (numbers, strings, words) and
+// does nothing else.  So `quit` never
 // reaches finish_and_exit, `usercom` and the prompting commands never read
 // a key, `error` never waits for one, and `help`, `edit` and `readrc` touch
 // no file.  Standard output goes to /dev/null: the interpreter moves the
@@ -51,18 +52,19 @@ namespace {
 const char *argument_kinds(int code)
 {
     switch (code) {
-    case 4: case 9: case 31: case 32:
+    case CODE_ERROR: case CODE_READRC: case CODE_SETMARK: case CODE_GOMARK:
         return "s";
-    case 14: case 15: case 16: case 17: case 18: case 19: case 20: case 21:
-    case 35: case 36:
+    case CODE_FORW_SCROLL: case CODE_BACK_SCROLL: case CODE_FORW:
+    case CODE_BACK: case CODE_LSCROLL: case CODE_RSCROLL: case CODE_GOLINE:
+    case CODE_GOPERCENT: case CODE_NEXTTAG: case CODE_PREVTAG:
         return "n";
-    case 25:
+    case CODE_FILE:
         return "fn";
-    case 27:
+    case CODE_STAT:
         return "o";
-    case 28: case 30:
+    case CODE_MAGICASKSEARCH: case CODE_RESEARCH:
         return "dn";
-    case 29:
+    case CODE_SEARCH:
         return "dnvs";
     default:
         return "";
@@ -105,15 +107,15 @@ const char *parse_only(int code, const char *pos)
 command_handler handler_for(int code)
 {
     switch (code) {
-    case 0:
+    case CODE_DEFTOG:
         return cmd_deftog_entry.handler;
-    case 1:
+    case CODE_EVAL:
         return cmd_eval_entry.handler;
-    case 2:
+    case CODE_SET:
         return cmd_set_entry.handler;
-    case 3:
+    case CODE_MACRO:
         return cmd_macro_entry.handler;
-    case 5: case 6: case 7:
+    case CODE_CONDITION: case CODE_CONDITION_NOT: case CODE_CONDITION_TOGGLE:
         return cmd_condition_entry.handler;
     default:
         return parse_only;
@@ -131,27 +133,27 @@ const char *budgeted(int code, const char *pos)
     return handler_for(code)(code, pos);
 }
 
-const command_entry rows[] = {
-    {"deftog", 0, budgeted},          {"eval", 1, budgeted},
-    {"set", 2, budgeted},             {"macro", 3, budgeted},
-    {"error", 4, budgeted},           {"condition", 5, budgeted},
-    {"condition_!", 6, budgeted},     {"condition_toggle", 7, budgeted},
-    {"condition_else", 7, budgeted},  {"usercom", 8, budgeted},
-    {"readrc", 9, budgeted},          {"quit", 10, budgeted},
-    {"help", 11, budgeted},           {"flush", 12, budgeted},
-    {"repaint", 13, budgeted},        {"forw_scroll", 14, budgeted},
-    {"back_scroll", 15, budgeted},    {"forw", 16, budgeted},
-    {"back", 17, budgeted},           {"rscroll", 19, budgeted},
-    {"lscroll", 18, budgeted},        {"goline", 20, budgeted},
-    {"gopercent", 21, budgeted},      {"goend", 22, budgeted},
-    {"edit", 23, budgeted},           {"askfile", 24, budgeted},
-    {"file", 25, budgeted},           {"file_list", 26, budgeted},
-    {"stat", 27, budgeted},           {"magicasksearch", 28, budgeted},
-    {"search", 29, budgeted},         {"research", 30, budgeted},
-    {"setmark", 31, budgeted},        {"gomark", 32, budgeted},
-    {"listbmarks", 33, budgeted},     {"asktag", 34, budgeted},
-    {"nexttag", 35, budgeted},        {"prevtag", 36, budgeted},
+// The pager's rows in their order, each with the name and code of the real
+// row and the budgeted stand-in as its handler.
+const command_entry *const pager_rows[] = {
+    &cmd_deftog_entry, &cmd_eval_entry, &cmd_set_entry, &cmd_macro_entry,
+    &cmd_error_entry, &cmd_condition_entry, &cmd_condition_not_entry,
+    &cmd_condition_toggle_entry, &cmd_condition_else_entry,
+    &cmd_usercom_entry, &cmd_readrc_entry, &cmd_quit_entry, &cmd_help_entry,
+    &cmd_flush_entry, &cmd_repaint_entry, &cmd_forw_scroll_entry,
+    &cmd_back_scroll_entry, &cmd_forw_entry, &cmd_back_entry,
+    &cmd_rscroll_entry, &cmd_lscroll_entry, &cmd_goline_entry,
+    &cmd_gopercent_entry, &cmd_goend_entry, &cmd_edit_entry,
+    &cmd_askfile_entry, &cmd_file_entry, &cmd_file_list_entry,
+    &cmd_stat_entry, &cmd_magicasksearch_entry, &cmd_search_entry,
+    &cmd_research_entry, &cmd_setmark_entry, &cmd_gomark_entry,
+    &cmd_listbmarks_entry, &cmd_asktag_entry, &cmd_nexttag_entry,
+    &cmd_prevtag_entry,
 };
+
+const int ROW_COUNT = sizeof pager_rows / sizeof pager_rows[0];
+
+command_entry rows[ROW_COUNT];
 
 void check_stack_released()
 {
@@ -184,6 +186,7 @@ const command_entry *const command_table[] = {
     &rows[26], &rows[27], &rows[28], &rows[29], &rows[30], &rows[31],
     &rows[32], &rows[33], &rows[34], &rows[35], &rows[36], &rows[37],
 };
+static_assert(sizeof command_table / sizeof command_table[0] == ROW_COUNT);
 
 const int command_table_size =
     static_cast<int>(sizeof command_table / sizeof command_table[0]);
@@ -205,6 +208,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     }
     setenv("TERM", "xterm", 1);
     read_termcap();
+    for (int i = 0; i < ROW_COUNT; ++i)
+        rows[i] = {pager_rows[i]->name, pager_rows[i]->code, budgeted};
     return 0;
 }
 

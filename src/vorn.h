@@ -26,9 +26,29 @@ extern int opt_no_overstrike;       // -u
 extern int tab_width;               // -x, 8 by default
 
 // --- Pending error (startup/message.cpp) ---
-extern int error_code;              // index into error_messages, 0 = none
+// The error codes, indexes into error_messages; each names its message.
+enum error_code_value {
+    ERR_NONE = 0,               // ""
+    ERR_AMBIGUOUS_MACRO = 1,    // "ambigious macro"
+    ERR_ARITHMETIC = 2,         // "invalid arithmetic expression"
+    ERR_BAD_VARIABLE = 3,       // "bad variable"
+    ERR_BOGUS_COMMAND = 4,      // "bogus command"
+    ERR_PARSE = 5,              // "could not parse command string"
+    ERR_NO_MACRO = 6,           // "could not expand macro"
+    ERR_COMPILE_LIMIT = 7,      // "compile time limit"
+    ERR_EXTERNAL = 8,           // "external dependency error"
+    ERR_NO_MACRO_MATCH = 9,     // "could not find match for macro" (unused)
+    ERR_NO_MEMORY = 10,         // "malloc() failed"
+    ERR_MISSING_NUMBER = 11,    // "missing numeric argument..." (unused)
+    ERR_MISSING_STRING = 12,    // "missing string argument..." (unused)
+    ERR_BAD_WORD = 13,          // "bad n-toggle argument to command"
+    ERR_SYSTEM = 14,            // "system error"
+    ERR_COMMAND = 15,           // "to the unknown error": failures with a text
+    ERROR_CODE_COUNT = 16
+};
+extern int error_code;              // an error_code_value; ERR_NONE = none
 extern char *error_text;            // owned; shown instead of the table text
-extern const char *const error_messages[16];
+extern const char *const error_messages[ERROR_CODE_COUNT];
 
 // --- Display settings (display/scroll.cpp) ---
 extern int horiz_off;               // columns the text is shifted left
@@ -43,6 +63,9 @@ extern int screen_width;            // columns
 // --- Signals (terminal/signals.cpp) ---
 enum { PENDING_STOP = 2, PENDING_RESIZE = 4 };
 extern volatile sig_atomic_t pending_signals;
+// What a read of the keyboard or the input returns when a stop or window
+// change abandoned it: no byte and no error, the signal is to be served.
+enum { READ_ABANDONED = -2 };
 
 // --- Condition flag of the command language (language/ncommand.cpp) ---
 extern int exec_flag;

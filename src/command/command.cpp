@@ -42,7 +42,7 @@ static int pushed_key;          // next key to deliver; 0 = none
 static int one_key_read;        // the next read_line ends after one key
 
 // Character classes are asked only for real byte values: anything outside
-// 0..255 (the -2 of an interrupted read) belongs to no class.
+// 0..255 (READ_ABANDONED, from an interrupted read) belongs to no class.
 static bool is_digit_key(int c) { return c >= 0 && c <= 255 && isdigit(c); }
 static bool is_space_key(int c) { return c >= 0 && c <= 255 && isspace(c); }
 static bool is_print_key(int c) { return c >= 0 && c <= 255 && isprint(c); }
@@ -62,7 +62,7 @@ int get_command_key()
     return get_key();
 }
 
-// Only byte values are kept: a -2 handed back after an interrupted wait
+// Only byte values are kept: a READ_ABANDONED handed back after an interrupted wait
 // names no key the user typed, and must not come back later as one.
 void push_back_key(int key)
 {
@@ -225,7 +225,7 @@ static void end_count_phase(char *keys, char **bufcur, int *state,
             show_prompt();
         int key = get_command_key();
         // A key read while a signal is pending is dropped with the rest;
-        // -2 (the read was abandoned) is no key at all.
+        // READ_ABANDONED is no key at all.
         if (pending_signals != 0 || key < 0)
             continue;
         if (state == GATHER_DIGITS && !is_digit_key(key) && !is_editing_key(key))
@@ -239,9 +239,9 @@ static void end_count_phase(char *keys, char **bufcur, int *state,
         if (state == GATHER_DIGITS)
             continue;
         int result = runmacro(keys, count, state);
-        if (result == 1)
-            continue;   // a prefix of some macro: wait for the next key
-        if (result != 0)
+        if (result == MACRO_PREFIX)
+            continue;   // wait for the next key
+        if (result != MACRO_RAN)
             report_error();
         bufcur = keys;
         keys[0] = 0;

@@ -23,6 +23,14 @@ struct macro_entry {
 };
 extern macro_entry *macro_table;
 extern int macro_count;
+// What runmacro did with a key sequence.
+enum macro_result {
+    MACRO_RAN = 0,          // an exact match ran and succeeded
+    MACRO_PREFIX = 1,       // a proper prefix of some macro: wait for a key
+    MACRO_AMBIGUOUS = 2,    // an exact match that also begins another
+    MACRO_UNBOUND = 3,      // no macro begins so
+    MACRO_FAILED = 4,       // the command string failed
+};
 int runmacro(const char *keys, int64_t number, int have_number);
 int setmacro(const char *macro, const char *command);
 macro_entry *find_macro(const char *keys);

@@ -28,21 +28,21 @@ static int run_macro_entry(const macro_entry *entry, int64_t number,
     int height = arg_stack_mark();
     char *text = strdup(entry->command);
     if (!text) {
-        set_error_code(10);
-        return 4;
+        set_error_code(ERR_NO_MEMORY);
+        return MACRO_FAILED;
     }
     if (arg_stack_push(text) != 0)
-        return 4;
+        return MACRO_FAILED;
     int status = run_command_string(text);
     arg_stack_release(height);
-    return status != 0 ? 4 : 0;
+    return status != 0 ? MACRO_FAILED : MACRO_RAN;
 }
 
 int runmacro(const char *keys, int64_t number, int have_number)
 {
     if (macro_count == 0) {
-        set_error_code(6);
-        return 3;
+        set_error_code(ERR_NO_MACRO);
+        return MACRO_UNBOUND;
     }
     size_t key_length = strlen(keys);
     const macro_entry *exact = nullptr;
@@ -57,14 +57,14 @@ int runmacro(const char *keys, int64_t number, int have_number)
     if (exact && yetmatch == 0)
         return run_macro_entry(exact, number, have_number);
     if (exact) {
-        set_error_code(1);
-        return 2;
+        set_error_code(ERR_AMBIGUOUS_MACRO);
+        return MACRO_AMBIGUOUS;
     }
     if (yetmatch == 0) {
-        set_error_code(6);
-        return 3;
+        set_error_code(ERR_NO_MACRO);
+        return MACRO_UNBOUND;
     }
-    return 1;
+    return MACRO_PREFIX;
 }
 
 static macro_entry *entry_with_keys(const char *keys)
@@ -103,7 +103,7 @@ int setmacro(const char *macro, const char *command)
     if (!keys_copy || !command_copy || !entry) {
         free(keys_copy);
         free(command_copy);
-        set_error_code(10);
+        set_error_code(ERR_NO_MEMORY);
         return -1;
     }
     free(entry->macro);
@@ -122,7 +122,7 @@ macro_entry *find_macro(const char *keys)
         if (strncmp(entry->macro, keys, key_length) != 0)
             continue;
         if (entry->macro[key_length] != '\0') {
-            set_error_code(1);
+            set_error_code(ERR_AMBIGUOUS_MACRO);
             return nullptr;
         }
         found = entry;

@@ -146,7 +146,7 @@ int read_into(block_buffer *b)
             lseek(input_fd, pos, SEEK_SET);
         }
         int n = read_interruptible(input_fd, b->data + b->size, BLOCK_SIZE - b->size);
-        if (n == -2)
+        if (n == READ_ABANDONED)
             return 0;
         if (n < 0) {
             show_message("read error");

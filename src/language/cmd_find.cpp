@@ -15,23 +15,15 @@ static const char *cmd_mark(int code, const char *pos);
 static const char *cmd_listbmarks(int code, const char *pos);
 static const char *cmd_tag(int code, const char *pos);
 
-const command_entry cmd_magicasksearch_entry = {"magicasksearch", 28, cmd_search};
-const command_entry cmd_search_entry = {"search", 29, cmd_search};
-const command_entry cmd_research_entry = {"research", 30, cmd_search};
-const command_entry cmd_setmark_entry = {"setmark", 31, cmd_mark};
-const command_entry cmd_gomark_entry = {"gomark", 32, cmd_mark};
-const command_entry cmd_listbmarks_entry = {"listbmarks", 33, cmd_listbmarks};
-const command_entry cmd_asktag_entry = {"asktag", 34, cmd_tag};
-const command_entry cmd_nexttag_entry = {"nexttag", 35, cmd_tag};
-const command_entry cmd_prevtag_entry = {"prevtag", 36, cmd_tag};
-
-enum {
-    CODE_MAGICASKSEARCH = 28,
-    CODE_SEARCH = 29,
-    CODE_SETMARK = 31,
-    CODE_ASKTAG = 34,
-    CODE_NEXTTAG = 35,
-};
+const command_entry cmd_magicasksearch_entry = {"magicasksearch", CODE_MAGICASKSEARCH, cmd_search};
+const command_entry cmd_search_entry = {"search", CODE_SEARCH, cmd_search};
+const command_entry cmd_research_entry = {"research", CODE_RESEARCH, cmd_search};
+const command_entry cmd_setmark_entry = {"setmark", CODE_SETMARK, cmd_mark};
+const command_entry cmd_gomark_entry = {"gomark", CODE_GOMARK, cmd_mark};
+const command_entry cmd_listbmarks_entry = {"listbmarks", CODE_LISTBMARKS, cmd_listbmarks};
+const command_entry cmd_asktag_entry = {"asktag", CODE_ASKTAG, cmd_tag};
+const command_entry cmd_nexttag_entry = {"nexttag", CODE_NEXTTAG, cmd_tag};
+const command_entry cmd_prevtag_entry = {"prevtag", CODE_PREVTAG, cmd_tag};
 
 // The sense word of `search`.  It is stored at once, whatever the condition
 // flag, so that a later `research` uses it.  A rejected word fails the
@@ -73,7 +65,7 @@ static const char *cmd_mark(int code, const char *pos)
     if (!exec_flag)
         return pos;
     if (strlen(mark) != 1) {
-        set_error(15, "bad mark character");
+        set_error(ERR_COMMAND, "bad mark character");
         return nullptr;
     }
     return command_not_available(code == CODE_SETMARK ? "setmark" : "gomark");

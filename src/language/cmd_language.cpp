@@ -18,17 +18,15 @@ static const char *cmd_macro(int code, const char *pos);
 static const char *cmd_error(int code, const char *pos);
 static const char *cmd_condition(int code, const char *pos);
 
-const command_entry cmd_deftog_entry = {"deftog", 0, cmd_deftog};
-const command_entry cmd_eval_entry = {"eval", 1, cmd_eval};
-const command_entry cmd_set_entry = {"set", 2, cmd_set};
-const command_entry cmd_macro_entry = {"macro", 3, cmd_macro};
-const command_entry cmd_error_entry = {"error", 4, cmd_error};
-const command_entry cmd_condition_entry = {"condition", 5, cmd_condition};
-const command_entry cmd_condition_not_entry = {"condition_!", 6, cmd_condition};
-const command_entry cmd_condition_toggle_entry = {"condition_toggle", 7, cmd_condition};
-const command_entry cmd_condition_else_entry = {"condition_else", 7, cmd_condition};
-
-enum { CODE_CONDITION_NOT = 6, CODE_CONDITION_TOGGLE = 7 };
+const command_entry cmd_deftog_entry = {"deftog", CODE_DEFTOG, cmd_deftog};
+const command_entry cmd_eval_entry = {"eval", CODE_EVAL, cmd_eval};
+const command_entry cmd_set_entry = {"set", CODE_SET, cmd_set};
+const command_entry cmd_macro_entry = {"macro", CODE_MACRO, cmd_macro};
+const command_entry cmd_error_entry = {"error", CODE_ERROR, cmd_error};
+const command_entry cmd_condition_entry = {"condition", CODE_CONDITION, cmd_condition};
+const command_entry cmd_condition_not_entry = {"condition_!", CODE_CONDITION_NOT, cmd_condition};
+const command_entry cmd_condition_toggle_entry = {"condition_toggle", CODE_CONDITION_TOGGLE, cmd_condition};
+const command_entry cmd_condition_else_entry = {"condition_else", CODE_CONDITION_TOGGLE, cmd_condition};
 
 // The state variables the bindings read.  Running it again resets the
 // prompt style and the last search's direction and sense to their start.
@@ -69,7 +67,7 @@ static const char *cmd_set(int, const char *pos)
     if (!exec_flag)
         return pos;
     if (name[0] == '_') {
-        set_error(3, "variables beginning with '_' are reserved");
+        set_error(ERR_BAD_VARIABLE, "variables beginning with '_' are reserved");
         return nullptr;
     }
     if (set_variable(name, value) != 0)

@@ -18,26 +18,17 @@ static const char *chscroll(int code, const char *pos);
 static const char *cmd_goto(int code, const char *pos);
 static const char *cmd_goend(int code, const char *pos);
 
-const command_entry cmd_flush_entry = {"flush", 12, cmd_repaint};
-const command_entry cmd_repaint_entry = {"repaint", 13, cmd_repaint};
-const command_entry cmd_forw_scroll_entry = {"forw_scroll", 14, cmd_scroll};
-const command_entry cmd_back_scroll_entry = {"back_scroll", 15, cmd_scroll};
-const command_entry cmd_forw_entry = {"forw", 16, cmd_scroll};
-const command_entry cmd_back_entry = {"back", 17, cmd_scroll};
-const command_entry cmd_rscroll_entry = {"rscroll", 19, chscroll};
-const command_entry cmd_lscroll_entry = {"lscroll", 18, chscroll};
-const command_entry cmd_goline_entry = {"goline", 20, cmd_goto};
-const command_entry cmd_gopercent_entry = {"gopercent", 21, cmd_goto};
-const command_entry cmd_goend_entry = {"goend", 22, cmd_goend};
-
-enum {
-    CODE_FLUSH = 12,
-    CODE_FORW_SCROLL = 14,
-    CODE_FORW = 16,
-    CODE_BACK = 17,
-    CODE_LSCROLL = 18,
-    CODE_GOLINE = 20,
-};
+const command_entry cmd_flush_entry = {"flush", CODE_FLUSH, cmd_repaint};
+const command_entry cmd_repaint_entry = {"repaint", CODE_REPAINT, cmd_repaint};
+const command_entry cmd_forw_scroll_entry = {"forw_scroll", CODE_FORW_SCROLL, cmd_scroll};
+const command_entry cmd_back_scroll_entry = {"back_scroll", CODE_BACK_SCROLL, cmd_scroll};
+const command_entry cmd_forw_entry = {"forw", CODE_FORW, cmd_scroll};
+const command_entry cmd_back_entry = {"back", CODE_BACK, cmd_scroll};
+const command_entry cmd_rscroll_entry = {"rscroll", CODE_RSCROLL, chscroll};
+const command_entry cmd_lscroll_entry = {"lscroll", CODE_LSCROLL, chscroll};
+const command_entry cmd_goline_entry = {"goline", CODE_GOLINE, cmd_goto};
+const command_entry cmd_gopercent_entry = {"gopercent", CODE_GOPERCENT, cmd_goto};
+const command_entry cmd_goend_entry = {"goend", CODE_GOEND, cmd_goend};
 
 // lscroll: back towards column 0, and from there to wrapped lines.  The
 // count is bounded first so that the subtraction cannot overflow; a result

@@ -24,15 +24,15 @@ static const char *cmd_file(int code, const char *pos);
 static const char *cmd_file_list(int code, const char *pos);
 static const char *cmd_stat(int code, const char *pos);
 
-const command_entry cmd_usercom_entry = {"usercom", 8, cmd_usercom};
-const command_entry cmd_readrc_entry = {"readrc", 9, cmd_readrc};
-const command_entry cmd_quit_entry = {"quit", 10, cmd_quit};
-const command_entry cmd_help_entry = {"help", 11, cmd_help};
-const command_entry cmd_edit_entry = {"edit", 23, cmd_edit};
-const command_entry cmd_askfile_entry = {"askfile", 24, cmd_askfile};
-const command_entry cmd_file_entry = {"file", 25, cmd_file};
-const command_entry cmd_file_list_entry = {"file_list", 26, cmd_file_list};
-const command_entry cmd_stat_entry = {"stat", 27, cmd_stat};
+const command_entry cmd_usercom_entry = {"usercom", CODE_USERCOM, cmd_usercom};
+const command_entry cmd_readrc_entry = {"readrc", CODE_READRC, cmd_readrc};
+const command_entry cmd_quit_entry = {"quit", CODE_QUIT, cmd_quit};
+const command_entry cmd_help_entry = {"help", CODE_HELP, cmd_help};
+const command_entry cmd_edit_entry = {"edit", CODE_EDIT, cmd_edit};
+const command_entry cmd_askfile_entry = {"askfile", CODE_ASKFILE, cmd_askfile};
+const command_entry cmd_file_entry = {"file", CODE_FILE, cmd_file};
+const command_entry cmd_file_list_entry = {"file_list", CODE_FILE_LIST, cmd_file_list};
+const command_entry cmd_stat_entry = {"stat", CODE_STAT, cmd_stat};
 
 enum {
     USERCOM_SIZE = 125,     // 124 characters and the terminating 0
@@ -52,7 +52,7 @@ int count_to_int(int64_t count)
 
 const char *command_not_available(const char *name)
 {
-    set_error(15, "%s: not available", name);
+    set_error(ERR_COMMAND, "%s: not available", name);
     return nullptr;
 }
 
@@ -77,7 +77,7 @@ static const char *cmd_readrc(int, const char *pos)
         return pos;
     FILE *stream = fopen(path, "r");
     if (stream == nullptr) {
-        set_error(15, "could not open file ``%s''", path);
+        set_error(ERR_COMMAND, "could not open file ``%s''", path);
         return nullptr;
     }
     // A directory opens but cannot be read: that must not pass for an
@@ -85,7 +85,7 @@ static const char *cmd_readrc(int, const char *pos)
     int failure = read_rc_stream(stream);
     fclose(stream);
     if (failure != 0) {
-        set_error(8, "unable to read %s: %s", path, strerror(failure));
+        set_error(ERR_EXTERNAL, "unable to read %s: %s", path, strerror(failure));
         return nullptr;
     }
     return pos;
@@ -106,7 +106,7 @@ static const char *cmd_help(int, const char *pos)
         return pos;
     if (file_count > 0 && file_index >= 0 && file_index < file_count &&
         strcmp(file_names[file_index], help_file) == 0) {
-        set_error(15, "already viewing help");
+        set_error(ERR_COMMAND, "already viewing help");
         return nullptr;
     }
     return command_not_available("help");
@@ -117,7 +117,7 @@ static const char *cmd_edit(int, const char *pos)
     if (!exec_flag)
         return pos;
     if (pipe_mode) {
-        set_error(15, "cannot edit standard input");
+        set_error(ERR_COMMAND, "cannot edit standard input");
         return nullptr;
     }
     return command_not_available("edit");

@@ -73,7 +73,7 @@ int arg_stack_push(char *owned)
 {
     if (arg_stack_height >= MAX_COMMAND_CONTEXTS) {
         free(owned);
-        set_error(7, "%s", arg_stack_full_text);
+        set_error(ERR_COMPILE_LIMIT, "%s", arg_stack_full_text);
         return -1;
     }
     arg_stack[arg_stack_height++] = owned;
@@ -109,7 +109,7 @@ static void buffer_append(arg_buffer *buf, const char *bytes, size_t count)
     if (buf->error)
         return;
     if (count > MAX_ARGUMENT_LENGTH - buf->length) {
-        buffer_fail(buf, 7);
+        buffer_fail(buf, ERR_COMPILE_LIMIT);
         return;
     }
     size_t needed = buf->length + count + 1;
@@ -119,7 +119,7 @@ static void buffer_append(arg_buffer *buf, const char *bytes, size_t count)
             capacity *= 2;
         char *grown = static_cast<char *>(realloc(buf->text, capacity));
         if (!grown) {
-            buffer_fail(buf, 10);
+            buffer_fail(buf, ERR_NO_MEMORY);
             return;
         }
         buf->text = grown;
@@ -160,7 +160,7 @@ static char *lex_single_quoted(const char **cursor)
     for (;;) {
         if (*pos == '\0') {
             free(buf.text);
-            set_error_code(5);
+            set_error_code(ERR_PARSE);
             return nullptr;
         }
         if (*pos == '\'') {
@@ -270,7 +270,7 @@ static char *lex_arithmetic(const char **cursor)
     snprintf(digits, sizeof digits, "%" PRId64, value);
     char *text = strdup(digits);
     if (!text) {
-        set_error_code(10);
+        set_error_code(ERR_NO_MEMORY);
         return nullptr;
     }
     *cursor = pos;
@@ -280,7 +280,7 @@ static char *lex_arithmetic(const char **cursor)
 const char *next_arg(const char **cursor)
 {
     if (arg_stack_height >= MAX_COMMAND_CONTEXTS) {
-        set_error(7, "%s", arg_stack_full_text);
+        set_error(ERR_COMPILE_LIMIT, "%s", arg_stack_full_text);
         return nullptr;
     }
     const char *pos = *cursor;
@@ -336,7 +336,7 @@ static int reject_unknown_command(const char *pos)
 {
     if (run_command_string("condition true") != 0)
         exec_flag = 1;
-    set_error(4, "invalid command: ``%s''", pos);
+    set_error(ERR_BOGUS_COMMAND, "invalid command: ``%s''", pos);
     return -1;
 }
 

@@ -59,7 +59,7 @@ static int replace_value(var_entry *entry, const char *value)
 {
     char *copy = strdup(value);
     if (!copy) {
-        set_error_code(10);
+        set_error_code(ERR_NO_MEMORY);
         return -1;
     }
     free(entry->value);
@@ -76,7 +76,7 @@ static int append_variable(const char *name, const char *value)
         free(entry);
         free(name_copy);
         free(value_copy);
-        set_error_code(10);
+        set_error_code(ERR_NO_MEMORY);
         return -1;
     }
     entry->name = name_copy;
@@ -92,7 +92,7 @@ int set_variable(const char *name, const char *value)
 {
     for (const char *p = name; *p; ++p) {
         if (!is_name_char(*p)) {
-            set_error(3, "bad character ``%c'' in variable ``%s''", *p, name);
+            set_error(ERR_BAD_VARIABLE, "bad character ``%c'' in variable ``%s''", *p, name);
             return -1;
         }
     }
@@ -121,7 +121,7 @@ static const char *capability_value(const char *code_chars)
         return "";
     char *copy = strdup(text);
     if (!copy) {
-        set_error_code(10);
+        set_error_code(ERR_NO_MEMORY);
         return nullptr;
     }
     if (arg_stack_push(copy) != 0)
@@ -141,7 +141,7 @@ const char *lookup_variable(const char *name, size_t length)
             return entry->value;
     }
     int shown = length > INT32_MAX ? INT32_MAX : static_cast<int>(length);
-    set_error(3, "variable ``%.*s'' not set", shown, name);
+    set_error(ERR_BAD_VARIABLE, "variable ``%.*s'' not set", shown, name);
     return nullptr;
 }
 
@@ -149,7 +149,7 @@ const char *expand_variable(const char **cursor)
 {
     const char *pos = *cursor;
     if (*pos != '{') {
-        set_error_code(3);
+        set_error_code(ERR_BAD_VARIABLE);
         return nullptr;
     }
     const char *name = ++pos;
@@ -162,7 +162,7 @@ const char *expand_variable(const char **cursor)
         // command string has none, and a NUL given to %c would end the
         // message in the middle.
         char bad[2] = {*pos, '\0'};
-        set_error(3, "bad character ``%s'' in variable ``%.*s''", bad, shown,
+        set_error(ERR_BAD_VARIABLE, "bad character ``%s'' in variable ``%.*s''", bad, shown,
                   name);
         return nullptr;
     }
@@ -254,7 +254,7 @@ static int number_from_variable(int64_t *result, const char **cursor)
     if (!value)
         return -1;
     if (!is_lang_digit(value[0])) {
-        set_error(2,
+        set_error(ERR_ARITHMETIC,
                   "non-number found (``%s'') after expanding variable at "
                   "``%s''",
                   value, dollar);
@@ -293,7 +293,7 @@ int get_number(int64_t *result, const char **cursor)
         *cursor = pos;
         return 0;
     }
-    set_error(2, "non-number found, number expected, before parsing ``%s''",
+    set_error(ERR_ARITHMETIC, "non-number found, number expected, before parsing ``%s''",
               pos);
     return -1;
 }
@@ -354,7 +354,7 @@ static int apply_operator(arith_operator op, int64_t left, int64_t right,
             *result = left / right;
         return 0;
     default:
-        set_error(2, "bad arithmetic operator: ``%c''", op.first);
+        set_error(ERR_ARITHMETIC, "bad arithmetic operator: ``%c''", op.first);
         return -1;
     }
 }
@@ -384,7 +384,7 @@ static int parse_group(int64_t *result, const char **cursor)
     pos = skip_blanks(pos);
     if (*pos == '\0') {
         // The string ends where the operator should be: never step past it.
-        set_error(2, "%s", close_paren_text);
+        set_error(ERR_ARITHMETIC, "%s", close_paren_text);
         return -1;
     }
     if (*pos == ')') {
@@ -398,7 +398,7 @@ static int parse_group(int64_t *result, const char **cursor)
         return -1;
     pos = skip_blanks(pos);
     if (*pos != ')') {
-        set_error(2, "%s", close_paren_text);
+        set_error(ERR_ARITHMETIC, "%s", close_paren_text);
         return -1;
     }
     if (apply_operator(op, left, right, result) != 0)
@@ -410,7 +410,7 @@ static int parse_group(int64_t *result, const char **cursor)
 static int get_expression(int64_t *result, const char **cursor)
 {
     if (expression_depth >= MAX_COMMAND_CONTEXTS) {
-        set_error(7, "%s", arg_stack_full_text);
+        set_error(ERR_COMPILE_LIMIT, "%s", arg_stack_full_text);
         return -1;
     }
     ++expression_depth;
@@ -443,6 +443,6 @@ int choose_word(const char **cursor, int count, ...)
     }
     va_end(words);
     if (chosen < 0)
-        set_error_code(13);
+        set_error_code(ERR_BAD_WORD);
     return chosen;
 }

@@ -73,7 +73,7 @@ int read_rc_stream(FILE *stream)
             reallocf(statement, length + line_length + 1));
         if (grown == nullptr) {
             statement = nullptr;
-            set_error_code(10);
+            set_error_code(ERR_NO_MEMORY);
             report_error();
             if (length + line_length < RC_LINE_LIMIT)
                 return 0;
@@ -114,7 +114,7 @@ static int run_script_file(const char *path)
     int failure = errno;
     if (stream == nullptr) {
         if (access(path, F_OK) == 0) {
-            set_error(8, "unable to read %s: %s", path, strerror(failure));
+            set_error(ERR_EXTERNAL, "unable to read %s: %s", path, strerror(failure));
             report_error();
         }
         return 0;
@@ -124,7 +124,7 @@ static int run_script_file(const char *path)
     failure = read_rc_stream(stream);
     fclose(stream);
     if (failure != 0) {
-        set_error(8, "unable to read %s: %s", path, strerror(failure));
+        set_error(ERR_EXTERNAL, "unable to read %s: %s", path, strerror(failure));
         report_error();
         return 0;
     }
@@ -135,7 +135,7 @@ static void run_builtin_script()
 {
     FILE *stream = funopen_read(builtin_script, builtin_cookie_read);
     if (stream == nullptr) {
-        set_error_code(10);
+        set_error_code(ERR_NO_MEMORY);
         report_error();
         return;
     }

@@ -18,7 +18,7 @@
 
 int error_code;
 char *error_text;
-const char *const error_messages[16] = {
+const char *const error_messages[ERROR_CODE_COUNT] = {
     "",
     "ambigious macro",
     "invalid arithmetic expression",
@@ -50,8 +50,6 @@ char held_messages[4096];
 size_t held_length;
 bool holding_messages;
 
-const int MESSAGE_COUNT = sizeof error_messages / sizeof error_messages[0];
-
 // Columns of "  (press RETURN)" behind a text.
 const int ACKNOWLEDGE_WIDTH = 16;
 
@@ -65,8 +63,8 @@ void release_error_text()
 // raise one) shows the last, catch-all message instead of reading past it.
 const char *table_message(int code)
 {
-    if (code < 0 || code >= MESSAGE_COUNT)
-        code = MESSAGE_COUNT - 1;
+    if (code < 0 || code >= ERROR_CODE_COUNT)
+        code = ERROR_CODE_COUNT - 1;
     return error_messages[code];
 }
 
@@ -99,7 +97,7 @@ void acknowledge_with_key()
         finish_and_exit();
     // A wait cut short by a stop or resize is not a key: the command loop
     // serves the signal and reads a real key afterwards.
-    if (key != -2)
+    if (key != READ_ABANDONED)
         push_back_key(key);
 }
 
@@ -148,13 +146,13 @@ void set_error_code(int code)
 
 void clear_error()
 {
-    error_code = 0;
+    error_code = ERR_NONE;
     release_error_text();
 }
 
 void report_error()
 {
-    if (error_code == 0)
+    if (error_code == ERR_NONE)
         return;
     ring_bell();
     show_message(error_text != nullptr ? error_text

@@ -6,9 +6,9 @@
 // are blocked for the whole of read_interruptible except inside ppoll(),
 // which unblocks them atomically while it waits for the descriptor.  Their
 // handlers only set a bit in pending_signals.  A read finds the bits
-// clear when it starts (or returns -2 at once: an unserved stop or resize
+// clear when it starts (or returns READ_ABANDONED at once: an unserved stop or resize
 // must not wait behind a key), and a signal that comes while ppoll waits
-// makes ppoll fail with EINTR, and the read returns -2.  The read() itself
+// makes ppoll fail with EINTR, and the read returns READ_ABANDONED.  The read() itself
 // runs with the two signals blocked, once the descriptor is known to be
 // readable, so a signal can neither slip in between the check and the wait
 // nor throw away bytes that were just read: it is delivered after the read
@@ -109,7 +109,7 @@ int read_interruptible(int fd, void *buf, int size)
     sigdelset(&unblocked, SIGWINCH);
     if (!wait_readable(fd, &unblocked)) {
         sigprocmask(SIG_SETMASK, &previous, nullptr);
-        return -2;
+        return READ_ABANDONED;
     }
     ssize_t n;
     do {
@@ -129,8 +129,8 @@ int get_key()
     for (;;) {
         unsigned char key;
         int n = read_interruptible(keyboard_fd, &key, 1);
-        if (n == -2)
-            return -2;
+        if (n == READ_ABANDONED)
+            return READ_ABANDONED;
         if (n < 0)
             finish_and_exit();
         if (n == 1 && key != 0)

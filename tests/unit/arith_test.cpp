@@ -89,28 +89,28 @@ struct failure_case {
 TEST_F(Arithmetic, Failures)
 {
     const std::vector<failure_case> cases = {
-        {"-5", 2, "non-number found, number expected, before parsing ``-5''"},
-        {"(-5 + 1)", 2,
+        {"-5", ERR_ARITHMETIC, "non-number found, number expected, before parsing ``-5''"},
+        {"(-5 + 1)", ERR_ARITHMETIC,
          "non-number found, number expected, before parsing ``-5 + 1)''"},
-        {"", 2, "non-number found, number expected, before parsing ``''"},
-        {"x1", 2, "non-number found, number expected, before parsing ``x1''"},
-        {"(1 2)", 2, "non-number found, number expected, before parsing ``)''"},
-        {"(1 = 1)", 2, "bad arithmetic operator: ``=''"},
-        {"(1 & 1)", 2, "bad arithmetic operator: ``&''"},
-        {"(1 ! 1)", 2, "bad arithmetic operator: ``!''"},
-        {"(6 % 4)", 2, "bad arithmetic operator: ``%''"},
-        {"(1 + 2 3)", 2, "missing arithmetic close parenthesis"},
-        {"(5", 2, "missing arithmetic close parenthesis"},
-        {"(5   ", 2, "missing arithmetic close parenthesis"},
-        {"(5 +", 2, "non-number found, number expected, before parsing ``''"},
-        {"(5 + 1", 2, "missing arithmetic close parenthesis"},
-        {"${empty}", 2,
+        {"", ERR_ARITHMETIC, "non-number found, number expected, before parsing ``''"},
+        {"x1", ERR_ARITHMETIC, "non-number found, number expected, before parsing ``x1''"},
+        {"(1 2)", ERR_ARITHMETIC, "non-number found, number expected, before parsing ``)''"},
+        {"(1 = 1)", ERR_ARITHMETIC, "bad arithmetic operator: ``=''"},
+        {"(1 & 1)", ERR_ARITHMETIC, "bad arithmetic operator: ``&''"},
+        {"(1 ! 1)", ERR_ARITHMETIC, "bad arithmetic operator: ``!''"},
+        {"(6 % 4)", ERR_ARITHMETIC, "bad arithmetic operator: ``%''"},
+        {"(1 + 2 3)", ERR_ARITHMETIC, "missing arithmetic close parenthesis"},
+        {"(5", ERR_ARITHMETIC, "missing arithmetic close parenthesis"},
+        {"(5   ", ERR_ARITHMETIC, "missing arithmetic close parenthesis"},
+        {"(5 +", ERR_ARITHMETIC, "non-number found, number expected, before parsing ``''"},
+        {"(5 + 1", ERR_ARITHMETIC, "missing arithmetic close parenthesis"},
+        {"${empty}", ERR_ARITHMETIC,
          "non-number found (``'') after expanding variable at ``${empty}''"},
-        {"(1 + ${neg})", 2,
+        {"(1 + ${neg})", ERR_ARITHMETIC,
          "non-number found (``-5'') after expanding variable at ``${neg})''"},
-        {"${none}", 3, "variable ``none'' not set"},
-        {"$none", 3, ""},
-        {"'12", 5, ""},
+        {"${none}", ERR_BAD_VARIABLE, "variable ``none'' not set"},
+        {"$none", ERR_BAD_VARIABLE, ""},
+        {"'12", ERR_PARSE, ""},
     };
     for (const failure_case &c : cases) {
         SCOPED_TRACE(std::string("input: ") + c.input);
@@ -149,7 +149,7 @@ TEST_F(Arithmetic, NestingIsBounded)
             EXPECT_EQ(*pos, '\0');
         } else {
             EXPECT_EQ(get_number(&value, &pos), -1);
-            EXPECT_EQ(error_code, 7);
+            EXPECT_EQ(error_code, ERR_COMPILE_LIMIT);
         }
     }
     // The bound is per nesting, not per use: a flat run of groups is fine.

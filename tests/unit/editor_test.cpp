@@ -151,9 +151,9 @@ TEST_F(EditorTest, PushedBackKeyComesFirstButNotASignalValue)
     ASSERT_EQ(read_line("> ", buffer, sizeof buffer), 0);
     EXPECT_EQ(std::string(buffer), "zy");
 
-    // -2 is what an interrupted read returns; it is no key and must not be
-    // delivered later as one.
-    push_back_key(-2);
+    // READ_ABANDONED is what an interrupted read returns; it is no key and
+    // must not be delivered later as one.
+    push_back_key(READ_ABANDONED);
     type("y\n");
     ASSERT_EQ(read_line("> ", buffer, sizeof buffer), 0);
     EXPECT_EQ(std::string(buffer), "y");

@@ -50,7 +50,7 @@ TEST_F(Interpreter, SeparatorsAndCommandNames)
         EXPECT_EQ(run_command_string(c.input), c.result);
         EXPECT_EQ(variable_value("seen"), c.seen);
         EXPECT_EQ(pending_text(), c.text);
-        EXPECT_EQ(error_code, c.result == 0 ? 0 : 4);
+        EXPECT_EQ(error_code, c.result == 0 ? ERR_NONE : ERR_BOGUS_COMMAND);
         EXPECT_EQ(arg_stack_mark(), 0);
     }
 }
@@ -60,7 +60,7 @@ TEST_F(Interpreter, UnknownCommandSetsTheConditionFlagAgain)
     exec_flag = 0;
     EXPECT_EQ(run_command_string("nosuch arg"), -1);
     EXPECT_EQ(exec_flag, 1);
-    EXPECT_EQ(error_code, 4);
+    EXPECT_EQ(error_code, ERR_BOGUS_COMMAND);
     EXPECT_EQ(pending_text(), "invalid command: ``nosuch arg''");
 }
 
@@ -73,11 +73,11 @@ TEST_F(Interpreter, UnknownCommandWithTheStackFullStillRecovers)
     exec_flag = 0;
     EXPECT_EQ(run_command_string("nosuch"), -1);
     EXPECT_EQ(exec_flag, 1);
-    EXPECT_EQ(error_code, 4);
+    EXPECT_EQ(error_code, ERR_BOGUS_COMMAND);
     EXPECT_EQ(pending_text(), "invalid command: ``nosuch''");
     // A known command cannot take its argument either.
     EXPECT_EQ(run_command_string("set a b"), -1);
-    EXPECT_EQ(error_code, 7);
+    EXPECT_EQ(error_code, ERR_COMPILE_LIMIT);
     EXPECT_EQ(arg_stack_mark(), MAX_COMMAND_CONTEXTS);
 }
 
@@ -119,7 +119,7 @@ TEST_F(Interpreter, ConditionCommands)
     }
     reset_language_state();
     EXPECT_EQ(run_command_string("condition maybe"), -1);
-    EXPECT_EQ(error_code, 13);
+    EXPECT_EQ(error_code, ERR_BAD_WORD);
     EXPECT_EQ(error_text, nullptr);
 }
 
@@ -159,7 +159,7 @@ TEST_F(Interpreter, BadArgumentFailsEvenInABranchNotTaken)
 {
     exec_flag = 0;
     EXPECT_EQ(run_command_string("set x ${nosuch}; condition on; set y 1"), -1);
-    EXPECT_EQ(error_code, 3);
+    EXPECT_EQ(error_code, ERR_BAD_VARIABLE);
     EXPECT_EQ(pending_text(), "variable ``nosuch'' not set");
     EXPECT_EQ(exec_flag, 0);
     EXPECT_EQ(variable_value("y"), "<unset>");
@@ -171,14 +171,14 @@ TEST_F(Interpreter, BadArgumentFailsEvenInABranchNotTaken)
 TEST_F(Interpreter, SetRefusesReservedNames)
 {
     EXPECT_EQ(run_command_string("set _x 1; set y 2"), -1);
-    EXPECT_EQ(error_code, 3);
+    EXPECT_EQ(error_code, ERR_BAD_VARIABLE);
     EXPECT_EQ(pending_text(), "variables beginning with '_' are reserved");
     EXPECT_EQ(variable_value("_x"), "<unset>");
     EXPECT_EQ(variable_value("y"), "<unset>");
 
     clear_error();
     EXPECT_EQ(run_command_string("set 'a{b' 1"), -1);
-    EXPECT_EQ(error_code, 3);
+    EXPECT_EQ(error_code, ERR_BAD_VARIABLE);
     EXPECT_EQ(pending_text(), "bad character ``{'' in variable ``a{b''");
 }
 
@@ -188,7 +188,7 @@ TEST_F(Interpreter, EvalRunsTheExpandedTextWithoutRescanningIt)
     EXPECT_EQ(run_command_string("set b 2; eval ${sub}"), 0);
     EXPECT_EQ(variable_value("a"), "2");
     EXPECT_EQ(run_command_string("eval 'set c $'"), 0);   // failure ignored
-    EXPECT_EQ(error_code, 3);
+    EXPECT_EQ(error_code, ERR_BAD_VARIABLE);
     EXPECT_EQ(variable_value("c"), "<unset>");
     EXPECT_EQ(arg_stack_mark(), 0);
 }
@@ -199,7 +199,7 @@ TEST_F(Interpreter, RunawayRecursionEndsWithTheContextLimit)
 {
     ASSERT_EQ(run_command_string("set r 'eval ${r}'"), 0);
     EXPECT_EQ(run_command_string("eval ${r}; set after 1"), 0);
-    EXPECT_EQ(error_code, 7);
+    EXPECT_EQ(error_code, ERR_COMPILE_LIMIT);
     EXPECT_EQ(pending_text(), "compile-time limit exceeded: command contexts");
     EXPECT_EQ(variable_value("after"), "1");
     EXPECT_EQ(arg_stack_mark(), 0);
@@ -212,7 +212,7 @@ TEST_F(Interpreter, SelfDoublingValueStopsAtTheArgumentLimit)
     ASSERT_EQ(run_command_string("set a x; set r 'set a ${a}${a}; eval ${r}'"),
               0);
     EXPECT_EQ(run_command_string("eval ${r}; set after 1"), 0);
-    EXPECT_EQ(error_code, 7);
+    EXPECT_EQ(error_code, ERR_COMPILE_LIMIT);
     EXPECT_EQ(error_text, nullptr);
     EXPECT_EQ(variable_value("a").size(), size_t{MAX_ARGUMENT_LENGTH});
     EXPECT_EQ(variable_value("after"), "1");
@@ -228,7 +228,7 @@ void *run_deepest_nesting(void *recursion)
 {
     int set_status = run_command_string(static_cast<const char *>(recursion));
     int run_status = run_command_string("eval ${r}");
-    bool sound = set_status == 0 && run_status == 0 && error_code == 7 &&
+    bool sound = set_status == 0 && run_status == 0 && error_code == ERR_COMPILE_LIMIT &&
                  exec_flag == 0 && arg_stack_mark() == 0;
     return sound ? recursion : nullptr;
 }
@@ -305,7 +305,7 @@ TEST_F(Interpreter, MacroCommandBindsKeysWithADefaultNumber)
     // Keys that begin a longer binding: stored, but the number fails.
     ASSERT_EQ(run_command_string("macro 3 gg 'set a b'"), 0);
     EXPECT_EQ(run_command_string("macro 4 g 'set c d'; set after 1"), -1);
-    EXPECT_EQ(error_code, 1);
+    EXPECT_EQ(error_code, ERR_AMBIGUOUS_MACRO);
     EXPECT_EQ(variable_value("after"), "<unset>");
     ASSERT_EQ(macro_count, 3);
     EXPECT_EQ(std::string(macro_table[2].macro), "g");
@@ -313,7 +313,7 @@ TEST_F(Interpreter, MacroCommandBindsKeysWithADefaultNumber)
 
     clear_error();
     EXPECT_EQ(run_command_string("macro x y z"), -1);
-    EXPECT_EQ(error_code, 2);
+    EXPECT_EQ(error_code, ERR_ARITHMETIC);
 }
 
 // Lines that wrap are never shifted: an offset found with wrapping on is a

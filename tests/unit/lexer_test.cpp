@@ -32,38 +32,38 @@ struct lex_case {
 TEST_F(Lexer, ArgumentsAndPositions)
 {
     const std::vector<lex_case> cases = {
-        {"a\\ b", "a b", "", 0, ""},
-        {"a\\;b", "a;b", "", 0, ""},
-        {"\\$x", "$x", "", 0, ""},
-        {"\\q", "\\q", "", 0, ""},
-        {"a\\", "a\\", "", 0, ""},
-        {"\\e\\n\\t\\'\\\\", "\x1b\n\t'\\", "", 0, ""},
-        {"\"a\\\"b\"", "a\"b", "", 0, ""},
-        {"a\\\"b", "a\\\"b", "", 0, ""},
-        {"\"\\q\\$x\"", "\\q$x", "", 0, ""},
-        {"'it\\'s'", "it's", "", 0, ""},
-        {"'a\\b'", "a\\b", "", 0, ""},
-        {"'a;b $x \"c'd", "a;b $x \"c", "d", 0, ""},
-        {"'abc", nullptr, nullptr, 5, ""},
-        {"\"a b\"c", "a b", "c", 0, ""},
-        {"\"a b", "a b", "", 0, ""},
-        {"(1 + 2) z", "3", " z", 0, ""},
-        {"\"(1 + 2)\"", "3", "\"", 0, ""},
-        {"((0 - 4) * 2)", "-8", "", 0, ""},
-        {"(1 + 2", nullptr, nullptr, 2, "missing arithmetic close parenthesis"},
-        {"a\nb c", "a\nb", "c", 0, ""},
-        {"abc;def", "abc", "def", 0, ""},
-        {"abc\tdef", "abc", "def", 0, ""},
-        {"  \t abc  def", "abc", " def", 0, ""},
-        {"a'b(c d", "a'b(c", "d", 0, ""},
-        {"", "", "", 0, ""},
-        {"   ", "", "", 0, ""},
-        {"${x}", "a;b c", "", 0, ""},
-        {"<${x}>;z", "<a;b c>", "z", 0, ""},
-        {"${ref}", "${x} $x", "", 0, ""},
-        {"\"${x}\" z", "a;b c", " z", 0, ""},
-        {"$x", nullptr, nullptr, 3, ""},
-        {"a${nosuch}b", nullptr, nullptr, 3, "variable ``nosuch'' not set"},
+        {"a\\ b", "a b", "", ERR_NONE, ""},
+        {"a\\;b", "a;b", "", ERR_NONE, ""},
+        {"\\$x", "$x", "", ERR_NONE, ""},
+        {"\\q", "\\q", "", ERR_NONE, ""},
+        {"a\\", "a\\", "", ERR_NONE, ""},
+        {"\\e\\n\\t\\'\\\\", "\x1b\n\t'\\", "", ERR_NONE, ""},
+        {"\"a\\\"b\"", "a\"b", "", ERR_NONE, ""},
+        {"a\\\"b", "a\\\"b", "", ERR_NONE, ""},
+        {"\"\\q\\$x\"", "\\q$x", "", ERR_NONE, ""},
+        {"'it\\'s'", "it's", "", ERR_NONE, ""},
+        {"'a\\b'", "a\\b", "", ERR_NONE, ""},
+        {"'a;b $x \"c'd", "a;b $x \"c", "d", ERR_NONE, ""},
+        {"'abc", nullptr, nullptr, ERR_PARSE, ""},
+        {"\"a b\"c", "a b", "c", ERR_NONE, ""},
+        {"\"a b", "a b", "", ERR_NONE, ""},
+        {"(1 + 2) z", "3", " z", ERR_NONE, ""},
+        {"\"(1 + 2)\"", "3", "\"", ERR_NONE, ""},
+        {"((0 - 4) * 2)", "-8", "", ERR_NONE, ""},
+        {"(1 + 2", nullptr, nullptr, ERR_ARITHMETIC, "missing arithmetic close parenthesis"},
+        {"a\nb c", "a\nb", "c", ERR_NONE, ""},
+        {"abc;def", "abc", "def", ERR_NONE, ""},
+        {"abc\tdef", "abc", "def", ERR_NONE, ""},
+        {"  \t abc  def", "abc", " def", ERR_NONE, ""},
+        {"a'b(c d", "a'b(c", "d", ERR_NONE, ""},
+        {"", "", "", ERR_NONE, ""},
+        {"   ", "", "", ERR_NONE, ""},
+        {"${x}", "a;b c", "", ERR_NONE, ""},
+        {"<${x}>;z", "<a;b c>", "z", ERR_NONE, ""},
+        {"${ref}", "${x} $x", "", ERR_NONE, ""},
+        {"\"${x}\" z", "a;b c", " z", ERR_NONE, ""},
+        {"$x", nullptr, nullptr, ERR_BAD_VARIABLE, ""},
+        {"a${nosuch}b", nullptr, nullptr, ERR_BAD_VARIABLE, "variable ``nosuch'' not set"},
     };
     for (const lex_case &c : cases) {
         SCOPED_TRACE(std::string("input: ") + c.input);
@@ -74,7 +74,7 @@ TEST_F(Lexer, ArgumentsAndPositions)
             ASSERT_NE(arg, nullptr);
             EXPECT_EQ(std::string(arg), c.expected);
             EXPECT_EQ(std::string(pos), c.rest);
-            EXPECT_EQ(error_code, 0);
+            EXPECT_EQ(error_code, ERR_NONE);
         } else {
             EXPECT_EQ(arg, nullptr);
             EXPECT_EQ(error_code, c.error);
@@ -115,7 +115,7 @@ TEST_F(Lexer, FullStackRefusesTheNextArgumentWithoutMoving)
     const char *pos = input;
     EXPECT_EQ(next_arg(&pos), nullptr);
     EXPECT_EQ(pos, input);
-    EXPECT_EQ(error_code, 7);
+    EXPECT_EQ(error_code, ERR_COMPILE_LIMIT);
     EXPECT_EQ(pending_text(), "compile-time limit exceeded: command contexts");
     EXPECT_EQ(arg_stack_mark(), MAX_COMMAND_CONTEXTS);
 
@@ -152,7 +152,7 @@ TEST_F(Lexer, ArgumentsLongerThanTheLimitFail)
             EXPECT_EQ(strlen(arg), c.length);
         } else {
             EXPECT_EQ(arg, nullptr);
-            EXPECT_EQ(error_code, 7);
+            EXPECT_EQ(error_code, ERR_COMPILE_LIMIT);
             EXPECT_EQ(error_text, nullptr);
             EXPECT_EQ(pos, c.input.c_str());
         }

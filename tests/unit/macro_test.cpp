@@ -23,8 +23,8 @@ protected:
 
 TEST_F(Macros, NoMacroAtAll)
 {
-    EXPECT_EQ(runmacro("x", 0, 0), 3);
-    EXPECT_EQ(error_code, 6);
+    EXPECT_EQ(runmacro("x", 0, 0), MACRO_UNBOUND);
+    EXPECT_EQ(error_code, ERR_NO_MACRO);
     EXPECT_EQ(error_text, nullptr);
 }
 
@@ -41,14 +41,14 @@ TEST_F(Macros, TypedKeysAgainstTheTable)
         const char *ran;
     };
     const std::vector<keys_case> cases = {
-        {":", 1, 0, "none"},
-        {":q", 0, 0, "colon-q"},
-        {":x", 3, 6, "none"},
-        {":qq", 3, 6, "none"},
-        {"g", 2, 1, "none"},
-        {"gg", 0, 0, "gg"},
-        {"z", 0, 0, "z"},
-        {"Z", 3, 6, "none"},
+        {":", MACRO_PREFIX, ERR_NONE, "none"},
+        {":q", MACRO_RAN, ERR_NONE, "colon-q"},
+        {":x", MACRO_UNBOUND, ERR_NO_MACRO, "none"},
+        {":qq", MACRO_UNBOUND, ERR_NO_MACRO, "none"},
+        {"g", MACRO_AMBIGUOUS, ERR_AMBIGUOUS_MACRO, "none"},
+        {"gg", MACRO_RAN, ERR_NONE, "gg"},
+        {"z", MACRO_RAN, ERR_NONE, "z"},
+        {"Z", MACRO_UNBOUND, ERR_NO_MACRO, "none"},
     };
     for (const keys_case &c : cases) {
         SCOPED_TRACE(c.keys);
@@ -67,9 +67,9 @@ TEST_F(Macros, FindMacroAndItsNumber)
     bind("a", "y", 0);
     EXPECT_EQ(find_macro("a"), &macro_table[1]);
     EXPECT_EQ(find_macro("b"), nullptr);
-    EXPECT_EQ(error_code, 0);
+    EXPECT_EQ(error_code, ERR_NONE);
     EXPECT_EQ(find_macro("g"), nullptr);
-    EXPECT_EQ(error_code, 1);
+    EXPECT_EQ(error_code, ERR_AMBIGUOUS_MACRO);
     clear_error();
     EXPECT_EQ(set_macro_number("b", 3), -1);
     EXPECT_EQ(set_macro_number("a", -3), 0);
@@ -87,7 +87,7 @@ TEST_F(Macros, TypedCountIsForOneRunOnly)
     for (run_case c : {run_case{0, 0, "1"}, run_case{5, 1, "5"},
                        run_case{77, 0, "1"}, run_case{0, 1, "0"}}) {
         SCOPED_TRACE(c.seen);
-        EXPECT_EQ(runmacro("j", c.number, c.have_number), 0);
+        EXPECT_EQ(runmacro("j", c.number, c.have_number), MACRO_RAN);
         EXPECT_EQ(variable_value("seen"), c.seen);
         EXPECT_EQ(variable_value("number"), c.seen);
     }
@@ -104,16 +104,16 @@ TEST_F(Macros, RebindingKeepsOneEntry)
     // setmacro alone keeps the number an existing entry had.
     ASSERT_EQ(setmacro("k", "set v third"), 0);
     EXPECT_EQ(macro_table[0].number, 9);
-    EXPECT_EQ(runmacro("k", 0, 0), 0);
+    EXPECT_EQ(runmacro("k", 0, 0), MACRO_RAN);
     EXPECT_EQ(variable_value("v"), "third");
 }
 
-TEST_F(Macros, FailingCommandStringGivesResultFour)
+TEST_F(Macros, FailingCommandStringFailsTheMacro)
 {
     bind("u", "set a 1; nosuch; set b 2", 0);
-    set_error(3, "stale");
-    EXPECT_EQ(runmacro("u", 0, 0), 4);
-    EXPECT_EQ(error_code, 4);
+    set_error(ERR_BAD_VARIABLE, "stale");
+    EXPECT_EQ(runmacro("u", 0, 0), MACRO_FAILED);
+    EXPECT_EQ(error_code, ERR_BOGUS_COMMAND);
     EXPECT_EQ(pending_text(), "invalid command: ``nosuch; set b 2''");
     EXPECT_EQ(variable_value("a"), "1");
     EXPECT_EQ(variable_value("b"), "<unset>");
@@ -121,9 +121,9 @@ TEST_F(Macros, FailingCommandStringGivesResultFour)
 
     // A succeeding run clears what was pending before it.
     bind("w", "set c 3", 0);
-    set_error(3, "stale");
-    EXPECT_EQ(runmacro("w", 0, 0), 0);
-    EXPECT_EQ(error_code, 0);
+    set_error(ERR_BAD_VARIABLE, "stale");
+    EXPECT_EQ(runmacro("w", 0, 0), MACRO_RAN);
+    EXPECT_EQ(error_code, ERR_NONE);
     EXPECT_EQ(error_text, nullptr);
 }
 
@@ -135,10 +135,10 @@ TEST_F(Macros, MacroThatRebindsItselfFinishesItsOldText)
          "macro 0 r 'set z changed; set z changed-again'; "
          "set z original; set tail reached",
          0);
-    EXPECT_EQ(runmacro("r", 0, 0), 0);
+    EXPECT_EQ(runmacro("r", 0, 0), MACRO_RAN);
     EXPECT_EQ(variable_value("z"), "original");
     EXPECT_EQ(variable_value("tail"), "reached");
-    EXPECT_EQ(runmacro("r", 0, 0), 0);
+    EXPECT_EQ(runmacro("r", 0, 0), MACRO_RAN);
     EXPECT_EQ(variable_value("z"), "changed-again");
     EXPECT_EQ(arg_stack_mark(), 0);
 }

@@ -50,7 +50,7 @@ TEST(PendingError, ReportShowsTheTextOrTheTableMessageOnce)
         EXPECT_EQ(shown, c.shown);
         EXPECT_EQ(terminal, c.code ? "\a" : "");  // the bell
         EXPECT_EQ(message_count, count + (c.code ? 1 : 0));
-        EXPECT_EQ(error_code, 0);
+        EXPECT_EQ(error_code, ERR_NONE);
         EXPECT_EQ(error_text, nullptr);
         EXPECT_EQ(capture_stderr(report_error), "");  // nothing left
     }
@@ -59,16 +59,16 @@ TEST(PendingError, ReportShowsTheTextOrTheTableMessageOnce)
 TEST(PendingError, RaisingReplacesTheOldError)
 {
     messages_on_stderr setup;
-    set_error(3, "first %s", "text");
-    set_error(5, "second");
-    EXPECT_EQ(error_code, 5);
+    set_error(ERR_BAD_VARIABLE, "first %s", "text");
+    set_error(ERR_PARSE, "second");
+    EXPECT_EQ(error_code, ERR_PARSE);
     EXPECT_STREQ(error_text, "second");
-    set_error_code(7);
-    EXPECT_EQ(error_code, 7);
+    set_error_code(ERR_COMPILE_LIMIT);
+    EXPECT_EQ(error_code, ERR_COMPILE_LIMIT);
     EXPECT_EQ(error_text, nullptr);
-    set_error(2, "%s", "again");
+    set_error(ERR_ARITHMETIC, "%s", "again");
     clear_error();
-    EXPECT_EQ(error_code, 0);
+    EXPECT_EQ(error_code, ERR_NONE);
     EXPECT_EQ(error_text, nullptr);
 }
 

@@ -79,7 +79,7 @@ TEST(ReadInterruptible, StopOrResizeAbandonsABlockedRead)
         int result = read_interruptible(data.fds[0], &byte, 1);
         done.put("d");
         waitpid(helper, nullptr, 0);
-        EXPECT_EQ(result, -2);
+        EXPECT_EQ(result, READ_ABANDONED);
         EXPECT_EQ(pending_signals, c.bit);
     }
 }
@@ -110,7 +110,7 @@ TEST(ReadInterruptible, UnservedSignalReturnsAtOnceAndKeepsTheData)
     for (int bit : {PENDING_RESIZE, PENDING_STOP}) {
         pending_signals = bit;
         char byte;
-        EXPECT_EQ(read_interruptible(data.fds[0], &byte, 1), -2);
+        EXPECT_EQ(read_interruptible(data.fds[0], &byte, 1), READ_ABANDONED);
     }
     pending_signals = 0;
     char byte = 0;

@@ -91,7 +91,7 @@ TEST_F(Variables, BadNamesAreRefusedAndLeaveTheListAlone)
         SCOPED_TRACE(c.name);
         clear_error();
         EXPECT_EQ(set_variable(c.name, "v"), -1);
-        EXPECT_EQ(error_code, 3);
+        EXPECT_EQ(error_code, ERR_BAD_VARIABLE);
         EXPECT_EQ(pending_text(), c.text);
         EXPECT_EQ(count_variables(), 0);
     }
@@ -118,7 +118,7 @@ TEST_F(Variables, BadReferencesFailWithTheirTexts)
         SCOPED_TRACE(c.input);
         clear_error();
         EXPECT_EQ(expand(c.input), "<fail>");
-        EXPECT_EQ(error_code, 3);
+        EXPECT_EQ(error_code, ERR_BAD_VARIABLE);
         EXPECT_EQ(pending_text(), c.text);
     }
 }
@@ -158,7 +158,7 @@ TEST_F(Variables, CapabilityWithTheStackAlmostFullFailsCleanly)
     }
     const char *pos = "${_termcap_co}";
     EXPECT_EQ(next_arg(&pos), nullptr);
-    EXPECT_EQ(error_code, 7);
+    EXPECT_EQ(error_code, ERR_COMPILE_LIMIT);
     EXPECT_EQ(pending_text(), "compile-time limit exceeded: command contexts");
     EXPECT_LE(arg_stack_mark(), MAX_COMMAND_CONTEXTS);
     arg_stack_release(0);
@@ -166,11 +166,11 @@ TEST_F(Variables, CapabilityWithTheStackAlmostFullFailsCleanly)
 
 TEST_F(Variables, TogglesSetBothVariablesAndClearThePendingError)
 {
-    set_error(2, "left over");
+    set_error(ERR_ARITHMETIC, "left over");
     settog("_x", 1, 2, "a", "b");
     EXPECT_EQ(variable_value("_x_s"), "b");
     EXPECT_EQ(variable_value("_x_n"), "1");
-    EXPECT_EQ(error_code, 0);
+    EXPECT_EQ(error_code, ERR_NONE);
     EXPECT_EQ(error_text, nullptr);
     settog("_x", 0, 3, "first", "second", "third");
     EXPECT_EQ(variable_value("_x_s"), "first");
@@ -211,9 +211,9 @@ TEST_F(Variables, ChooseWordTakesWordsOrNumbers)
         EXPECT_EQ(choose_word(&pos, 2, "on", "off"), c.expected);
         if (c.rest) {
             EXPECT_EQ(std::string(pos), c.rest);
-            EXPECT_EQ(error_code, 0);
+            EXPECT_EQ(error_code, ERR_NONE);
         } else {
-            EXPECT_EQ(error_code, 13);
+            EXPECT_EQ(error_code, ERR_BAD_WORD);
             EXPECT_EQ(error_text, nullptr);
         }
         arg_stack_release(0);
