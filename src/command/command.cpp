@@ -248,3 +248,10 @@ static void end_count_phase(char *keys, char **bufcur, int *state,
         state = GATHER_DIGITS;
     }
 }
+
+void command_reset()
+{
+    pushed_key = 0;
+    one_key_read = 0;
+    input_column = 0;
+}

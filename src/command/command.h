@@ -14,6 +14,7 @@ int read_line(const char *prompt, char *buffer, int size);
 void start_input_line(const char *text);
 int cmd_char(int c, char *buffer, char **bufcur, char *bufend);
 int erase_char(char *buffer, char **bufcur);
+void command_reset();                // no key pushed back, no one-key read
 
 // --- macro.cpp: the macro table ---
 struct macro_entry {
@@ -35,5 +36,6 @@ int runmacro(const char *keys, int64_t number, int have_number);
 int setmacro(const char *macro, const char *command);
 macro_entry *find_macro(const char *keys);
 int set_macro_number(const char *keys, int64_t number);
+void macro_reset();                  // the table empty, its texts released
 
 #endif

@@ -138,3 +138,14 @@ int set_macro_number(const char *keys, int64_t number)
     entry->number = number;
     return 0;
 }
+
+void macro_reset()
+{
+    for (int i = 0; i < macro_count; ++i) {
+        free(macro_table[i].macro);
+        free(macro_table[i].command);
+    }
+    free(macro_table);
+    macro_table = nullptr;
+    macro_count = 0;
+}

@@ -37,6 +37,9 @@ void paint_forward(int n, file_pos pos, int paging);
 void paint_backward(int n, file_pos pos, int paging);
 void note_eof();
 int back_scroll_lines();
+// The display settings of a fresh start; back_scroll_limit, which the
+// terminal description decides, stays.
+void scroll_reset();
 
 // --- output.cpp: the output buffer ---
 enum { OUT_BUFFER_SIZE = 2048 };
@@ -54,5 +57,6 @@ void out_discard();
 extern int erase_before_next_line;
 void paint_line();
 void show_busy_message(const char *msg);
+void paint_reset();
 
 #endif

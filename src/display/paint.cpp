@@ -168,3 +168,8 @@ void show_busy_message(const char *msg)
     standout_off();
     out_flush();
 }
+
+void paint_reset()
+{
+    erase_before_next_line = 0;
+}

@@ -261,3 +261,13 @@ void jump_pos(file_pos pos)
     }
     paint_backward(lines, p, 0);
 }
+
+void scroll_reset()
+{
+    horiz_off = 0;
+    wrap_lines = 1;
+    repaint_needed = 0;
+    at_eof = 0;
+    first_paint = 1;
+    file_fits_screen = 0;
+}

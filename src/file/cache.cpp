@@ -21,6 +21,12 @@
 //
 // Buffers are allocated zero-filled, one calloc per cache_add_buffers call,
 // and never freed or moved: pointers into them stay valid for the whole run.
+//
+// Which input the buffers hold is judged by the open that made it the
+// input, never by its descriptor number: a number is reused as soon as the
+// file it named is closed, and the next file opened would then be served
+// the old file's blocks.  cache_open_input counts the opens; cache_init
+// keeps the data only when no open came since it last ran.
 #include "file.h"
 
 #include <cerrno>
@@ -42,14 +48,19 @@ int pipe_mode;
 int64_t pipe_read_offset;
 int64_t eof_offset = -1;
 int buffer_count;
-int buffer_setting = 10;
+// The pool the first input asks for.
+static const int START_BUFFER_SETTING = 10;
+int buffer_setting = START_BUFFER_SETTING;
 
 namespace {
 
 // Set by cache_init: the input must be read in sequence (see above).
 int sequential_input;
-// The descriptor whose data the cache holds; lets cache_init tell the
-// re-reading of the same input (flush, after the editor) from a new one.
+// The open that made input_fd the input (a count that wraps), and the one
+// whose data the buffers hold; they let cache_init tell the re-reading of
+// the same input (flush, after the editor) from a new one.
+unsigned input_serial;
+unsigned cached_serial;
 int cached_fd = -1;
 
 void unlink_buffer(block_buffer *b)
@@ -234,7 +245,9 @@ void cache_init(int count)
         // The buffers that exist are emptied below like the others: the new
         // input is served from fewer buffers, never from the old data.
     }
-    bool same_input = input_fd == cached_fd && input_fd >= 0;
+    bool same_input = input_serial == cached_serial && input_fd == cached_fd &&
+                      input_fd >= 0;
+    cached_serial = input_serial;
     cached_fd = input_fd;
     sequential_input = pipe_mode || lseek(input_fd, 0, SEEK_CUR) < 0;
     if (sequential_input && same_input && !pipe_mode) {
@@ -249,6 +262,31 @@ void cache_init(int count)
     pipe_read_offset = 0;
     eof_offset = -1;
     cache_seek(0);
+}
+
+void cache_open_input(int fd)
+{
+    input_fd = fd;
+    ++input_serial;
+}
+
+void cache_reset()
+{
+    for (block_buffer *p = buffer_ring.next; p != &buffer_ring; p = p->next) {
+        p->block = -1;
+        p->size = 0;
+    }
+    current_buffer = &buffer_ring;
+    read_block = 0;
+    read_offset = 0;
+    input_fd = -1;
+    pipe_mode = 0;
+    pipe_read_offset = 0;
+    eof_offset = -1;
+    sequential_input = 0;
+    ++input_serial;     // whatever comes next is a new input
+    cached_fd = -1;
+    buffer_setting = buffer_count > START_BUFFER_SETTING ? buffer_count : START_BUFFER_SETTING;
 }
 
 int cache_seek(file_pos pos)

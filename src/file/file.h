@@ -24,7 +24,13 @@ extern int64_t eof_offset;
 extern int buffer_count;
 extern int buffer_setting;
 
+// Makes fd the input: a new one, even when its number is that of the input
+// before (input_fd is set only here).  cache_init then starts it afresh.
+void cache_open_input(int fd);
 void cache_init(int count);
+// No input and no data; the buffers stay allocated (the pool lives for the
+// whole run) and the descriptor is not closed.
+void cache_reset();
 int cache_add_buffers(int n);
 int cache_seek(file_pos pos);
 file_pos cache_tell();
@@ -86,6 +92,7 @@ file_pos next_display_line(file_pos pos);
 file_pos prev_display_line(file_pos pos);
 file_pos next_raw_line(file_pos pos);
 file_pos prev_raw_line(file_pos pos);
+void line_reset();                  // no line assembled
 
 // --- linescan.cpp: fast line walking for counting ---
 // Move the read position just past the next newline (1), or to the end of

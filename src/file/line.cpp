@@ -523,3 +523,12 @@ file_pos prev_raw_line(file_pos pos)
     line_text = first;
     return result;
 }
+
+void line_reset()
+{
+    line_cursor = line_buffer;
+    line_buffer[0] = '\0';
+    line_text = nullptr;
+    overstrike_state = OS_NONE;
+    set_column(0);
+}

@@ -73,6 +73,8 @@ void arg_stack_release(int height);
 int arg_stack_push(char *owned);    // 0, or -1 with code 7 set (string freed)
 extern const char arg_stack_full_text[];  // the text of that code-7 error
 extern int search_sense;
+// The argument stack empty, the condition flag set, the search sense 0.
+void interpreter_reset();
 // Character classes of the language: the locale's classes for bytes below
 // 128; a byte with the high bit set is in none of them.
 bool is_lang_blank(char c);
@@ -93,6 +95,7 @@ const char *expand_variable(const char **cursor);
 void settog(const char *name, int optval, int nargs, ...);
 int get_number(int64_t *result, const char **cursor);
 int choose_word(const char **cursor, int count, ...);
+void variables_reset();             // every variable released
 
 // --- builtin_script.cpp: the default initialization script ---
 extern const char builtin_script[];

@@ -361,3 +361,10 @@ int run_command_string(const char *str)
         pos = next;
     }
 }
+
+void interpreter_reset()
+{
+    arg_stack_release(0);
+    exec_flag = 1;
+    search_sense = 0;
+}

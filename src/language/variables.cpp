@@ -446,3 +446,15 @@ int choose_word(const char **cursor, int count, ...)
         set_error_code(ERR_BAD_WORD);
     return chosen;
 }
+
+void variables_reset()
+{
+    while (var_list) {
+        var_entry *next = var_list->next;
+        free(var_list->name);
+        free(var_list->value);
+        free(var_list);
+        var_list = next;
+    }
+    expression_depth = 0;
+}

@@ -152,7 +152,7 @@ void switch_to(char *name, int fd)
         prompt_name = last_component(current_file);
     }
     next_file_name = file_index < file_count ? file_names[file_index + 1] : nullptr;
-    input_fd = fd;
+    cache_open_input(fd);
     cache_init(buffer_setting);
 }
 
@@ -252,4 +252,18 @@ void show_file_list()
     }
     out_char('\n');
     show_message(nullptr);
+}
+
+void filelist_reset()
+{
+    file_names = nullptr;
+    file_count = 0;
+    file_index = 0;
+    free(current_file);
+    free(previous_file);
+    current_file = previous_file = nullptr;
+    previous_position = -1;
+    prompt_name = nullptr;
+    next_file_name = nullptr;
+    stdin_used = 0;
 }

@@ -194,3 +194,12 @@ void show_message(const char *text)
         repaint_screen();
     out_flush();
 }
+
+void messages_reset()
+{
+    clear_error();
+    message_count = 0;
+    messages_on_screen = 0;
+    held_length = 0;
+    holding_messages = false;
+}

@@ -168,3 +168,12 @@ void vorn_assert_fail(const char *func, const char *file, int line, const char *
     fprintf(stderr, "%s: %s:%d: failed assertion `%s'\n", func, file, line, expr);
     abort();
 }
+
+void options_reset()
+{
+    first_pattern = nullptr;
+    opt_clear = opt_stay_at_end = opt_ignore_case = opt_squeeze = 0;
+    opt_tag = opt_no_overstrike = 0;
+    show_line_numbers = 1;
+    tab_width = 8;
+}

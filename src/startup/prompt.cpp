@@ -122,3 +122,8 @@ void set_prompt_style(int index)
 {
     long_prompt = index == 0;
 }
+
+void prompt_reset()
+{
+    long_prompt = 0;
+}

@@ -15,6 +15,7 @@ void copy_mode();                   // copies every file of the list, or stdin
 void paging_mode();                 // never returns
 [[noreturn]] void finish_and_exit();
 int vorn_main(int argc, char **argv);  // the whole of main()
+void options_reset();               // the settings of a start without options
 
 // --- initrc.cpp: initialization scripts ---
 void load_init_scripts();
@@ -41,6 +42,8 @@ char *save_string(const char *text);
 char *check_file(const char *path, char *buffer, size_t size);
 void bounded_copy(char *destination, const char *source, size_t size);
 void show_file_list();
+// The list empty and no file current; the input descriptor is not closed.
+void filelist_reset();
 
 // --- message.cpp: the pending error and messages ---
 extern int message_count;
@@ -53,10 +56,12 @@ void report_error();
 void show_message(const char *text);
 void hold_early_messages();
 void repeat_held_messages();
+void messages_reset();              // nothing pending, shown or held
 
 // --- prompt.cpp: the prompt ---
 extern int long_prompt;
 int show_prompt();
 void set_prompt_style(int index);
+void prompt_reset();
 
 #endif

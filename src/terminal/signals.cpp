@@ -207,3 +207,10 @@ void handle_pending_signals()
     if (taken & PENDING_STOP)
         serve_stop();
 }
+
+void signals_reset()
+{
+    keyboard_fd = 2;
+    pending_signals = 0;
+    empty_read_count = 0;
+}

@@ -46,6 +46,8 @@ int get_key();
 void install_signals(int on);
 void handle_pending_signals();
 void winch(int sig);
+// The keyboard on descriptor 2, nothing pending; the handlers stay.
+void signals_reset();
 
 // --- shell.cpp: shell escapes and external programs ---
 void run_shell_command(const char *command);

@@ -40,10 +40,10 @@ int pipe_with(const std::string &bytes)
 void open_input(const temp_dir &dir, input_kind kind, const std::string &bytes)
 {
     if (kind == PIPE) {
-        input_fd = pipe_with(bytes);
+        cache_open_input(pipe_with(bytes));
         pipe_mode = 1;
     } else {
-        input_fd = open(dir.write("input", bytes).c_str(), O_RDONLY);
+        cache_open_input(open(dir.write("input", bytes).c_str(), O_RDONLY));
         pipe_mode = 0;
     }
     ASSERT_GE(input_fd, 0);
@@ -53,7 +53,7 @@ void open_input(const temp_dir &dir, input_kind kind, const std::string &bytes)
 void close_input()
 {
     close(input_fd);
-    input_fd = -1;
+    cache_open_input(-1);
     pipe_mode = 0;
 }
 
@@ -341,7 +341,7 @@ TEST(Cache, SignalDuringAPipeReadIsNotTheEnd)
     // on the next access.
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    input_fd = fds[0];
+    cache_open_input(fds[0]);
     pipe_mode = 1;
     cache_init(buffer_setting);
     pending_signals = 0;
@@ -417,7 +417,7 @@ TEST(Cache, ReInitialisingNeverServesTheOldInput)
     open_input(dir, NAMED_FILE, std::string(3000, 'A'));
     EXPECT_EQ(read_forward(3000), std::string(3000, 'A'));
     close(input_fd);
-    input_fd = open(dir.write("second", std::string(2000, 'B')).c_str(), O_RDONLY);
+    cache_open_input(open(dir.write("second", std::string(2000, 'B')).c_str(), O_RDONLY));
     int before = buffer_count;
     fd_capture err = start_capture(2);
     cache_init(INT_MAX);
@@ -437,7 +437,7 @@ TEST(Cache, ReInitialisingNeverServesTheOldInput)
 TEST(Cache, ReadErrorEndsTheProgramWithAMessage)
 {
     temp_dir dir;
-    input_fd = open(dir.path.c_str(), O_RDONLY);   // reading a directory fails
+    cache_open_input(open(dir.path.c_str(), O_RDONLY));   // reading a directory fails
     ASSERT_GE(input_fd, 0);
     pipe_mode = 0;
     cache_init(0);
@@ -445,23 +445,32 @@ TEST(Cache, ReadErrorEndsTheProgramWithAMessage)
     close_input();
 }
 
+// A FIFO named `name` in `dir` that holds `bytes` (they must fit into it),
+// its writer closed behind them; returns the reading descriptor.
+int fifo_with(const temp_dir &dir, const char *name, const std::string &bytes)
+{
+    std::string fifo = dir.path + "/" + name;
+    EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    int writer = open(fifo.c_str(), O_WRONLY);
+    EXPECT_GE(reader, 0);
+    EXPECT_GE(writer, 0);
+    fcntl(reader, F_SETFL, 0);
+    EXPECT_EQ(write(writer, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(writer);
+    return reader;
+}
+
 TEST(Cache, UnseekableNamedInputIsReadInSequenceAndKept)
 {
     // A FIFO named on the command line: its blocks cannot be read twice, so
     // none is dropped, and re-initialising it (as flush does) keeps them.
     temp_dir dir;
-    std::string fifo = dir.path + "/fifo";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-    int writer = open(fifo.c_str(), O_WRONLY);
-    ASSERT_GE(reader, 0);
-    ASSERT_GE(writer, 0);
-    fcntl(reader, F_SETFL, 0);
     int pool = buffer_count;
     std::string bytes = pattern_bytes(static_cast<size_t>(pool + 3) * BLOCK_SIZE);
-    ASSERT_EQ(write(writer, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    close(writer);
-    input_fd = reader;
+    int reader = fifo_with(dir, "fifo", bytes);
+    ASSERT_GE(reader, 0);
+    cache_open_input(reader);
     pipe_mode = 0;
     cache_init(buffer_setting);
     EXPECT_EQ(first_difference(read_forward(bytes.size() + 1), as_delivered(bytes)), -1);
@@ -469,6 +478,30 @@ TEST(Cache, UnseekableNamedInputIsReadInSequenceAndKept)
     cache_init(0);
     EXPECT_EQ(first_difference(read_forward(bytes.size()), as_delivered(bytes)), -1);
     EXPECT_EQ(cache_seek(bytes.size() + 1500), 1);
+    close_input();
+}
+
+// The next input gets the descriptor number the last one had.  It is still
+// another input: the first FIFO's blocks, which cannot be read again and
+// are therefore kept across a flush, must not be served for the second.
+TEST(Cache, NewInputOnAReusedDescriptorNumberIsReadAfresh)
+{
+    temp_dir dir;
+    std::string first(3000, 'A'), second = pattern_bytes(2500);
+    int reader = fifo_with(dir, "first", first);
+    ASSERT_GE(reader, 0);
+    cache_open_input(reader);
+    pipe_mode = 0;
+    cache_init(buffer_setting);
+    ASSERT_EQ(read_forward(first.size() + 1), first);
+    close(reader);
+
+    int next = fifo_with(dir, "second", second);
+    ASSERT_EQ(next, reader) << "the descriptor number was not reused";
+    cache_open_input(next);
+    cache_init(buffer_setting);
+    EXPECT_EQ(first_difference(read_forward(second.size() + 1), as_delivered(second)), -1);
+    EXPECT_EQ(cache_length(), static_cast<file_pos>(second.size()));
     close_input();
 }
 

@@ -21,13 +21,8 @@ void start_list(std::vector<std::string> &names, std::vector<char *> &vector)
 {
     if (input_fd > 0)
         close(input_fd);
-    input_fd = -1;
-    pipe_mode = 0;
-    free(current_file);
-    free(previous_file);
-    current_file = previous_file = nullptr;
-    previous_position = -1;
-    stdin_used = 0;
+    cache_reset();
+    filelist_reset();
     vector.clear();
     for (std::string &name : names)
         vector.push_back(name.data());

@@ -14,23 +14,9 @@
 
 inline void reset_language_state()
 {
-    arg_stack_release(0);
-    while (var_list) {
-        var_entry *next = var_list->next;
-        free(var_list->name);
-        free(var_list->value);
-        free(var_list);
-        var_list = next;
-    }
-    for (int i = 0; i < macro_count; ++i) {
-        free(macro_table[i].macro);
-        free(macro_table[i].command);
-    }
-    free(macro_table);
-    macro_table = nullptr;
-    macro_count = 0;
-    exec_flag = 1;
-    search_sense = 0;
+    interpreter_reset();
+    variables_reset();
+    macro_reset();
     clear_error();
 }
 

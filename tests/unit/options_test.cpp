@@ -10,15 +10,6 @@
 
 namespace {
 
-void reset_options()
-{
-    first_pattern = nullptr;
-    opt_clear = opt_stay_at_end = opt_ignore_case = opt_squeeze = 0;
-    opt_tag = opt_no_overstrike = 0;
-    show_line_numbers = 1;
-    tab_width = 8;
-}
-
 // scan_options over a writable copy of `words` (argv[0] included); the copy
 // is kept in `storage` because settings may point into it.
 int scan(std::vector<std::string> &storage, std::vector<char *> &vector)
@@ -40,19 +31,19 @@ TEST(Options, TabWidthBelowOneMeansEight)
         {"", 8},   {"12x", 12}, {"99999999999", INT_MAX}, {"-99999999999", 8},
     };
     for (const auto &c : cases) {
-        reset_options();
+        options_reset();
         std::vector<std::string> words = {"vorn", "-x", c.value, "file"};
         std::vector<char *> vector;
         EXPECT_EQ(scan(words, vector), 3) << c.value;
         EXPECT_EQ(tab_width, c.width) << c.value;
         std::vector<std::string> joined = {"vorn", std::string("-x") + c.value};
         if (c.value[0] != '\0') {
-            reset_options();
+            options_reset();
             scan(joined, vector);
             EXPECT_EQ(tab_width, c.width) << "joined " << c.value;
         }
     }
-    reset_options();
+    options_reset();
 }
 
 TEST(Options, FlagsAndTheFirstFile)
@@ -74,7 +65,7 @@ TEST(Options, FlagsAndTheFirstFile)
         {{"vorn", "-e/pat"}, 2, "e", "pat"},
     };
     for (auto &c : cases) {
-        reset_options();
+        options_reset();
         std::vector<char *> vector;
         EXPECT_EQ(scan(c.words, vector), c.first_file) << c.words.size();
         std::string on;
@@ -87,27 +78,27 @@ TEST(Options, FlagsAndTheFirstFile)
         EXPECT_EQ(on, c.settings) << c.words[1 % c.words.size()];
         EXPECT_STREQ(first_pattern, c.pattern);
     }
-    reset_options();
+    options_reset();
 }
 
 TEST(Options, PlusSlashIsRewrittenEverywhere)
 {
     std::vector<std::string> words = {"vorn", "+/one", "file", "+/two", "+x", "a+/b"};
     std::vector<char *> vector;
-    reset_options();
+    options_reset();
     EXPECT_EQ(scan(words, vector), 2);
     EXPECT_STREQ(vector[1], "-/one");
     EXPECT_STREQ(vector[3], "-/two") << "also after the first file name";
     EXPECT_STREQ(vector[4], "+x");
     EXPECT_STREQ(vector[5], "a+/b");
-    reset_options();
+    options_reset();
 }
 
 TEST(Options, EveryScanStartsAfresh)
 {
     // The first scan stops inside the list, the second must still see its
     // own first word; a half-read group of letters must not carry over.
-    reset_options();
+    options_reset();
     std::vector<char *> vector;
     std::vector<std::string> first = {"vorn", "-e", "-c", "file", "-s"};
     EXPECT_EQ(scan(first, vector), 3);
@@ -118,7 +109,7 @@ TEST(Options, EveryScanStartsAfresh)
     EXPECT_EQ(scan(third, vector), 2);
     EXPECT_EQ(opt_ignore_case, 1);
     EXPECT_EQ(opt_no_overstrike, 1);
-    reset_options();
+    options_reset();
 }
 
 TEST(Options, BadOptionsEndWithTheUsageLine)

@@ -132,7 +132,7 @@ TEST_F(PromptTest, PercentagesOfHugeFiles)
 {
     std::string path = dir.write("huge", "");
     ASSERT_EQ(truncate(path.c_str(), 5000000000), 0);   // sparse
-    input_fd = open(path.c_str(), O_RDONLY);
+    cache_open_input(open(path.c_str(), O_RDONLY));
     ASSERT_GE(input_fd, 0);
     pipe_mode = 0;
     cache_init(buffer_setting);

@@ -24,18 +24,10 @@ inline void reset_view_settings(int rows, int cols)
 {
     screen_height = rows;
     screen_width = cols;
-    horiz_off = 0;
-    wrap_lines = 1;
-    tab_width = 8;
-    opt_clear = opt_squeeze = opt_no_overstrike = opt_stay_at_end = 0;
-    show_line_numbers = 1;
-    first_pattern = nullptr;
+    options_reset();
+    scroll_reset();
+    paint_reset();
     pending_signals = 0;
-    at_eof = 0;
-    first_paint = 1;
-    file_fits_screen = 0;
-    repaint_needed = 0;
-    erase_before_next_line = 0;
     messages_on_screen = 0;
 }
 
@@ -46,7 +38,7 @@ inline void open_view_file(const temp_dir &dir, const std::string &bytes,
 {
     if (input_fd > 0)
         close(input_fd);
-    input_fd = open(dir.write(name, bytes).c_str(), O_RDONLY);
+    cache_open_input(open(dir.write(name, bytes).c_str(), O_RDONLY));
     ASSERT_GE(input_fd, 0);
     pipe_mode = 0;
     cache_init(buffer_setting);
@@ -65,7 +57,7 @@ inline void open_view_pipe(const std::string &bytes)
     close(fds[1]);
     if (input_fd > 0)
         close(input_fd);
-    input_fd = fds[0];
+    cache_open_input(fds[0]);
     pipe_mode = 1;
     cache_init(buffer_setting);
     linenum_clear();
@@ -89,7 +81,7 @@ inline void close_view_input()
 {
     if (input_fd > 0)
         close(input_fd);
-    input_fd = -1;
+    cache_open_input(-1);
     pipe_mode = 0;
 }
 
