@@ -33,7 +33,7 @@ static void ensure_capacity()
     int old_capacity = position_table != nullptr ? position_capacity : 0;
     void *grown = realloc(position_table, sizeof(file_pos) * static_cast<size_t>(capacity));
     if (grown == nullptr)
-        finish_and_exit();
+        finish_and_exit(EXIT_FAILURE);
     position_table = static_cast<file_pos *>(grown);
     for (int i = old_capacity; i < capacity; i++)
         position_table[i] = -1;

@@ -150,7 +150,7 @@ int read_into(block_buffer *b)
                 return 0;
             if (pos != pipe_read_offset) {
                 show_message("pipe error");
-                finish_and_exit();
+                finish_and_exit(EXIT_FAILURE);
             }
         } else {
             // Cannot fail for the inputs read this way (see above).
@@ -161,7 +161,7 @@ int read_into(block_buffer *b)
             return 0;
         if (n < 0) {
             show_message("read error");
-            finish_and_exit();
+            finish_and_exit(EXIT_FAILURE);
         }
         if (sequential_input)
             pipe_read_offset += n;
@@ -241,7 +241,7 @@ void cache_init(int count)
         snprintf(text, sizeof text, "cannot allocate %d buffers", count - buffer_count);
         show_message(text);
         if (buffer_count == 0)
-            finish_and_exit();
+            finish_and_exit(EXIT_FAILURE);
         // The buffers that exist are emptied below like the others: the new
         // input is served from fewer buffers, never from the old data.
     }

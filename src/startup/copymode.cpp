@@ -6,11 +6,17 @@
 // descriptor open_file left in input_fd in large chunks and writes them
 // straight to descriptor 1; with -s, runs of newlines are squeezed in place
 // inside each chunk, the count of newlines in a row carrying over from one
-// chunk to the next.  When standard output fails (the reader went away),
-// copying stops quietly.
+// chunk to the next.
+//
+// The exit status tells a script whether everything was copied, as cat's
+// does: 1 when a file could not be opened (the others are still copied) or
+// when standard output failed.  A failed write stops the copy; it is
+// reported with the system's reason, except when the reader went away (a
+// closed pipe), which is no news to anyone and stays quiet.
 #include "startup.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
@@ -25,18 +31,31 @@ unsigned char copy_buffer[COPY_CHUNK];
 // Set when standard output no longer takes data; nothing more is copied.
 bool output_failed;
 
-bool write_all(const unsigned char *data, size_t n)
+// 0 when all n bytes were written, else the reason of the failed write.
+int write_all(const unsigned char *data, size_t n)
 {
     while (n > 0) {
         ssize_t written = write(1, data, n);
         if (written < 0 && errno == EINTR)
             continue;
-        if (written <= 0)
-            return false;
+        if (written < 0)
+            return errno;
+        if (written == 0)
+            return EIO;  // a device that takes nothing; never retried
         data += written;
         n -= static_cast<size_t>(written);
     }
-    return true;
+    return 0;
+}
+
+void report_write_failure(int reason)
+{
+    output_failed = true;
+    if (reason == EPIPE)
+        return;
+    char text[128];
+    snprintf(text, sizeof text, "write error: %s", strerror(reason));
+    show_message(text);
 }
 
 // Drops every newline that would be the third or later in a row; `newlines`
@@ -70,11 +89,11 @@ size_t squeeze_newlines(unsigned char *chunk, size_t n, int *newlines)
 
 } // namespace
 
-void copy_to_stdout()
+int copy_to_stdout()
 {
     out_flush();
     if (output_failed)
-        return;
+        return 1;
     if (!pipe_mode)
         lseek(input_fd, 0, SEEK_SET);
     int newlines = 0;
@@ -84,30 +103,37 @@ void copy_to_stdout()
             continue;
         if (n < 0) {
             show_message("read error");
-            finish_and_exit();
+            finish_and_exit(EXIT_FAILURE);
         }
         if (n == 0)
-            return;
+            return 0;
         size_t length = static_cast<size_t>(n);
         if (opt_squeeze)
             length = squeeze_newlines(copy_buffer, length, &newlines);
-        if (!write_all(copy_buffer, length)) {
-            output_failed = true;
-            return;
+        int reason = write_all(copy_buffer, length);
+        if (reason != 0) {
+            report_write_failure(reason);
+            return 1;
         }
     }
 }
 
-void copy_mode()
+// Opens the input `name` and copies it; 0 when all of it was copied.
+static int copy_input(const char *name)
 {
-    if (file_count < 1) {
-        if (open_file("-", 0))
-            copy_to_stdout();
-        return;
-    }
+    if (!open_file(name, 0))
+        return 1;
+    return copy_to_stdout();
+}
+
+int copy_mode()
+{
+    if (file_count < 1)
+        return copy_input("-") == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+    int failures = 0;
     for (int i = 0; i < file_count && !output_failed; i++) {
         file_index = i;
-        if (open_file(file_names[i], 0))
-            copy_to_stdout();
+        failures += copy_input(file_names[i]);
     }
+    return failures == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
 }

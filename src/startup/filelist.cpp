@@ -38,7 +38,7 @@ char *save_string(const char *text)
     char *copy = static_cast<char *>(malloc(size));
     if (copy == nullptr) {
         show_message("cannot allocate memory");
-        finish_and_exit();
+        finish_and_exit(EXIT_FAILURE);
     }
     memcpy(copy, text, size);
     return copy;

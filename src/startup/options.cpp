@@ -89,7 +89,7 @@ int scan_options(int argc, char **argv)
     return optind;
 }
 
-[[noreturn]] void finish_and_exit()
+[[noreturn]] void finish_and_exit(int status)
 {
     if (terminal_set_up) {
         cursor_lower_left();
@@ -103,7 +103,7 @@ int scan_options(int argc, char **argv)
     }
     // _exit: the interrupt handler ends the program through here, and every
     // byte for the screen went through our own buffer, flushed above.
-    _exit(0);
+    _exit(status);
 }
 
 // The first input of paging mode; 0 when none could be opened (the reasons
@@ -136,7 +136,7 @@ void paging_mode()
         hold_early_messages();
     install_signals(1);
     if (!open_first_file())
-        finish_and_exit();
+        finish_and_exit(EXIT_FAILURE);
     load_init_scripts();
     command_loop();
 }
@@ -158,9 +158,7 @@ int vorn_main(int argc, char **argv)
     init_marks();
     if (isatty(1))
         paging_mode();
-    else
-        copy_mode();
-    return 0;
+    return copy_mode();
 }
 
 void vorn_assert_fail(const char *func, const char *file, int line, const char *expr)

@@ -4,16 +4,19 @@
 #define VORN_STARTUP_H
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "vorn.h"
 
 // --- options.cpp: options and run modes ---
 int scan_options(int argc, char **argv);
 [[noreturn]] void print_usage_and_exit();
-void copy_to_stdout();
-void copy_mode();                   // copies every file of the list, or stdin
+int copy_to_stdout();               // 0, or 1 when standard output failed
+int copy_mode();                    // copies the list, or stdin; exit status
 void paging_mode();                 // never returns
-[[noreturn]] void finish_and_exit();
+// The orderly exit, with EXIT_SUCCESS after a run that showed something and
+// ended as the user asked, EXIT_FAILURE when the run failed.
+[[noreturn]] void finish_and_exit(int status = EXIT_SUCCESS);
 int vorn_main(int argc, char **argv);  // the whole of main()
 void options_reset();               // the settings of a start without options
 

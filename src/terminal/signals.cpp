@@ -132,7 +132,7 @@ int get_key()
         if (n == READ_ABANDONED)
             return READ_ABANDONED;
         if (n < 0)
-            finish_and_exit();
+            finish_and_exit(EXIT_FAILURE);
         if (n == 1 && key != 0)
             return key;
     }

@@ -21,10 +21,17 @@ cat a b c > order.exp
 "$vorn" a b c > out 2> err; status=$?
 expect order 0 ""
 
+# What cannot be opened is skipped with its message, the rest is copied,
+# and the status tells that not everything was: 1, as with cat.
 cat a c > missing.exp
 "$vorn" a missing dir c > out 2> err; status=$?
-expect missing 0 "missing: No such file or directory
+expect missing 1 "missing: No such file or directory
 dir is a directory"
+: > nothing.exp
+"$vorn" missing > out 2> err; status=$?
+expect nothing 1 "missing: No such file or directory"
+"$vorn" dir > out 2> err; status=$?
+expect nothing 1 "dir is a directory"
 
 cat b > stdin.exp
 "$vorn" < b > out 2> err; status=$?
@@ -34,7 +41,7 @@ expect stdin 0 ""
 
 cat a b c > second_dash.exp
 "$vorn" a - - c < b > out 2> err; status=$?
-expect second_dash 0 "can view standard input only once"
+expect second_dash 1 "can view standard input only once"
 
 # Squeezing: at most two newlines in a row reach the output; the count
 # starts afresh with each file.  Fields: input | expected (printf formats).
@@ -87,16 +94,33 @@ cat large.exp | "$vorn" - > out 2> err; status=$?
 expect large 0 ""
 
 # A read that fails (the unmapped start of the program's own memory) ends
-# the copy with its message and status 0.
+# the copy with its message; the copy is incomplete, so the status is 1.
 : > read_error.exp
 "$vorn" /proc/self/mem > out 2> err; status=$?
-expect read_error 0 "read error"
+expect read_error 1 "read error"
 
 # A reader that goes away ends the copy quietly (SIGPIPE ignored, so the
-# write fails with EPIPE); the guard only keeps a fault from hanging the run.
-(trap '' PIPE; timeout 60 "$vorn" large.exp 2> err | head -c 10 > /dev/null; exit "${PIPESTATUS[0]}")
+# write fails with EPIPE); not everything was copied, so the status is 1,
+# as it is non-zero when SIGPIPE ends the program.  The guard only keeps a
+# fault from hanging the run.
+(trap '' PIPE; timeout 60 "$vorn" large.exp a 2> err | head -c 10 > /dev/null; exit "${PIPESTATUS[0]}")
 status=$?
-[ "$status" -eq 0 ] || fail "closed pipe: status $status"
+[ "$status" -eq 1 ] || fail "closed pipe: status $status"
 [ -s err ] && fail "closed pipe: stderr: $(cat err)"
+
+# A device that takes nothing: the data is not silently lost.  The copy
+# stops at the first failed write, with the system's reason, status 1.
+# Fields: files given | stdin from.
+while IFS='|' read -r files input; do
+    # shellcheck disable=SC2086
+    "$vorn" $files < "$input" > /dev/full 2> err; status=$?
+    [ "$status" -eq 1 ] || fail "full device ($files): status $status"
+    [ "$(cat err)" = "write error: No space left on device" ] ||
+        fail "full device ($files): stderr: $(cat err)"
+done <<'CASES'
+a|/dev/null
+large.exp b c|/dev/null
+-|b
+CASES
 
 finish

@@ -73,7 +73,7 @@ CASES
 # A plus-slash word after the first file name is rewritten too, so it names
 # a file that begins with a minus sign.
 run unset gaps +/x
-[ "$status" -eq 0 ] || fail "late plus-slash: status $status"
+[ "$status" -eq 1 ] || fail "late plus-slash: status $status (the second file is missing)"
 cmp -s "$tmp/out" "$tmp/gaps" || fail "late plus-slash: output"
 [ "$(cat "$tmp/err")" = "-/x: No such file or directory" ] || fail "late plus-slash: stderr: $(cat "$tmp/err")"
 

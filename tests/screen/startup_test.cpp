@@ -46,10 +46,11 @@ TEST(StartupScreen, EarlierMessagesWaitBeforeTheFirstScreen)
     })) << vt_screen(*s);
 }
 
-TEST(StartupScreen, NothingToShowEndsQuietly)
+TEST(StartupScreen, NothingToShowFails)
 {
     // No input can be opened: the reasons are on the terminal, the program
-    // ends with status 0 and leaves the terminal as it found it.
+    // ends with status 1 (the run failed) and leaves the terminal as it
+    // found it.
     temp_home dir;
     mkdir((dir.path + "/sub").c_str(), 0700);
     dir.write("sub/placeholder", "");
@@ -66,7 +67,7 @@ TEST(StartupScreen, NothingToShowEndsQuietly)
     for (const auto &c : cases) {
         auto s = start_in(dir, c.args, "vt100");
         ASSERT_TRUE(s);
-        EXPECT_EQ(vt_wait_exit(*s), 0) << c.message;
+        EXPECT_EQ(vt_wait_exit(*s), 1) << c.message;
         EXPECT_NE(vt_screen(*s).find(c.message), std::string::npos) << vt_screen(*s);
         termios before = vt_initial_tty(*s), after = vt_final_tty(*s);
         EXPECT_EQ(before.c_lflag, after.c_lflag) << c.message;
@@ -85,7 +86,7 @@ TEST(StartupScreen, MessagesOutliveTheAlternateScreen)
     for (const char *term : {"xterm", "vt100"}) {
         auto s = start_in(dir, {"missing", "gone"}, term);
         ASSERT_TRUE(s);
-        EXPECT_EQ(vt_wait_exit(*s), 0) << term;
+        EXPECT_EQ(vt_wait_exit(*s), 1) << term;
         std::string screen = vt_screen(*s);
         for (const char *message : {"missing: No such file or directory",
                                     "gone: No such file or directory"}) {

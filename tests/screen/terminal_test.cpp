@@ -218,7 +218,8 @@ TEST(HangUp, EndOfFileOnTheKeyboardEndsThePager)
 }
 
 // Standard error is not the terminal: the first key cannot be read and the
-// pager ends in order, without waiting for anything.
+// pager ends in order, without waiting for anything, and with status 1: a
+// run that cannot read its keyboard failed.
 TEST(HangUp, KeyboardThatCannotBeReadEndsThePager)
 {
     fixture_dir dir;
@@ -229,7 +230,7 @@ TEST(HangUp, KeyboardThatCannotBeReadEndsThePager)
     options.args = {"-c", "exec \"$0\" lines.txt 2>>errors.txt", VORN_BINARY};
     auto s = vt_start(options);
     ASSERT_TRUE(s);
-    EXPECT_EQ(vt_wait_exit(*s), 0);
+    EXPECT_EQ(vt_wait_exit(*s), 1);
 }
 
 // Before the first file opens, messages are lines on standard error; the

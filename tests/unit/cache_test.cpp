@@ -441,7 +441,7 @@ TEST(Cache, ReadErrorEndsTheProgramWithAMessage)
     ASSERT_GE(input_fd, 0);
     pipe_mode = 0;
     cache_init(0);
-    EXPECT_EXIT(cache_next_char(), ::testing::ExitedWithCode(0), "^read error\n$");
+    EXPECT_EXIT(cache_next_char(), ::testing::ExitedWithCode(1), "^read error\n$");
     close_input();
 }
 

@@ -138,13 +138,14 @@ TEST(GetKey, SkipsNulBytesAndReturnsUnsignedValues)
 
 TEST(GetKeyDeathTest, ReadErrorTakesTheOrderlyExit)
 {
+    // The run cannot go on without a keyboard: it failed, status 1.
     EXPECT_EXIT(
         {
             keyboard_fd = open("/dev/null", O_WRONLY);
             get_key();
             _exit(9);
         },
-        ::testing::ExitedWithCode(0), "");
+        ::testing::ExitedWithCode(1), "");
 }
 
 // Descriptor 2 at end of file: after the third empty read the program
