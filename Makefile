@@ -6,6 +6,7 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FILE ?= README.md
+BUILD ?= build
 
 .PHONY: all deps vorn run test test-plain test-sanitize install fuzz clean
 
@@ -15,7 +16,7 @@ deps:
 	@sh scripts/deps.sh
 
 build/CMakeCache.txt: | deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 
 vorn: deps build/CMakeCache.txt
 	cmake --build build -j $(JOBS) --target vorn
@@ -36,8 +37,13 @@ test-sanitize: deps build-sanitize/CMakeCache.txt
 	cmake --build build-sanitize -j $(JOBS)
 	ctest --test-dir build-sanitize --output-on-failure -j $(JOBS)
 
-install: vorn
-	install -D -m 755 build/vorn $(DESTDIR)$(PREFIX)/bin/vorn
+# The program finds its help file under the prefix it was configured with,
+# so the build is configured with PREFIX again before installing.  BUILD
+# names another build directory (the installation test uses its own).
+install: deps
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(BUILD) -j $(JOBS) --target vorn
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD)
 
 fuzz: deps
 	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DVORN_FUZZ=ON -DVORN_TESTS=OFF

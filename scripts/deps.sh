@@ -3,7 +3,7 @@
 # As root, missing packages are installed with apt-get; otherwise the exact
 # command to run is printed and the step fails.
 set -e
-packages="g++ make cmake pkg-config libncurses-dev libgtest-dev libgmock-dev libvterm-dev global"
+packages="g++ make cmake pkg-config libncurses-dev libgtest-dev libgmock-dev libvterm-dev global man-db"
 missing=""
 for p in $packages; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

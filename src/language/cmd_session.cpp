@@ -39,8 +39,6 @@ enum {
     EXAMINE_SIZE = 1025,    // 1024 characters and the terminating 0
 };
 
-static const char help_file[] = "/usr/local/share/misc/zarb-vorn.help";
-
 int count_to_int(int64_t count)
 {
     if (count > INT_MAX)
@@ -109,7 +107,9 @@ static const char *cmd_help(int, const char *pos)
         set_error(ERR_COMMAND, "already viewing help");
         return nullptr;
     }
-    return command_not_available("help");
+    if (show_help() != 0)
+        return nullptr;
+    return pos;
 }
 
 static const char *cmd_edit(int, const char *pos)
@@ -120,7 +120,11 @@ static const char *cmd_edit(int, const char *pos)
         set_error(ERR_COMMAND, "cannot edit standard input");
         return nullptr;
     }
-    return command_not_available("edit");
+    edit_current_file();
+    // The file may have changed: read it afresh.
+    cache_init(0);
+    linenum_clear();
+    return pos;
 }
 
 static const char *cmd_askfile(int, const char *pos)
@@ -130,7 +134,10 @@ static const char *cmd_askfile(int, const char *pos)
     char name[EXAMINE_SIZE];
     if (read_line("Examine: ", name, sizeof name) != 0)
         return pos;
-    open_file(glob(name), 0);   // open_file shows its own failures
+    const char *expanded = glob(name);
+    if (expanded == nullptr)
+        return nullptr;
+    open_file(expanded, 0);   // open_file shows its own failures
     return pos;
 }
 

@@ -11,6 +11,8 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <unistd.h>
 
 #include "command/command.h"
@@ -49,11 +51,65 @@ int parse_tab_width(const char *text)
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
+const char usage_line[] =
+    "usage: vorn [-ceinsu] [-t tag] [-x tabs] [-/ pattern] [file ...]\n";
+
+const char option_summary[] =
+    "  -c          moves of a screenful or more repaint from the top\n"
+    "  -e          stay at the end of the last file instead of ending\n"
+    "  -f          accepted and ignored\n"
+    "  -i          searches ignore case\n"
+    "  -n          no line numbers\n"
+    "  -s          squeeze runs of empty lines into one\n"
+    "  -t tag      start at the tag\n"
+    "  -u          show overstruck text as it is, not as underline and bold\n"
+    "  -x tabs     tab stops every tabs columns (8 when below 1)\n"
+    "  -/ pattern  start at the first line matching pattern (or +/pattern)\n"
+    "  --help      show this summary and exit\n"
+    "  --version   show the version and exit\n";
+
+[[noreturn]] void print_and_exit(const char *text)
+{
+    fputs(text, stdout);
+    exit(fflush(stdout) == 0 ? 0 : 1);
+}
+
+// The letters of the option string that take an argument.
+bool takes_argument(char letter)
+{
+    return letter == '/' || letter == 't' || letter == 'x';
+}
+
+// --help and --version, wherever they stand among the option words of the
+// command line (before the first file name or "--").  An option letter that
+// takes an argument takes the rest of its word, or else the next word.
+void answer_long_options(int argc, char **argv)
+{
+    for (int i = 1; i < argc && argv[i] != nullptr; i++) {
+        const char *word = argv[i];
+        if (strcmp(word, "--help") == 0)
+            print_and_exit((std::string(usage_line) + option_summary).c_str());
+        if (strcmp(word, "--version") == 0)
+            print_and_exit("vorn " VORN_VERSION "\n");
+        bool option = (word[0] == '-' || (word[0] == '+' && word[1] == '/')) &&
+                      word[1] != '\0';
+        if (!option || strcmp(word, "--") == 0)
+            return;
+        for (const char *letter = word + 1; *letter != '\0'; letter++) {
+            if (takes_argument(*letter)) {
+                if (letter[1] == '\0')
+                    i++;
+                break;
+            }
+        }
+    }
+}
+
 } // namespace
 
 [[noreturn]] void print_usage_and_exit()
 {
-    fputs("usage: vorn [-ceinsu] [-t tag] [-x tabs] [-/ pattern] [file ...]\n", stderr);
+    fputs(usage_line, stderr);
     exit(1);
 }
 
@@ -144,6 +200,7 @@ void paging_mode()
 int vorn_main(int argc, char **argv)
 {
     setlocale(LC_ALL, "");
+    answer_long_options(argc, argv);
     const char *variable = getenv("VORN");
     if (variable != nullptr) {
         static char program_word[] = "vorn";

@@ -3,6 +3,8 @@
 #ifndef VORN_TERMINAL_H
 #define VORN_TERMINAL_H
 
+#include <string>
+
 #include "vorn.h"
 
 // --- screen.cpp: terminal modes, capabilities, control sequences ---
@@ -50,9 +52,19 @@ void winch(int sig);
 void signals_reset();
 
 // --- shell.cpp: shell escapes and external programs ---
+extern const char *help_file;       // the file the help command shows
+// `text` in single quotes for the shell: one word, taken literally.
+std::string shell_quote(const char *text);
+// What system() runs for `command`: under SHELL when it is set, else as it is.
+std::string shell_command_line(const char *command);
+// Runs `command` with the terminal handed over, then takes it back and
+// queues a repaint; a leading '-' is dropped and suppresses the echo.
 void run_shell_command(const char *command);
+// The shell's expansion of a typed name (or the name itself); null, with
+// the error set, when the expansion is too long to be a name.
 const char *glob(const char *name);
 void edit_current_file();
-void show_help();
+int show_help();                    // -1, with the error set, without a file
+void reset_shell_state();
 
 #endif

@@ -84,4 +84,52 @@ run unset -t no_such_tag gaps
 cmp -s "$tmp/out" "$tmp/gaps" || fail "-t: output"
 [ -s "$tmp/err" ] || fail "-t: no message on stderr"
 
+# --help and --version among the options: the answer on standard output,
+# nothing on standard error, status 0, nothing copied.  After a file name or
+# "--", or as the argument of -x, they are words like any other.
+help_out=$(printf '%s\n' "$usage"; cat <<'HELP'
+  -c          moves of a screenful or more repaint from the top
+  -e          stay at the end of the last file instead of ending
+  -f          accepted and ignored
+  -i          searches ignore case
+  -n          no line numbers
+  -s          squeeze runs of empty lines into one
+  -t tag      start at the tag
+  -u          show overstruck text as it is, not as underline and bold
+  -x tabs     tab stops every tabs columns (8 when below 1)
+  -/ pattern  start at the first line matching pattern (or +/pattern)
+  --help      show this summary and exit
+  --version   show the version and exit
+HELP
+)
+while IFS='|' read -r args answer; do
+    # shellcheck disable=SC2086
+    run unset $args
+    what="args=$args"
+    [ "$status" -eq 0 ] || fail "$what: status $status"
+    [ -s "$tmp/err" ] && fail "$what: unexpected stderr: $(cat "$tmp/err")"
+    case $answer in
+    help) [ "$(cat "$tmp/out")" = "$help_out" ] || fail "$what: printed: $(cat "$tmp/out")" ;;
+    version) grep -qx 'vorn [0-9][0-9.]*' "$tmp/out" || fail "$what: printed: $(cat "$tmp/out")" ;;
+    esac
+done <<'CASES'
+--help|help
+--version|version
+-e --help gaps|help
+-es -x 4 --version|version
+-t no_such_tag --help|help
+CASES
+while IFS='|' read -r args; do
+    # shellcheck disable=SC2086
+    run unset $args
+    [ "$(cat "$tmp/out")" = "$(cat "$tmp/gaps")" ] || fail "args=$args: did not copy gaps"
+    grep -q -- '--help: No such file or directory' "$tmp/err" ||
+        fail "args=$args: stderr: $(cat "$tmp/err")"
+done <<'CASES'
+gaps --help
+-- --help gaps
+CASES
+run unset -x --help gaps
+[ "$status" -eq 0 ] && cmp -s "$tmp/out" "$tmp/gaps" || fail "-x --help: status $status, output not gaps"
+
 finish

@@ -1,0 +1,232 @@
+// The text the pager gives to the shell, checked by running it through the
+// real shell: quoting that keeps any name one word, the line that runs a
+// command under SHELL, the shell's expansion of a typed name, and the help
+// command's refusals.  What the user sees while a command runs is checked
+// by the screen tests.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "language_test_util.h"
+#include "startup/startup.h"
+#include "terminal/terminal.h"
+#include "terminal_fixture.h"
+
+namespace {
+
+// What `command` prints when /bin/sh runs it.
+std::string shell_output(const std::string &command)
+{
+    std::string output;
+    FILE *stream = popen(command.c_str(), "r");
+    if (stream == nullptr)
+        return "<popen failed>";
+    int c;
+    while ((c = getc(stream)) != EOF)
+        output.push_back(static_cast<char>(c));
+    pclose(stream);
+    return output;
+}
+
+// A directory of the test's own, removed afterwards; the current directory
+// while it lives, so that wildcards have something known to match.
+struct scratch_dir {
+    std::string path;
+    std::filesystem::path saved_cwd = std::filesystem::current_path();
+
+    scratch_dir()
+    {
+        char name[] = "/tmp/vorn-shell-test-XXXXXX";
+        if (mkdtemp(name) != nullptr)
+            path = name;
+        std::filesystem::current_path(path);
+    }
+    ~scratch_dir()
+    {
+        std::filesystem::current_path(saved_cwd);
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    void write(const std::string &name, const std::string &text, mode_t mode = 0644) const
+    {
+        std::ofstream(path + "/" + name) << text;
+        chmod((path + "/" + name).c_str(), mode);
+    }
+    bool exists(const std::string &name) const
+    {
+        return std::filesystem::exists(path + "/" + name);
+    }
+};
+
+TEST(ShellQuote, EveryTextComesBackFromTheShellUnchanged)
+{
+    const char *texts[] = {
+        "plain.txt",
+        "",
+        "it's",
+        "''",
+        "a b\tc",
+        "$(touch pwned) `touch pwned` $HOME ${HOME}",
+        "a;b|c&d>e<f",
+        "\"double\" \\back\\slash\\",
+        "*?[a]~",
+        "-n",
+        "line\nbreak",
+    };
+    scratch_dir dir;
+    for (const char *text : texts) {
+        SCOPED_TRACE(text);
+        std::string quoted = shell_quote(text);
+        EXPECT_EQ(shell_output("printf %s " + quoted), text);
+    }
+    EXPECT_FALSE(dir.exists("pwned")) << "a quoted command ran";
+}
+
+TEST(ShellCommandLine, WrappedForShellOnlyWhenSet)
+{
+    struct {
+        std::optional<std::string> shell;
+        const char *command;
+        const char *line;
+    } cases[] = {
+        {std::nullopt, "ls -l", "ls -l"},
+        {"", "ls -l", "ls -l"},
+        {std::nullopt, "", "sh"},
+        {"", "", "sh"},
+        {"/bin/zsh", "", "/bin/zsh"},
+        {"/bin/zsh", "vi 'a b'", "/bin/zsh -c 'vi '\\''a b'\\'''"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.command) + " with SHELL " + c.shell.value_or("unset"));
+        env_override env;
+        env.set("SHELL", c.shell);
+        EXPECT_EQ(shell_command_line(c.command), c.line);
+    }
+}
+
+// The wrapped line runs the command as it was built, quotes included, under
+// the shell named by SHELL.
+TEST(ShellCommandLine, WrappedCommandRunsUnchangedUnderShell)
+{
+    scratch_dir dir;
+    dir.write("shell", "#!/bin/sh\necho \"shell got: $2\"\nexec /bin/sh \"$@\"\n", 0755);
+    env_override env;
+    env.set("SHELL", dir.path + "/shell");
+    std::string command = "printf '%s|' 'it'\\''s' \"$(echo a)\" `echo b` \"x y\"";
+    EXPECT_EQ(shell_output(shell_command_line(command.c_str())),
+              "shell got: " + command + "\nit's|a|b|x y|");
+}
+
+TEST(Glob, ExpandsWithTheShell)
+{
+    scratch_dir dir;
+    dir.write("alpha.txt", "");
+    dir.write("beta.txt", "");
+    struct {
+        std::optional<std::string> shell;
+        const char *typed;
+        std::string expanded;
+    } cases[] = {
+        // Under SHELL wildcards and variables expand.
+        {"/bin/sh", "a*.txt", "alpha.txt"},
+        {"/bin/sh", "*.txt", "alpha.txt beta.txt"},
+        {"/bin/sh", "$GLOB_TEST_DIR/b*", dir.path + "/beta.txt"},
+        {"/bin/sh", "no*match", "no*match"},
+        // Without it only variables do.
+        {std::nullopt, "a*.txt", "a*.txt"},
+        {"", "a*.txt", "a*.txt"},
+        {std::nullopt, "$GLOB_TEST_DIR/alpha.txt", dir.path + "/alpha.txt"},
+        // An expansion to nothing is the empty name.
+        {"/bin/sh", "$GLOB_TEST_UNSET", ""},
+        {std::nullopt, "$GLOB_TEST_UNSET", ""},
+        // Only the first line counts.
+        {"/bin/sh", "alpha.txt; echo beta.txt", "alpha.txt"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.typed) + " with SHELL " + c.shell.value_or("unset"));
+        env_override env;
+        env.set("SHELL", c.shell);
+        env.set("GLOB_TEST_DIR", dir.path);
+        env.set("GLOB_TEST_UNSET", std::nullopt);
+        const char *expanded = glob(c.typed);
+        ASSERT_NE(expanded, nullptr);
+        EXPECT_EQ(std::string(expanded), c.expanded);
+    }
+    reset_shell_state();
+}
+
+// "#" names the previous file; the shell never sees it.
+TEST(Glob, PreviousFileNeverReachesTheShell)
+{
+    scratch_dir dir;
+    dir.write("shell", "#!/bin/sh\necho ran >> \"$(dirname \"$0\")/ran\"\nexec /bin/sh \"$@\"\n", 0755);
+    env_override env;
+    env.set("SHELL", dir.path + "/shell");
+    for (const char *typed : {"#", "#other"}) {
+        EXPECT_EQ(glob(typed), typed);
+    }
+    EXPECT_FALSE(dir.exists("ran"));
+    ASSERT_STREQ(glob("x"), "x");
+    EXPECT_TRUE(dir.exists("ran")) << "the recording shell does not record";
+    reset_shell_state();
+}
+
+// No name longer than the system takes is opened cut short.
+TEST(Glob, ExpansionTooLongToBeANameIsRefused)
+{
+    reset_language_state();
+    env_override env;
+    env.set("SHELL", "/bin/sh");
+    const char *typed = "$(printf '%05000d' 0)";
+    EXPECT_EQ(glob(typed), nullptr);
+    EXPECT_EQ(error_code, ERR_COMMAND);
+    EXPECT_EQ(pending_text(), std::string("expansion of ``") + typed + "'' is too long");
+    reset_language_state();
+    const char *fits = "$(printf '%04000d' 0)";
+    ASSERT_NE(glob(fits), nullptr);
+    EXPECT_EQ(std::string(glob(fits)), std::string(4000, '0'));
+    reset_shell_state();
+}
+
+TEST(HelpCommand, RefusesWhileViewingHelpAndWithoutTheFile)
+{
+    static char viewed_help[] = "/some/prefix/share/misc/zarb-vorn.help";
+    static char other[] = "notes.txt";
+    char *names[] = {other, viewed_help, nullptr};
+    char **saved_names = file_names;
+    int saved_count = file_count, saved_index = file_index;
+    file_names = names;
+    file_count = 2;
+    struct {
+        const char *help;
+        int index;
+        const char *text;
+    } cases[] = {
+        {viewed_help, 1, "already viewing help"},
+        {"/nonexistent/zarb-vorn.help", 1,
+         "/nonexistent/zarb-vorn.help: No such file or directory"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.help);
+        reset_language_state();
+        help_file = c.help;
+        file_index = c.index;
+        EXPECT_EQ(run_command_string("help"), -1);
+        EXPECT_EQ(error_code, ERR_COMMAND);
+        EXPECT_EQ(pending_text(), c.text);
+    }
+    file_names = saved_names;
+    file_count = saved_count;
+    file_index = saved_index;
+    reset_shell_state();
+    reset_language_state();
+}
+
+}  // namespace
