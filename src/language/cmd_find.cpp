@@ -1,13 +1,15 @@
 // Commands that find things: searches, marks and tags.
 //
-// Their arguments are parsed in full, as for every command, but the work
-// itself (the search, the marks, the tags) is not part of the program yet:
-// with the condition flag set they fail with "NAME: not available" rather
-// than pretend to have done something.  `search` keeps its one documented
-// side effect, storing the sense of the search before the flag is looked at.
+// Their arguments are parsed in full, as for every command.  The searches
+// and the marks are not part of the program yet: with the condition flag
+// set they fail with "NAME: not available" rather than pretend to have done
+// something.  `search` keeps its one documented side effect, storing the
+// sense of the search before the flag is looked at.
 #include <cstring>
 
+#include "command/command.h"
 #include "commands.h"
+#include "find/find.h"
 #include "startup/startup.h"
 
 static const char *cmd_search(int code, const char *pos);
@@ -24,6 +26,9 @@ const command_entry cmd_listbmarks_entry = {"listbmarks", CODE_LISTBMARKS, cmd_l
 const command_entry cmd_asktag_entry = {"asktag", CODE_ASKTAG, cmd_tag};
 const command_entry cmd_nexttag_entry = {"nexttag", CODE_NEXTTAG, cmd_tag};
 const command_entry cmd_prevtag_entry = {"prevtag", CODE_PREVTAG, cmd_tag};
+
+// The longest tag name asktag reads is one less.
+enum { TAG_NAME_SIZE = 100 };
 
 // The sense word of `search`.  It is stored at once, whatever the condition
 // flag, so that a later `research` uses it.  A rejected word fails the
@@ -78,16 +83,29 @@ static const char *cmd_listbmarks(int, const char *pos)
     return command_not_available("listbmarks");
 }
 
+// asktag, nexttag, prevtag: find the tag or step to it, then show its
+// file at its place.  Without a current tag afterwards the command fails;
+// the tag functions have shown why.
 static const char *cmd_tag(int code, const char *pos)
 {
-    if (code != CODE_ASKTAG) {
-        int64_t count;
-        if (get_number(&count, &pos) != 0)
-            return nullptr;
-    }
+    int64_t count = 0;
+    if (code != CODE_ASKTAG && get_number(&count, &pos) != 0)
+        return nullptr;
     if (!exec_flag)
         return pos;
-    if (code == CODE_ASKTAG)
-        return command_not_available("asktag");
-    return command_not_available(code == CODE_NEXTTAG ? "nexttag" : "prevtag");
+    if (code == CODE_ASKTAG) {
+        char name[TAG_NAME_SIZE];
+        if (read_line("Tag: ", name, sizeof name) != 0 || name[0] == '\0')
+            return pos;
+        find_tag(name);
+    } else if (code == CODE_NEXTTAG) {
+        next_tag(count);
+    } else {
+        prev_tag(count);
+    }
+    if (tag_file == nullptr)
+        return nullptr;
+    if (open_file(tag_file, 1))
+        go_to_tag();
+    return pos;
 }

@@ -72,14 +72,7 @@ protected:
         return rows;
     }
 
-    // Position where text line `line` (from 1) starts.
-    file_pos start_of(int line)
-    {
-        size_t pos = 0;
-        for (int i = 1; i < line; i++)
-            pos = text.find('\n', pos) + 1;
-        return static_cast<file_pos>(pos);
-    }
+    file_pos start_of(int line) { return line_start_in(text, line); }
 
     bool skipping_shown()
     {

@@ -77,6 +77,15 @@ inline std::string ten_byte_lines(int count)
     return text;
 }
 
+// Position where line `line` (from 1) of `text` starts.
+inline file_pos line_start_in(const std::string &text, int line)
+{
+    size_t pos = 0;
+    for (int i = 1; i < line; i++)
+        pos = text.find('\n', pos) + 1;
+    return static_cast<file_pos>(pos);
+}
+
 inline void close_view_input()
 {
     if (input_fd > 0)
