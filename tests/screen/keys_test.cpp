@@ -134,7 +134,8 @@ TEST(KeyScreen, FilesPromptAndUnavailableCommands)
         {"/", numbered, {{"/", "", pressed("magicasksearch: not available")}}},
         {"n", numbered, {{"n", "", pressed("research: not available")}}},
         {"m", numbered, {{"m", "", pressed("setmark: not available")}}},
-        {"t", numbered, {{"t", "", pressed("nexttag: not available")}}},
+        {"t without a tag", numbered, {{"t", "", pressed("no next tag")}}},
+        {"T without a tag", numbered, {{"T", "", pressed("no previous tag")}}},
     };
     run_cases(cases, home);
 }
