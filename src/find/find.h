@@ -56,5 +56,7 @@ struct program_output {
 int start_global(program_output *out, const char *option, const char *name);
 int read_output_line(program_output *out, char *line, int size);
 void finish_program(program_output *out, int abandon);
+// tags.cpp: the places of one run's output, appended to tag_list.
+int append_global_places(program_output *out);
 
 #endif

@@ -68,6 +68,24 @@ TEST(TagsScreen, StartsAtTheTagOfTheTagsFile)
     EXPECT_EQ(vt_wait_exit(*s), 0);
 }
 
+TEST(TagsScreen, TagThatCannotBeLocatedEndsTheStart)
+{
+    // The tags file knows the name, but no line of its file matches.  The
+    // file is open by then, so the message waits on the bottom line.
+    temp_home dir;
+    make_fixture(dir, false);
+    dir.write("tags", "target\tmain.c\t/^int target(int)$/\n");
+    vt_options options;
+    options.args = {"-t", "target"};
+    options.cwd = dir.path;
+    options.env = {{"HOME", dir.path}};
+    auto s = vt_start(options);
+    ASSERT_TRUE(s);
+    ASSERT_ROW(*s, BOTTOM, pressed("could not locate ctag"));
+    vt_key(*s, "enter");
+    EXPECT_EQ(vt_wait_exit(*s), 0);
+}
+
 TEST(TagsScreen, StartsAtTheTagOfGlobalWithTheFileListKept)
 {
     // With file arguments the tag's file is shown, while the list stays at

@@ -204,6 +204,60 @@ TEST_F(TagsTest, GlobalOutputLines)
     }
 }
 
+// Output as global would print it, on a real pipe closed behind it; no
+// program runs.
+program_output output_of(const std::string &bytes)
+{
+    int fds[2];
+    EXPECT_EQ(pipe(fds), 0);
+    EXPECT_EQ(write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(fds[1]);
+    program_output out{};
+    out.pid = -1;
+    out.fd = fds[0];
+    return out;
+}
+
+TEST_F(TagsTest, GlobalOutputReading)
+{
+    // Lines of 256 bytes and more keep their first 255; a last line without
+    // a newline counts; a line that does not parse ends the list.
+    const std::string long_text(300, 'x');
+    struct reading_case {
+        const char *label;
+        std::string output;
+        int result;
+        const char *places;
+    } cases[] = {
+        {"two lines, the last without newline", "f 3 a.c text\nf 4 b.c more", 1,
+         "a.c:3 b.c:4"},
+        {"a long line keeps its fields", "f 5 c.c " + long_text + "\nf 6 d.c x\n", 1,
+         "c.c:5 d.c:6"},
+        {"the cut falls in the file field", "f 7 " + long_text + ".c text\nf 8 e.c x\n", 0,
+         ""},
+        {"a bad line ends the list", "f 1 a.c x\nf 0 b.c x\nf 2 c.c x\n", 0, "a.c:1"},
+        {"no output", "", 1, ""},
+    };
+    for (const reading_case &c : cases) {
+        SCOPED_TRACE(c.label);
+        reset_tags();
+        program_output out = output_of(c.output);
+        EXPECT_EQ(append_global_places(&out), c.result);
+        finish_program(&out, 0);
+        EXPECT_EQ(places(), c.places);
+    }
+
+    // The 256-byte rule on its own: 255 bytes, then the next line.
+    program_output out = output_of(long_text + "\nnext\n");
+    char line[256];
+    ASSERT_EQ(read_output_line(&out, line, sizeof line), 1);
+    EXPECT_EQ(std::string(line), long_text.substr(0, 255));
+    ASSERT_EQ(read_output_line(&out, line, sizeof line), 1);
+    EXPECT_STREQ(line, "next");
+    EXPECT_EQ(read_output_line(&out, line, sizeof line), 0);
+    finish_program(&out, 0);
+}
+
 TEST_F(TagsTest, GlobalListsDefinitionsThenReferencesInACircle)
 {
     index_fixture(dir);
