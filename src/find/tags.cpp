@@ -132,34 +132,6 @@ int line_number_value(const char *text)
     return value < 0 ? 0 : static_cast<int>(value);
 }
 
-}  // namespace
-
-// Appends the places of one run's output to the list.  1 when the output
-// was read to its end, 0 when a line that does not parse ended the list
-// (it and the lines after it are ignored), -1 when the lookup is abandoned
-// (a signal, or no memory).
-int append_global_places(program_output *out)
-{
-    char line[GLOBAL_LINE_SIZE];
-    int got;
-    while ((got = read_output_line(out, line, sizeof line)) == 1) {
-        if (pending_signals != 0)
-            return -1;
-        char *tag_name, *file, *number_text;
-        if (!parse_global_line(line, &tag_name, &file, &number_text))
-            return 0;
-        try {
-            tag_list.push_back(tag_entry{file, line_number_value(number_text)});
-        } catch (const std::bad_alloc &) {
-            show_message("malloc() failed");
-            return -1;
-        }
-    }
-    return got == 0 && pending_signals == 0 ? 1 : -1;
-}
-
-namespace {
-
 // One run of global with `option`; as append_global_places.  A program
 // that cannot be started prints nothing.
 int read_global_places(const char *option, const char *name)
@@ -212,6 +184,30 @@ bool line_matches(std::string_view line, int starts_line, int ends_line)
 }
 
 }  // namespace
+
+// Appends the places of one run's output to the list.  1 when the output
+// was read to its end, 0 when a line that does not parse ended the list
+// (it and the lines after it are ignored), -1 when the lookup is abandoned
+// (a signal, or no memory).
+int append_global_places(program_output *out)
+{
+    char line[GLOBAL_LINE_SIZE];
+    int got;
+    while ((got = read_output_line(out, line, sizeof line)) == 1) {
+        if (pending_signals != 0)
+            return -1;
+        char *tag_name, *file, *number_text;
+        if (!parse_global_line(line, &tag_name, &file, &number_text))
+            return 0;
+        try {
+            tag_list.push_back(tag_entry{file, line_number_value(number_text)});
+        } catch (const std::bad_alloc &) {
+            show_message("malloc() failed");
+            return -1;
+        }
+    }
+    return got == 0 && pending_signals == 0 ? 1 : -1;
+}
 
 void reset_tags()
 {
