@@ -83,7 +83,7 @@ TEST(TagsScreen, TagThatCannotBeLocatedEndsTheStart)
     ASSERT_TRUE(s);
     ASSERT_ROW(*s, BOTTOM, pressed("could not locate ctag"));
     vt_key(*s, "enter");
-    EXPECT_EQ(vt_wait_exit(*s), 0);
+    EXPECT_EQ(vt_wait_exit(*s), 1) << "nothing could be shown: a failed run";
 }
 
 TEST(TagsScreen, StartsAtTheTagOfGlobalWithTheFileListKept)
