@@ -497,15 +497,25 @@ file_pos next_raw_line(file_pos pos)
 
 // The text is collected backward from the end of `line_buffer`.  At the
 // beginning of what the cache holds the read position is the line's start
-// (0 for a file; the earliest data still held for a pipe).
+// (0 for a file; the earliest data still held for a pipe).  Only a newline
+// just before `pos` is passed over: `pos` may lie inside a text line (a
+// piece of a long line, a wrapped row), and the byte before it is then
+// the last of the raw line wanted.
 file_pos prev_raw_line(file_pos pos)
 {
     char *first = line_buffer + LINE_BUFFER_SIZE - 1;
     *first = 0;
     line_text = first;
-    if (pos <= 0 || cache_seek(pos - 1) != 0)
+    if (pos <= 0 || cache_seek(pos) != 0)
+        return -1;
+    int last = cache_prev_char();
+    if (last == 0)
         return -1;
     int length = 0;
+    if (last != '\n') {
+        *--first = static_cast<char>(last);
+        length++;
+    }
     file_pos result;
     for (;;) {
         int c = cache_prev_char();

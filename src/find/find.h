@@ -2,13 +2,58 @@
 #ifndef VORN_FIND_H
 #define VORN_FIND_H
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "vorn.h"
 
-// --- search.cpp ---
+// --- search.cpp: regular-expression search ---
 int search_pattern(int forward, const char *pattern, int n, int want_match);
+void search_reset();                // forgets the current expression
+// Makes `pattern` the current expression: 1, or 0 after showing why not.
+int search_compile(const char *pattern);
+// The text of a raw line as it is matched: every overstrike (a character,
+// a backspace and a second character) reduced to the character that
+// shows.  In place; returns the new length.
+size_t reduce_for_matching(char *text, size_t length);
+// Whether a raw line (`length` bytes at `text`, a NUL of the input as 0
+// or 0x80) qualifies under the current expression: its reduced text
+// matches and `want_match` is 1, or it does not and `want_match` is 0.
+// The current expression must exist.
+bool search_line_qualifies(const char *text, size_t length, int want_match);
+
+// --- search_literal.cpp: a literal every match must contain ---
+struct search_literal {
+    std::string text;               // empty: none (every line may match)
+    int fold_case;                  // text is in lower case; compare folded
+    size_t key_index;               // the byte looked for first
+};
+void make_search_literal(const char *pattern, int fold_case, search_literal *literal);
+const search_literal &current_search_literal();   // of the current expression
+// The first place in [from, end) holding the whole literal; null if none.
+// With an empty literal, `from` itself (when the range is not empty).
+const unsigned char *find_search_literal(const search_literal *literal,
+                                         const unsigned char *from,
+                                         const unsigned char *end);
+
+// --- search_scan.cpp: the walks of a search ---
+// One walk over the raw lines from `pos` to the n-th qualifying one.  On
+// success `pos` is the start of that line and `lineno` its number; `lineno`
+// is the number of the text line holding `pos`, 0 while it is unknown.
+struct search_walk {
+    file_pos pos;
+    int64_t lineno;
+    int n;
+    int want_match;
+};
+enum search_outcome { WALK_FOUND, WALK_NOT_FOUND, WALK_SIGNALLED };
+search_outcome walk_forward(search_walk *walk);
+search_outcome walk_backward(search_walk *walk);
+// Size of the blocks a forward walk reads a named file in (tests make it
+// small to cross block edges).  At least SEARCH_MIN_BLOCK.
+enum { SEARCH_MIN_BLOCK = 4 * 8192 };
+extern size_t search_block_size;
 
 // --- marks.cpp ---
 void init_marks();

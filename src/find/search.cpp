@@ -1,9 +1,133 @@
-// Regular-expression search.  Not written yet: no pattern is ever found, so
-// callers fall back to their no-match behaviour (the -/ option shows the
-// file from its first line).
-#include "find.h"
+// Regular-expression search: the current expression and `search_pattern`,
+// which finds the n-th line before or after the screen that matches (or
+// does not match) it and moves the display there.
+//
+// Owned here: the compiled expression (`have_regex` says whether it holds
+// a successful compilation; a failed one discards it), the literal every
+// match must contain (search_literal.cpp finds it), and a scratch line for
+// matching.  The walks over the file are in search_scan.cpp; whatever way
+// they read, each raw line is decided by `search_line_qualifies`, so the
+// answer is always what regexec says of the reduced line.
+#include <regex.h>
 
-int search_pattern(int, const char *, int, int)
+#include <climits>
+#include <cstring>
+
+#include "display/display.h"
+#include "file/file.h"
+#include "find.h"
+#include "startup/startup.h"
+
+namespace {
+
+enum { REGEX_MESSAGE_SIZE = 2048 };
+
+}  // namespace
+
+static regex_t current_regex;
+static int have_regex;
+static search_literal required_literal;
+// A raw line is at most RAW_LINE_MAX bytes; matching needs it terminated.
+static char match_line[RAW_LINE_MAX + 1];
+
+void search_reset()
 {
-    return 0;
+    if (have_regex)
+        regfree(&current_regex);
+    have_regex = 0;
+    required_literal = search_literal{};
+}
+
+// A backspace removes the byte copied before it (the character it
+// overstrikes) and itself; with nothing copied before it, it stays.
+size_t reduce_for_matching(char *text, size_t length)
+{
+    size_t kept = 0;
+    for (size_t i = 0; i < length; i++) {
+        if (text[i] == '\b' && kept > 0) {
+            kept--;
+            continue;
+        }
+        text[kept++] = text[i];
+    }
+    return kept;
+}
+
+bool search_line_qualifies(const char *text, size_t length, int want_match)
+{
+    VORN_ASSERT(have_regex && length <= RAW_LINE_MAX);
+    // A NUL of the input reaches the screen and the raw-line reader as
+    // 0x80; it must not end the string here.
+    for (size_t i = 0; i < length; i++)
+        match_line[i] = text[i] != 0 ? text[i] : static_cast<char>(MARK_NUL);
+    length = reduce_for_matching(match_line, length);
+    match_line[length] = 0;
+    bool matched = regexec(&current_regex, match_line, 0, nullptr, 0) == 0;
+    return matched == (want_match != 0);
+}
+
+const search_literal &current_search_literal()
+{
+    return required_literal;
+}
+
+// The case setting is looked at each time.  A failure shows regcomp's
+// message and leaves no expression at all.
+int search_compile(const char *pattern)
+{
+    if (have_regex)
+        regfree(&current_regex);
+    have_regex = 0;
+    required_literal = search_literal{};
+    int flags = REG_EXTENDED | REG_NOSUB | (opt_ignore_case ? REG_ICASE : 0);
+    int status = regcomp(&current_regex, pattern, flags);
+    if (status != 0) {
+        char message[REGEX_MESSAGE_SIZE];
+        regerror(status, &current_regex, message, sizeof message);
+        // regfree is not needed after a failed regcomp
+        show_message(message);
+        return 0;
+    }
+    have_regex = 1;
+    make_search_literal(pattern, opt_ignore_case, &required_literal);
+    return 1;
+}
+
+// Where the walk begins: the second row forward (the top line is never
+// examined), the top row backward, the beginning of the file on an empty
+// screen; -1 when a forward search has only one row to start from.
+static file_pos starting_position(int forward)
+{
+    file_pos top = screen_pos(SCREEN_TOP);
+    if (top == -1)
+        return 0;
+    return forward ? screen_pos(1) : top;
+}
+
+int search_pattern(int forward, const char *pattern, int n, int want_match)
+{
+    if (pattern != nullptr && *pattern != 0) {
+        if (!search_compile(pattern))
+            return 0;
+    } else if (!have_regex) {
+        show_message("No previous regular expression");
+        return 0;
+    }
+    file_pos start = starting_position(forward);
+    if (start == -1) {
+        show_message("Nothing to search");
+        return 0;
+    }
+    search_walk walk = {start, linenum_find(start), n, want_match};
+    if (pending_signals != 0)
+        return 0;
+    search_outcome outcome = forward ? walk_forward(&walk) : walk_backward(&walk);
+    if (outcome == WALK_SIGNALLED)
+        return 0;
+    if (outcome == WALK_NOT_FOUND) {
+        show_message("Pattern not found");
+        return 0;
+    }
+    jump_pos(walk.pos);
+    return 1;
 }

@@ -1,10 +1,10 @@
 // Commands that find things: searches, marks and tags.
 //
 // Their arguments are parsed in full, as for every command.  The searches
-// and the marks are not part of the program yet: with the condition flag
-// set they fail with "NAME: not available" rather than pretend to have done
-// something.  `search` keeps its one documented side effect, storing the
-// sense of the search before the flag is looked at.
+// work, and so do the tags; the marks are not part of the program yet:
+// with the condition flag set they fail with "NAME: not available" rather
+// than pretend to have done something.  `search` stores the sense of the
+// search before the flag is looked at, so that a later `research` uses it.
 #include <cstring>
 
 #include "command/command.h"
@@ -16,6 +16,8 @@ static const char *cmd_search(int code, const char *pos);
 static const char *cmd_mark(int code, const char *pos);
 static const char *cmd_listbmarks(int code, const char *pos);
 static const char *cmd_tag(int code, const char *pos);
+static bool ask_pattern(bool forward, char *pattern, int size);
+static void note_last_search(bool forward, const char *pattern);
 
 const command_entry cmd_magicasksearch_entry = {"magicasksearch", CODE_MAGICASKSEARCH, cmd_search};
 const command_entry cmd_search_entry = {"search", CODE_SEARCH, cmd_search};
@@ -29,6 +31,9 @@ const command_entry cmd_prevtag_entry = {"prevtag", CODE_PREVTAG, cmd_tag};
 
 // The longest tag name asktag reads is one less.
 enum { TAG_NAME_SIZE = 100 };
+
+// A typed pattern holds at most 99 characters.
+enum { TYPED_PATTERN_SIZE = 100 };
 
 // The sense word of `search`.  It is stored at once, whatever the condition
 // flag, so that a later `research` uses it.  A rejected word fails the
@@ -45,21 +50,32 @@ static int parse_search_sense(const char **pos)
 
 static const char *cmd_search(int code, const char *pos)
 {
-    if (choose_word(&pos, 6, "forw", "back", "forward", "backward",
-                    "forwards", "backwards") < 0)
+    int direction = choose_word(&pos, 6, "forw", "back", "forward", "backward",
+                                "forwards", "backwards");
+    if (direction < 0)
         return nullptr;
     int64_t count;
     if (get_number(&count, &pos) != 0)
         return nullptr;
+    const char *pattern = "";
     if (code == CODE_SEARCH) {
-        if (parse_search_sense(&pos) != 0 || next_arg(&pos) == nullptr)
+        if (parse_search_sense(&pos) != 0 || (pattern = next_arg(&pos)) == nullptr)
             return nullptr;
     }
     if (!exec_flag)
         return pos;
-    if (code == CODE_MAGICASKSEARCH)
-        return command_not_available("magicasksearch");
-    return command_not_available(code == CODE_SEARCH ? "search" : "research");
+    bool forward = direction % 2 == 0;
+    char typed[TYPED_PATTERN_SIZE];
+    if (code == CODE_MAGICASKSEARCH) {
+        if (!ask_pattern(forward, typed, sizeof typed))
+            return pos;
+        pattern = typed;
+    }
+    if (code != CODE_RESEARCH)
+        note_last_search(forward, pattern);
+    // finding nothing is no failure: the search has said so itself
+    search_pattern(forward, pattern, count_to_int(count), search_sense == 0);
+    return pos;
 }
 
 static const char *cmd_mark(int code, const char *pos)
@@ -108,4 +124,36 @@ static const char *cmd_tag(int code, const char *pos)
     if (open_file(tag_file, 1))
         go_to_tag();
     return pos;
+}
+
+// Asks for a pattern: one key first, then, unless it was RETURN, the whole
+// line.  A "!" asks for lines that do not match and is not part of the
+// pattern; any other key is handed back to start the line.  False when a
+// reading was cancelled.
+static bool ask_pattern(bool forward, char *pattern, int size)
+{
+    char key[2];
+    search_sense = 0;
+    pattern[0] = 0;
+    set_one_key_read();
+    if (read_line(forward ? "Search: /" : "Search: ?", key, sizeof key) != 0)
+        return false;
+    if (key[0] == 0)
+        return true;
+    if (key[0] == '!') {
+        search_sense = 1;
+        return read_line(forward ? "Search: !/" : "Search: !?", pattern, size) == 0;
+    }
+    push_back_key(static_cast<unsigned char>(key[0]));
+    return read_line(forward ? "Search: /" : "Search: ?", pattern, size) == 0;
+}
+
+// The direction, sense and pattern of the last search, for the bindings
+// that repeat it.
+static void note_last_search(bool forward, const char *pattern)
+{
+    settog("_ls_direction", forward ? 0 : 1, 2, "forw", "back");
+    settog("_ls_sense", search_sense != 0 ? 1 : 0, 2, "noinvert", "invert");
+    if (*pattern != 0)
+        set_variable("_ls_regexp", pattern);
 }

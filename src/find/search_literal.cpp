@@ -1,0 +1,356 @@
+// The literal that every match of a search expression must contain, and a
+// fast way to find it in a block of text.
+//
+// A forward search through a large file runs the expression only on the
+// lines that could match: those holding the literal (or a backspace, see
+// the block scanner).  For that to leave the answer unchanged the literal
+// must be *required*: every string the expression can match contains it.
+// So the reading of the expression is deliberately timid.  It takes plain
+// characters of the top level (not inside groups, brackets or alternations)
+// and drops every character that a quantifier could remove; whatever it
+// does not understand ends a run of characters and contributes nothing.
+// A top-level alternation gives no literal at all.  Bytes with the high bit
+// set never belong to a literal (in a multibyte locale they are parts of
+// characters that a quantifier takes as a whole), and with case folding
+// only letters whose case partners are the plain ASCII pair do: in some
+// locales `i` folds to a dotted capital, and `k` and `s` have non-ASCII
+// partners in Unicode.
+//
+// Owned here: nothing but the table of letters that fold safely, computed
+// once per locale the first time case folding asks.
+#include <cctype>
+#include <clocale>
+#include <cstring>
+#include <cwctype>
+#include <string>
+#include <vector>
+
+#include "find.h"
+
+namespace {
+
+// One element of the top level of an expression.
+struct atom {
+    int byte;           // the character, or -1 for anything else
+    bool optional;      // a quantifier allows it to be absent
+    bool repeated;      // a quantifier allows more of it: ends the run
+};
+
+// Rough frequency rank of a byte in text and logs: the literal is found by
+// looking for its least common byte.
+int commonness(unsigned char c)
+{
+    static const char by_frequency[] = " etaoinsrhldcu0123456789mfpgwybv.,:-/_=kxjqz";
+    if (isupper(c))
+        c = static_cast<unsigned char>(tolower(c));
+    const char *at = c != 0 ? strchr(by_frequency, c) : nullptr;
+    if (at == nullptr)
+        return 0;
+    return static_cast<int>(sizeof by_frequency - static_cast<size_t>(at - by_frequency));
+}
+
+}  // namespace
+
+// Whether letter `c` has, in the current locale, no case partner but its
+// ASCII pair.  Every character of the locale is looked at once per locale.
+static bool folds_plainly(unsigned char c)
+{
+    static std::string table_locale;
+    static bool plain[128];
+    const char *now = setlocale(LC_CTYPE, nullptr);
+    std::string name = now != nullptr ? now : "";
+    if (name.empty() || name != table_locale) {
+        table_locale = name;
+        for (bool &p : plain)
+            p = true;
+        // a letter that anything but its ASCII partner folds onto
+        auto taint = [](long folded) {
+            if (folded >= 0 && folded < 128 && isalpha(static_cast<int>(folded))) {
+                plain[tolower(static_cast<int>(folded))] = false;
+                plain[toupper(static_cast<int>(folded))] = false;
+            }
+        };
+        for (int b = 0; b < 128; b++) {
+            if (!isalpha(b))
+                continue;
+            if (tolower(b) >= 128 || toupper(b) >= 128 ||
+                towlower(static_cast<wint_t>(b)) >= 128 || towupper(static_cast<wint_t>(b)) >= 128)
+                taint(b);
+        }
+        for (int b = 128; b < 256; b++) {
+            taint(tolower(b));
+            taint(toupper(b));
+        }
+        for (wint_t wc = 128; wc <= 0x10FFFF; wc++) {
+            taint(static_cast<long>(towlower(wc)));
+            taint(static_cast<long>(towupper(wc)));
+        }
+    }
+    return c < 128 && plain[c];
+}
+
+// Skips a bracket expression starting at `p` ('['); returns the position
+// after its closing bracket, or the end of the pattern.
+static const char *skip_bracket(const char *p)
+{
+    p++;
+    if (*p == '^')
+        p++;
+    if (*p == ']')
+        p++;
+    while (*p != 0 && *p != ']') {
+        if (*p == '[' && (p[1] == ':' || p[1] == '=' || p[1] == '.')) {
+            char kind = p[1];
+            const char *close = p + 2;
+            while (*close != 0 && !(close[0] == kind && close[1] == ']'))
+                close++;
+            p = *close != 0 ? close + 2 : close;
+            continue;
+        }
+        p++;
+    }
+    return *p == ']' ? p + 1 : p;
+}
+
+// Skips a parenthesised group starting at `p` ('('), nested groups,
+// brackets and escapes included.
+static const char *skip_group(const char *p)
+{
+    int depth = 0;
+    while (*p != 0) {
+        if (*p == '\\' && p[1] != 0) {
+            p += 2;
+            continue;
+        }
+        if (*p == '[') {
+            p = skip_bracket(p);
+            continue;
+        }
+        if (*p == '(')
+            depth++;
+        if (*p == ')' && --depth == 0)
+            return p + 1;
+        p++;
+    }
+    return p;
+}
+
+// An interval "{m}", "{m,}", "{m,n}" or "{,n}" at `p`: its end, and
+// whether it allows zero repetitions.  Null when `p` holds no interval.
+static const char *read_interval(const char *p, bool *allows_zero)
+{
+    const char *q = p + 1;
+    long low = 0;
+    bool digits = false;
+    while (isdigit(static_cast<unsigned char>(*q))) {
+        low = low * 10 + (*q - '0');
+        if (low > 100000)
+            low = 100000;
+        digits = true;
+        q++;
+    }
+    if (*q == ',') {
+        q++;
+        while (isdigit(static_cast<unsigned char>(*q)))
+            q++;
+    } else if (!digits) {
+        return nullptr;
+    }
+    if (*q != '}')
+        return nullptr;
+    *allows_zero = low == 0;
+    return q + 1;
+}
+
+static void apply_quantifier(std::vector<atom> *atoms, bool allows_zero)
+{
+    if (atoms->empty())
+        return;
+    atom &last = atoms->back();
+    if (allows_zero)
+        last.optional = true;
+    last.repeated = true;
+}
+
+static bool is_literal_escape(char c)
+{
+    return c != 0 && strchr(".[]()*+?{}|^$\\", c) != nullptr;
+}
+
+// The top level of `pattern` as atoms; false when it has an alternation.
+static bool read_atoms(const char *pattern, int fold_case, std::vector<atom> *atoms)
+{
+    const char *p = pattern;
+    while (*p != 0) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        bool allows_zero = false;
+        const char *after;
+        switch (c) {
+        case '|':
+            return false;
+        case '*':
+        case '?':
+            apply_quantifier(atoms, true);
+            p++;
+            continue;
+        case '+':
+            apply_quantifier(atoms, false);
+            p++;
+            continue;
+        case '{':
+            after = read_interval(p, &allows_zero);
+            if (after != nullptr) {
+                apply_quantifier(atoms, allows_zero);
+                p = after;
+                continue;
+            }
+            // not an interval: taken for nothing we rely on
+            atoms->push_back({-1, false, false});
+            p++;
+            continue;
+        case '[':
+            atoms->push_back({-1, false, false});
+            p = skip_bracket(p);
+            continue;
+        case '(':
+            atoms->push_back({-1, false, false});
+            p = skip_group(p);
+            continue;
+        case '\\':
+            if (is_literal_escape(p[1])) {
+                c = static_cast<unsigned char>(p[1]);
+                p += 2;
+                break;
+            }
+            // a back-reference or an extension: unknown
+            atoms->push_back({-1, false, false});
+            p += p[1] != 0 ? 2 : 1;
+            continue;
+        case '.':
+        case '^':
+        case '$':
+        case ')':
+            atoms->push_back({-1, false, false});
+            p++;
+            continue;
+        default:
+            p++;
+            break;
+        }
+        bool usable = c < 128 && c != 0 && c != '\n' &&
+                      (!fold_case || !isalpha(c) || folds_plainly(c));
+        atoms->push_back({usable ? c : -1, false, false});
+    }
+    return true;
+}
+
+// The longest run of required characters.
+static std::string longest_run(const std::vector<atom> &atoms)
+{
+    std::string best, run;
+    for (const atom &a : atoms) {
+        if (a.byte < 0 || a.optional) {
+            run.clear();
+            continue;
+        }
+        run += static_cast<char>(a.byte);
+        if (run.size() > best.size())
+            best = run;
+        if (a.repeated)
+            run.clear();
+    }
+    return best;
+}
+
+void make_search_literal(const char *pattern, int fold_case, search_literal *literal)
+{
+    std::vector<atom> atoms;
+    literal->text.clear();
+    literal->fold_case = fold_case;
+    literal->key_index = 0;
+    if (!read_atoms(pattern, fold_case, &atoms))
+        return;
+    literal->text = longest_run(atoms);
+    if (fold_case) {
+        for (char &c : literal->text)
+            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    }
+    // The byte looked for first: the least common one, and with case
+    // folding one that is not a letter where there is such a byte.
+    int best = -1;
+    for (size_t i = 0; i < literal->text.size(); i++) {
+        unsigned char c = static_cast<unsigned char>(literal->text[i]);
+        int score = commonness(c) + (fold_case && isalpha(c) ? 100 : 0);
+        if (best < 0 || score < best) {
+            best = score;
+            literal->key_index = i;
+        }
+    }
+}
+
+// Whether the literal lies at `at` (at least its length before `end`).
+static bool literal_at(const search_literal *literal, const unsigned char *at)
+{
+    const std::string &text = literal->text;
+    if (!literal->fold_case)
+        return memcmp(at, text.data(), text.size()) == 0;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (tolower(at[i]) != static_cast<unsigned char>(text[i]))
+            return false;
+    }
+    return true;
+}
+
+enum { CASE_WINDOW = 4096 };
+
+// The next place at or after `from` and before `end` where byte `key`
+// (either case of it when folding) lies.  Both cases are looked for a
+// window at a time, so that a case that is rare costs no long look-ahead
+// on every call.
+static const unsigned char *find_key(const unsigned char *from, const unsigned char *end,
+                                     unsigned char key, bool both_cases)
+{
+    if (!both_cases)
+        return static_cast<const unsigned char *>(memchr(from, key, static_cast<size_t>(end - from)));
+    unsigned char other = static_cast<unsigned char>(toupper(key));
+    while (from < end) {
+        size_t span = static_cast<size_t>(end - from);
+        if (span > CASE_WINDOW)
+            span = CASE_WINDOW;
+        auto *first = static_cast<const unsigned char *>(memchr(from, key, span));
+        size_t shorter = first != nullptr ? static_cast<size_t>(first - from) : span;
+        auto *second = static_cast<const unsigned char *>(memchr(from, other, shorter));
+        if (second != nullptr)
+            return second;
+        if (first != nullptr)
+            return first;
+        from += span;
+    }
+    return nullptr;
+}
+
+const unsigned char *find_search_literal(const search_literal *literal,
+                                         const unsigned char *from,
+                                         const unsigned char *end)
+{
+    size_t length = literal->text.size();
+    if (length == 0)
+        return from < end ? from : nullptr;
+    size_t key_index = literal->key_index;
+    unsigned char key = static_cast<unsigned char>(literal->text[key_index]);
+    bool both_cases = literal->fold_case && isalpha(key);
+    if (end - from < static_cast<ptrdiff_t>(length))
+        return nullptr;
+    // the key can lie only where the whole literal fits around it
+    const unsigned char *key_from = from + key_index;
+    const unsigned char *key_end = end - (length - 1 - key_index);
+    while (key_from < key_end) {
+        const unsigned char *hit = find_key(key_from, key_end, key, both_cases);
+        if (hit == nullptr)
+            return nullptr;
+        if (literal_at(literal, hit - key_index))
+            return hit - key_index;
+        key_from = hit + 1;
+    }
+    return nullptr;
+}

@@ -1,0 +1,336 @@
+// The walks of a search over the raw lines of the input.
+//
+// Every walk hands each raw line it decides on to `search_line_qualifies`,
+// or skips it without asking when the line cannot match: it holds neither
+// the literal that every match must contain nor a backspace (which could
+// join the literal out of overstruck pieces).  So a walk gives the same
+// answer as running the expression on every reduced line.
+//
+// A raw line is what the raw-line reader delivers: a text line, or a piece
+// of one when it is longer than RAW_LINE_MAX bytes (pieces of that many
+// bytes from where the reading began, the last one shorter).  Line numbers
+// count text lines, not pieces.
+//
+// Forward through a named file the walk reads large blocks by position
+// (not through the block cache, which would cost a system call per
+// kilobyte and push the screen's blocks out), looks for the literal over
+// the whole block and examines only the lines where it lies; the lines in
+// between are only counted.  Standard input, inputs that cannot be read by
+// position, and backward walks go line by line through the block cache.
+//
+// A walk records a line-number pair where it found its target and about
+// once per RECORD_SPACING bytes passed, not for every line: the numbers
+// shown stay right (the cache counts from the nearest pair) and recording
+// never dominates the walk.
+//
+// Owned here: the block buffer, allocated on first use and kept.
+#include <unistd.h>
+
+#include <cstring>
+#include <memory>
+
+#include "file/file.h"
+#include "find.h"
+
+namespace {
+
+enum { RECORD_SPACING = 1 << 20 };
+
+// The part of the file held in the block buffer.
+struct block_view {
+    unsigned char *data;
+    size_t length;          // bytes held
+    size_t capacity;
+    file_pos base;          // file position of data[0]
+    bool eof;               // the input ends at base + length
+};
+
+// The next places in the region of a block where the literal and a
+// backspace lie; -1 while not yet looked for.
+struct candidate_marks {
+    int64_t literal;
+    int64_t backspace;
+};
+
+}  // namespace
+
+size_t search_block_size = 1 << 20;
+
+static std::unique_ptr<unsigned char[]> block_storage;
+static size_t block_storage_size;
+
+static unsigned char *block_buffer_of(size_t size)
+{
+    if (block_storage_size != size) {
+        block_storage.reset(new (std::nothrow) unsigned char[size]);
+        block_storage_size = block_storage ? size : 0;
+    }
+    return block_storage.get();
+}
+
+// Numbers beyond an int are not kept: the cache takes ints.
+static void record_line(int64_t lineno, file_pos pos)
+{
+    if (lineno > 0 && lineno <= INT32_MAX)
+        linenum_add(static_cast<int>(lineno), pos);
+}
+
+static int64_t count_newlines(const unsigned char *from, const unsigned char *end)
+{
+    int64_t count = 0;
+    while (from < end) {
+        auto *newline = static_cast<const unsigned char *>(
+            memchr(from, '\n', static_cast<size_t>(end - from)));
+        if (newline == nullptr)
+            break;
+        count++;
+        from = newline + 1;
+    }
+    return count;
+}
+
+// Whether a raw line of `length` bytes could match: it holds the literal or
+// a backspace.
+static bool may_match(const unsigned char *text, size_t length)
+{
+    const search_literal &literal = current_search_literal();
+    if (literal.text.empty())
+        return true;
+    return memchr(text, '\b', length) != nullptr ||
+           find_search_literal(&literal, text, text + length) != nullptr;
+}
+
+static bool line_qualifies(const unsigned char *text, size_t length, int want_match)
+{
+    if (!may_match(text, length))
+        return want_match == 0;
+    return search_line_qualifies(reinterpret_cast<const char *>(text), length, want_match);
+}
+
+// Keeps the bytes from `keep` on at the front and reads more behind them.
+// False when the input cannot be read by position.
+static bool read_more(block_view *view, size_t keep)
+{
+    memmove(view->data, view->data + keep, view->length - keep);
+    view->base += static_cast<file_pos>(keep);
+    view->length -= keep;
+    ssize_t got = pread(input_fd, view->data + view->length,
+                        view->capacity - view->length,
+                        view->base + static_cast<file_pos>(view->length));
+    if (got < 0)
+        return false;
+    if (got == 0)
+        view->eof = true;
+    view->length += static_cast<size_t>(got);
+    return true;
+}
+
+// The end of the raw lines that lie wholly in the block from `from` (a raw
+// line start) on: the next byte is held too, so that a piece of exactly
+// RAW_LINE_MAX bytes is known to be followed by its newline or not.
+static size_t complete_end(const block_view *view, size_t from)
+{
+    if (view->eof)
+        return view->length;
+    auto *newline = static_cast<const unsigned char *>(
+        memrchr(view->data + from, '\n', view->length - from));
+    size_t tail_start = newline != nullptr ? static_cast<size_t>(newline - view->data) + 1 : from;
+    size_t tail = view->length - tail_start;
+    if (tail == 0)
+        return view->length;
+    return tail_start + (tail - 1) / RAW_LINE_MAX * RAW_LINE_MAX;
+}
+
+// The first place at or after `from` in the region where a line may match.
+static size_t next_candidate(const block_view *view, size_t from, size_t region_end,
+                             candidate_marks *marks)
+{
+    const unsigned char *data = view->data;
+    if (marks->literal < static_cast<int64_t>(from)) {
+        auto *hit = find_search_literal(&current_search_literal(), data + from, data + region_end);
+        marks->literal = hit != nullptr ? hit - data : static_cast<int64_t>(region_end);
+    }
+    if (marks->backspace < static_cast<int64_t>(from)) {
+        auto *hit = static_cast<const unsigned char *>(memchr(data + from, '\b', region_end - from));
+        marks->backspace = hit != nullptr ? hit - data : static_cast<int64_t>(region_end);
+    }
+    return static_cast<size_t>(marks->literal < marks->backspace ? marks->literal : marks->backspace);
+}
+
+// The start of the raw line holding `at`, which lies at or after the raw
+// line start `from`.
+static size_t piece_start(const block_view *view, size_t from, size_t at)
+{
+    auto *newline = static_cast<const unsigned char *>(
+        memrchr(view->data + from, '\n', at - from));
+    size_t line = newline != nullptr ? static_cast<size_t>(newline - view->data) + 1 : from;
+    return line + (at - line) / RAW_LINE_MAX * RAW_LINE_MAX;
+}
+
+static bool starts_text_line_in(const block_view *view, size_t at)
+{
+    if (at > 0)
+        return view->data[at - 1] == '\n';
+    return view->base == 0;
+}
+
+// The forward walk over blocks read by position.  *unreadable is set when
+// the input cannot be read that way; the walk then stopped at walk->pos.
+static search_outcome walk_blocks(search_walk *walk, bool *unreadable)
+{
+    size_t capacity = search_block_size < SEARCH_MIN_BLOCK ? size_t{SEARCH_MIN_BLOCK} : search_block_size;
+    block_view view = {block_buffer_of(capacity), 0, capacity, walk->pos, false};
+    if (view.data == nullptr) {
+        *unreadable = true;
+        return WALK_NOT_FOUND;
+    }
+    bool skip_to_candidates = walk->want_match && !current_search_literal().text.empty();
+    int64_t lineno = walk->lineno;
+    size_t cur = 0, region_end = 0;
+    candidate_marks marks = {-1, -1};
+    file_pos recorded = view.base;
+    for (;;) {
+        if (pending_signals != 0)
+            return WALK_SIGNALLED;
+        if (cur == region_end) {
+            if (view.eof)
+                return WALK_NOT_FOUND;
+            if (lineno != 0 && starts_text_line_in(&view, cur) &&
+                view.base + static_cast<file_pos>(cur) - recorded >= RECORD_SPACING) {
+                recorded = view.base + static_cast<file_pos>(cur);
+                record_line(lineno, recorded);
+            }
+            if (!read_more(&view, cur)) {
+                walk->pos = view.base;
+                walk->lineno = lineno;
+                *unreadable = true;
+                return WALK_NOT_FOUND;
+            }
+            cur = 0;
+            region_end = complete_end(&view, 0);
+            marks = {-1, -1};
+            continue;
+        }
+        size_t piece = cur;
+        if (skip_to_candidates) {
+            size_t hit = next_candidate(&view, cur, region_end, &marks);
+            piece = hit < region_end ? piece_start(&view, cur, hit) : region_end;
+            if (lineno != 0)
+                lineno += count_newlines(view.data + cur, view.data + piece);
+            cur = piece;
+            if (piece == region_end)
+                continue;
+        }
+        size_t limit = piece + RAW_LINE_MAX < region_end ? piece + RAW_LINE_MAX : region_end;
+        auto *newline = static_cast<const unsigned char *>(
+            memchr(view.data + piece, '\n', limit - piece));
+        size_t end = newline != nullptr ? static_cast<size_t>(newline - view.data) : limit;
+        if (line_qualifies(view.data + piece, end - piece, walk->want_match) &&
+            --walk->n <= 0) {
+            walk->pos = view.base + static_cast<file_pos>(piece);
+            walk->lineno = lineno;
+            if (starts_text_line_in(&view, piece))
+                record_line(lineno, walk->pos);
+            return WALK_FOUND;
+        }
+        cur = end;
+        if (end < view.length && view.data[end] == '\n') {
+            cur++;
+            if (lineno != 0)
+                lineno++;
+        }
+    }
+}
+
+// Whether `pos` is the start of a text line (through the block cache).
+static bool starts_text_line(file_pos pos)
+{
+    if (pos == 0)
+        return true;
+    return cache_seek(pos - 1) == 0 && cache_next_char() == '\n';
+}
+
+// The forward walk one raw line at a time through the block cache.
+static search_outcome walk_lines(search_walk *walk)
+{
+    file_pos pos = walk->pos;
+    int64_t lineno = walk->lineno;
+    file_pos recorded = pos;
+    for (;;) {
+        if (pending_signals != 0)
+            return WALK_SIGNALLED;
+        file_pos next = next_raw_line(pos);
+        if (pending_signals != 0)
+            return WALK_SIGNALLED;
+        if (next == -1)
+            return WALK_NOT_FOUND;
+        size_t length = strlen(line_text);
+        auto *text = reinterpret_cast<unsigned char *>(line_text);
+        if (line_qualifies(text, length, walk->want_match) && --walk->n <= 0) {
+            walk->pos = pos;
+            walk->lineno = lineno;
+            if (starts_text_line(pos))
+                record_line(lineno, pos);
+            return WALK_FOUND;
+        }
+        bool newline = next == pos + static_cast<file_pos>(length) + 1;
+        pos = next;
+        if (newline && lineno != 0) {
+            lineno++;
+            if (pos - recorded >= RECORD_SPACING) {
+                recorded = pos;
+                record_line(lineno, pos);
+            }
+        }
+    }
+}
+
+search_outcome walk_forward(search_walk *walk)
+{
+    if (walk->n < 1)
+        walk->n = 1;
+    if (!pipe_mode && input_fd >= 0) {
+        bool unreadable = false;
+        search_outcome outcome = walk_blocks(walk, &unreadable);
+        if (!unreadable)
+            return outcome;
+    }
+    return walk_lines(walk);
+}
+
+search_outcome walk_backward(search_walk *walk)
+{
+    if (walk->n < 1)
+        walk->n = 1;
+    file_pos pos = walk->pos;
+    int64_t lineno = walk->lineno;
+    file_pos recorded = pos;
+    for (;;) {
+        if (pending_signals != 0)
+            return WALK_SIGNALLED;
+        // the raw line before a text line's start belongs to the line above
+        bool leaves_line = starts_text_line(pos);
+        file_pos start = prev_raw_line(pos);
+        if (pending_signals != 0)
+            return WALK_SIGNALLED;
+        if (start == -1)
+            return WALK_NOT_FOUND;
+        if (leaves_line && lineno != 0)
+            lineno--;
+        size_t length = strlen(line_text);
+        auto *text = reinterpret_cast<unsigned char *>(line_text);
+        bool qualifies = line_qualifies(text, length, walk->want_match);
+        pos = start;
+        if (qualifies && --walk->n <= 0) {
+            walk->pos = pos;
+            walk->lineno = lineno;
+            if (starts_text_line(pos))
+                record_line(lineno, pos);
+            return WALK_FOUND;
+        }
+        if (lineno != 0 && recorded - pos >= RECORD_SPACING && starts_text_line(pos)) {
+            recorded = pos;
+            record_line(lineno, pos);
+        }
+    }
+}

@@ -1,0 +1,357 @@
+// The parts of a search that decide which lines qualify: overstrike
+// reduction, the literal every match must contain, finding it in a block,
+// and the equivalence of the walks (blocks read by position, lines through
+// the block cache, backward) with running regexec on every reduced raw
+// line of the file.
+#include <gtest/gtest.h>
+
+#include <regex.h>
+
+#include <climits>
+#include <clocale>
+#include <string>
+#include <vector>
+
+#include "find/find.h"
+#include "view_setup.h"
+
+namespace {
+
+TEST(SearchMatch, OverstrikesReduceToWhatShows)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"a\bb", "b"},
+        {"_\bx", "x"},
+        {"x\bx", "x"},
+        {"_\bw_\bo_\br_\bd", "word"},
+        {"ab\b\bc", "c"},           // two backspaces take two bytes
+        {"\bx", "\bx"},             // nothing before it: it stays
+        {"x\b\b\by", "\b\by"},
+        {"plain", "plain"},
+        {"", ""},
+    };
+    for (const auto &[raw, reduced] : cases) {
+        std::string text = raw;
+        size_t length = reduce_for_matching(text.data(), text.size());
+        EXPECT_EQ(text.substr(0, length), reduced) << "raw " << ::testing::PrintToString(raw);
+    }
+}
+
+struct literal_case {
+    const char *pattern;
+    int fold_case;
+    const char *literal;
+};
+
+TEST(SearchMatch, RequiredLiteralOfAnExpression)
+{
+    const literal_case cases[] = {
+        {"abc", 0, "abc"},
+        {"^error: (disk|net) full$", 0, "error: "},
+        {"colou?r", 0, "colo"},
+        {"ab*c", 0, "a"},
+        {"xy+z", 0, "xy"},
+        {"x{0,3}yz", 0, "yz"},
+        {"x{,3}yz", 0, "yz"},
+        {"wx{2}yz", 0, "wx"},
+        {"a+*bc", 0, "bc"},         // (a+)* may be absent
+        {"foo|bar", 0, ""},
+        {"(foo|bar)baz", 0, "baz"},
+        {"[abc]def", 0, "def"},
+        {"[]x]yz", 0, "yz"},
+        {"[[:alpha:]]]more", 0, "]more"},
+        {"\\.txt$", 0, ".txt"},
+        {"a\\{b", 0, "a{b"},
+        {"a{b", 0, "a"},            // a brace that is no interval is not relied on
+        {".*", 0, ""},
+        {"^$", 0, ""},
+        {"(ab)+cd", 0, "cd"},
+        {"ab\\1cd", 0, "ab"},       // a back-reference ends a run
+        {"caf\xc3\xa9*s", 0, "caf"},  // bytes of a character never count
+        {"Bad Word", 1, "bad word"},
+        {"Bad Word", 0, "Bad Word"},
+    };
+    for (const literal_case &c : cases) {
+        search_literal literal;
+        make_search_literal(c.pattern, c.fold_case, &literal);
+        EXPECT_EQ(literal.text, c.literal) << c.pattern << " fold " << c.fold_case;
+        if (!literal.text.empty()) {
+            EXPECT_LT(literal.key_index, literal.text.size());
+        }
+    }
+}
+
+// In a Unicode locale `k` and `s` have partners outside ASCII (the Kelvin
+// sign, the long s), so a folded search cannot rely on them.
+TEST(SearchMatch, FoldedLettersWithForeignPartnersAreNotRelied)
+{
+    const char *saved = setlocale(LC_CTYPE, nullptr);
+    std::string previous = saved != nullptr ? saved : "C";
+    if (setlocale(LC_CTYPE, "C.UTF-8") == nullptr)
+        GTEST_SKIP() << "no C.UTF-8 locale";
+    search_literal literal;
+    make_search_literal("kelvin", 1, &literal);
+    EXPECT_EQ(literal.text, "elv");     // U+0130 and U+0131 fold onto i and I
+    make_search_literal("ask", 1, &literal);
+    EXPECT_EQ(literal.text, "a");
+    make_search_literal("kelvin", 0, &literal);
+    EXPECT_EQ(literal.text, "kelvin");
+    setlocale(LC_CTYPE, previous.c_str());
+}
+
+TEST(SearchMatch, FindingTheLiteral)
+{
+    struct find_case {
+        const char *pattern;
+        int fold_case;
+        std::string haystack;
+        long at;                // -1: not found
+    };
+    const std::vector<find_case> cases = {
+        {"needle", 0, "hay needle hay", 4},
+        {"needle", 0, "needl needle", 6},
+        {"needle", 0, "hay neeDle", -1},
+        {"needle", 1, "hay neeDLE", 4},
+        {"needle", 1, "NEEDLE", 0},
+        {"needle", 1, "needl", -1},         // cut at the end of the range
+        {"e:1", 1, "E:2 e:1", 4},
+        {"x", 0, "", -1},
+        {"", 0, "abc", 0},
+    };
+    for (const find_case &c : cases) {
+        search_literal literal;
+        make_search_literal(c.pattern, c.fold_case, &literal);
+        auto *from = reinterpret_cast<const unsigned char *>(c.haystack.data());
+        const unsigned char *hit = find_search_literal(&literal, from, from + c.haystack.size());
+        long at = hit != nullptr ? static_cast<long>(hit - from) : -1;
+        EXPECT_EQ(at, c.at) << c.pattern << " in " << c.haystack;
+    }
+    // a rare case of the key far beyond many of the other case: found in order
+    search_literal literal;
+    make_search_literal("q", 1, &literal);
+    std::string text = std::string(20000, 'Q') + "q";
+    auto *from = reinterpret_cast<const unsigned char *>(text.data());
+    EXPECT_EQ(find_search_literal(&literal, from + 5, from + text.size()), from + 5);
+}
+
+// ---- Equivalence of the walks with plain regexec per raw line ----
+
+// One raw line as the raw-line reader delivers it.
+struct raw_piece {
+    file_pos start;
+    file_pos next;          // where the following one starts
+    int lineno;             // text line holding it
+    std::string text;
+};
+
+// The text lines of `text`: [start, end) without the newline.
+std::vector<std::pair<size_t, size_t>> text_lines(const std::string &text)
+{
+    std::vector<std::pair<size_t, size_t>> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t newline = text.find('\n', start);
+        size_t end = newline == std::string::npos ? text.size() : newline;
+        lines.push_back({start, end});
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::vector<raw_piece> forward_pieces(const std::string &text)
+{
+    std::vector<raw_piece> pieces;
+    int lineno = 1;
+    for (auto [start, end] : text_lines(text)) {
+        size_t at = start;
+        do {
+            size_t piece_end = std::min(end, at + RAW_LINE_MAX);
+            size_t next = piece_end == end && end < text.size() ? end + 1 : piece_end;
+            pieces.push_back({static_cast<file_pos>(at), static_cast<file_pos>(next), lineno,
+                              text.substr(at, piece_end - at)});
+            at = piece_end;
+        } while (at < end);
+        lineno++;
+    }
+    return pieces;
+}
+
+// Backward, long lines are cut from their ends.
+std::vector<raw_piece> backward_pieces(const std::string &text)
+{
+    std::vector<raw_piece> pieces;
+    std::vector<std::pair<size_t, size_t>> lines = text_lines(text);
+    for (size_t i = lines.size(); i-- > 0;) {
+        auto [start, end] = lines[i];
+        size_t at = end;
+        do {
+            size_t piece_start = at - std::min(at - start, static_cast<size_t>(RAW_LINE_MAX));
+            pieces.push_back({static_cast<file_pos>(piece_start), 0, static_cast<int>(i + 1),
+                              text.substr(piece_start, at - piece_start)});
+            at = piece_start;
+        } while (at > start);
+    }
+    return pieces;
+}
+
+bool oracle_qualifies(const regex_t *regex, std::string text, int want_match)
+{
+    for (char &c : text)
+        if (c == 0)
+            c = static_cast<char>(0x80);
+    text.resize(reduce_for_matching(text.data(), text.size()));
+    bool matched = regexec(regex, text.c_str(), 0, nullptr, 0) == 0;
+    return matched == (want_match != 0);
+}
+
+// A file with what each pattern must meet: case variants, overstruck words,
+// NUL bytes, a line longer than two raw lines with words on and across the
+// cuts, empty lines, and enough filler to pass the edge of a small block.
+std::string equivalence_fixture()
+{
+    std::string text;
+    text += "error: disk full\nError: DISK full\nwarning: net down\n\n";
+    text += "colour\ncolor\ncolouur\nabc\nxyz123\na.txt\natxt\n";
+    text += "_\be_\br_\br_\bo_\br: net full\n";              // underlined "error"
+    text += "e\bex\bxi\bit\bt now\n";                          // bold "exit"
+    text += std::string("nul\0here error", 14) + "\n";
+    for (int i = 0; i < 400; i++)
+        text += "filler line " + std::to_string(i) + (i % 50 == 7 ? " needle\n" : "\n");
+    std::string long_line(20000, 'x');
+    long_line.replace(RAW_LINE_MAX - 3, 6, "needle");          // across the first cut
+    long_line.replace(RAW_LINE_MAX + 100, 6, "needle");        // inside the second piece
+    long_line.replace(2 * RAW_LINE_MAX - 2, 5, "error");      // across the second cut
+    text += long_line + "\n\n\n";
+    for (int i = 0; i < 300; i++)
+        text += "more filler " + std::to_string(i) + "\n";
+    text += "last line needle without newline";
+    return text;
+}
+
+const char *const equivalence_patterns[] = {
+    "needle", "error", "^error", "full$", "^$", "disk|net", "colou?r", "[0-9]+3",
+    "a\\.txt", "x{5}", ".", "^[^f]", "nul.here", "^(e|w)[a-z]+:", "xxxneedle",
+    "needlexxx", "exit now", "filler line 1[0-9]$", "DISK", "line",
+};
+
+struct walk_mode {
+    const char *name;
+    bool pipe;
+    size_t block_size;
+};
+
+class SearchEquivalence : public ::testing::Test {
+protected:
+    temp_dir dir;
+    std::string text = equivalence_fixture();
+
+    void SetUp() override { reset_view_settings(24, 80); }
+    void TearDown() override
+    {
+        search_block_size = 1 << 20;
+        opt_ignore_case = 0;
+        search_reset();
+        close_view_input();
+    }
+
+    void open_input(const walk_mode &mode)
+    {
+        search_block_size = mode.block_size;
+        if (mode.pipe)
+            open_view_pipe(text);
+        else
+            open_view_file(dir, text);
+    }
+
+    // Every qualifying piece in turn, each walk starting where the piece
+    // before the last found one ended.
+    void check_forward(const regex_t *regex, int want_match)
+    {
+        std::vector<raw_piece> pieces = forward_pieces(text);
+        search_walk walk = {0, 1, 1, want_match};
+        for (const raw_piece &piece : pieces) {
+            if (!oracle_qualifies(regex, piece.text, want_match))
+                continue;
+            ASSERT_EQ(walk_forward(&walk), WALK_FOUND) << "expected " << piece.start;
+            ASSERT_EQ(walk.pos, piece.start);
+            ASSERT_EQ(walk.lineno, piece.lineno) << "at " << piece.start;
+            walk = {piece.next, piece.next == static_cast<file_pos>(piece.start + piece.text.size())
+                                    ? piece.lineno : piece.lineno + 1, 1, want_match};
+        }
+        EXPECT_EQ(walk_forward(&walk), WALK_NOT_FOUND);
+    }
+
+    void check_backward(const regex_t *regex, int want_match)
+    {
+        search_walk walk = {static_cast<file_pos>(text.size()), 0, 1, want_match};
+        // the file does not end with a newline: the end lies in the last line
+        walk.lineno = static_cast<int64_t>(text_lines(text).size());
+        for (const raw_piece &piece : backward_pieces(text)) {
+            if (!oracle_qualifies(regex, piece.text, want_match))
+                continue;
+            ASSERT_EQ(walk_backward(&walk), WALK_FOUND) << "expected " << piece.start;
+            ASSERT_EQ(walk.pos, piece.start);
+            ASSERT_EQ(walk.lineno, piece.lineno) << "at " << piece.start;
+            walk.n = 1;
+        }
+        EXPECT_EQ(walk_backward(&walk), WALK_NOT_FOUND);
+    }
+};
+
+TEST_F(SearchEquivalence, WalksAgreeWithRegexecOnEveryRawLine)
+{
+    ASSERT_LT(text.size(), 60000u);     // the pipe must hold it
+    const walk_mode modes[] = {
+        {"blocks", false, SEARCH_MIN_BLOCK},
+        {"one block", false, 1 << 20},
+        {"pipe", true, 0},
+    };
+    for (int fold = 0; fold <= 1; fold++) {
+        for (const char *pattern : equivalence_patterns) {
+            regex_t regex;
+            int flags = REG_EXTENDED | REG_NOSUB | (fold ? REG_ICASE : 0);
+            ASSERT_EQ(regcomp(&regex, pattern, flags), 0) << pattern;
+            for (const walk_mode &mode : modes) {
+                open_input(mode);
+                opt_ignore_case = fold;
+                ASSERT_EQ(search_compile(pattern), 1);
+                for (int want_match = 1; want_match >= 0; want_match--) {
+                    SCOPED_TRACE(std::string(pattern) + (fold ? " -i " : " ") + mode.name +
+                                 (want_match ? " matching" : " not matching"));
+                    check_forward(&regex, want_match);
+                    if (!mode.pipe)
+                        check_backward(&regex, want_match);
+                }
+            }
+            regfree(&regex);
+        }
+    }
+}
+
+TEST_F(SearchEquivalence, CountsOfQualifyingLines)
+{
+    open_input({"blocks", false, SEARCH_MIN_BLOCK});
+    ASSERT_EQ(search_compile("needle"), 1);
+    std::vector<file_pos> found;
+    for (const raw_piece &piece : forward_pieces(text))
+        if (piece.text.find("needle") != std::string::npos)
+            found.push_back(piece.start);
+    ASSERT_GE(found.size(), 4u);
+    struct count_case {
+        int n;
+        file_pos expected;
+    };
+    const count_case cases[] = {
+        {1, found[0]}, {0, found[0]}, {-7, found[0]}, {INT_MIN, found[0]},
+        {3, found[2]}, {static_cast<int>(found.size()), found.back()},
+        {static_cast<int>(found.size()) + 1, -1},
+    };
+    for (const count_case &c : cases) {
+        SCOPED_TRACE(c.n);
+        search_walk walk = {0, 1, c.n, 1};
+        search_outcome outcome = walk_forward(&walk);
+        EXPECT_EQ(outcome == WALK_FOUND ? walk.pos : -1, c.expected);
+    }
+}
+
+}  // namespace
