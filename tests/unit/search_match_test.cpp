@@ -26,7 +26,7 @@ TEST(SearchMatch, OverstrikesReduceToWhatShows)
         {"_\bw_\bo_\br_\bd", "word"},
         {"ab\b\bc", "c"},           // two backspaces take two bytes
         {"\bx", "\bx"},             // nothing before it: it stays
-        {"x\b\b\by", "\b\by"},
+        {"x\b\b\by", "y"},          // the third takes the second back
         {"plain", "plain"},
         {"", ""},
     };
@@ -244,11 +244,12 @@ class SearchEquivalence : public ::testing::Test {
 protected:
     temp_dir dir;
     std::string text = equivalence_fixture();
+    const size_t default_block_size = search_block_size;
 
     void SetUp() override { reset_view_settings(24, 80); }
     void TearDown() override
     {
-        search_block_size = 1 << 20;
+        search_block_size = default_block_size;
         opt_ignore_case = 0;
         search_reset();
         close_view_input();
