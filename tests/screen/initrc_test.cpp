@@ -138,7 +138,7 @@ TEST(InitrcScreen, CommandsTyped)
         {"stat maybe", "bad n-toggle argument to command", ""},
         {"readrc /nonexistent/script", "could not open file ``/nonexistent/script''", ""},
         {"readrc ''; error R", "R", ""},
-        {"search forw 1 invert abc", "search: not available", ""},
+        {"search forw 1 invert 'line [0-9]$'", "", "line 10"},
         {"setmark ab", "bad mark character", ""},
         {"goline 5 6", "invalid command: ``6''", "line 5"},
         {"file next 1", "", "line 1"},   // no next file with -e: nothing
