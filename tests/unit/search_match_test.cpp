@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <clocale>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,49 @@ TEST(SearchMatch, FoldedLettersWithForeignPartnersAreNotRelied)
     make_search_literal("kelvin", 0, &literal);
     EXPECT_EQ(literal.text, "kelvin");
     setlocale(LC_CTYPE, previous.c_str());
+}
+
+// Whatever the expression, a line it matches holds its literal: checked on
+// expressions and lines drawn from small alphabets (a fixed seed, so a
+// failure repeats), with and without case folding.
+TEST(SearchMatch, EveryMatchHoldsTheLiteral)
+{
+    const char *const tokens[] = {
+        "a", "b", "c", "A", "B", "ab", "x", "(", ")", "|", "*", "+", "?", "{2}",
+        "{0,1}", "{1,}", "{,2}", ".", "[ab]", "[^a]", "[]a]", "^", "$", "\\.",
+        "\\(", "\\1", "{", "}", "]", ",", "(a|b)", "(ab)*",
+    };
+    const char alphabet[] = "abcABx.(){},]";
+    std::mt19937 random(12345);
+    auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    int checked = 0;
+    for (int round = 0; round < 4000; round++) {
+        std::string pattern;
+        for (size_t i = 0, n = 1 + pick(6); i < n; i++)
+            pattern += tokens[pick(sizeof tokens / sizeof tokens[0])];
+        int fold = static_cast<int>(round % 2);
+        regex_t regex;
+        if (regcomp(&regex, pattern.c_str(), REG_EXTENDED | REG_NOSUB | (fold ? REG_ICASE : 0)) != 0)
+            continue;
+        search_literal literal;
+        make_search_literal(pattern.c_str(), fold, &literal);
+        for (int k = 0; k < 30; k++) {
+            std::string line;
+            for (size_t i = 0, n = pick(10); i < n; i++)
+                line += alphabet[pick(sizeof alphabet - 1)];
+            if (regexec(&regex, line.c_str(), 0, nullptr, 0) != 0)
+                continue;
+            auto *from = reinterpret_cast<const unsigned char *>(line.data());
+            EXPECT_TRUE(literal.text.empty() ||
+                        find_search_literal(&literal, from, from + line.size()) != nullptr)
+                << "pattern " << pattern << (fold ? " -i" : "") << " literal " << literal.text
+                << " line " << line;
+            checked++;
+        }
+        regfree(&regex);
+    }
+    // the draw must reach matches, or the test shows nothing
+    EXPECT_GT(checked, 1000);
 }
 
 TEST(SearchMatch, FindingTheLiteral)
