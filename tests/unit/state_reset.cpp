@@ -7,6 +7,7 @@
 #include "command/command.h"
 #include "display/display.h"
 #include "file/file.h"
+#include "find/find.h"
 #include "language/language.h"
 #include "startup/startup.h"
 #include "terminal/terminal.h"
@@ -30,6 +31,7 @@ void reset_all_state()
     paint_reset();
     out_discard();
     signals_reset();
+    search_reset();
 }
 
 namespace {
