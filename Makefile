@@ -8,7 +8,8 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FILE ?= README.md
 BUILD ?= build
 
-.PHONY: all deps vorn run test test-plain test-sanitize install fuzz clean
+.PHONY: all deps vorn run test test-plain test-sanitize install fuzz clean \
+	bench bench-quick bench-deps
 
 all: vorn
 
@@ -51,5 +52,25 @@ fuzz: deps
 	mkdir -p build-fuzz/corpus
 	@echo "run: build-fuzz/fuzz/fuzz_command -dict=fuzz/command.dict -max_total_time=300 build-fuzz/corpus fuzz/corpus"
 
+# The benchmark suite, side by side with its peers.  It has a build of its
+# own (the usual optimisation, no tests), so that `make test` never builds
+# or runs it.  The inputs are generated under build-bench/bench-data.  QUICK=1 (or
+# bench-quick) runs small inputs; VORN_BENCH_SIZE=64M lowers the sizes;
+# BENCH_JSON=FILE also writes the results as JSON.
+BENCH_FLAGS = $(if $(QUICK),--quick) $(if $(BENCH_JSON),--json $(BENCH_JSON))
+
+bench-deps:
+	@sh scripts/deps.sh bench
+
+build-bench/CMakeCache.txt: | deps bench-deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORN_BENCH=ON -DVORN_TESTS=OFF
+
+bench: deps bench-deps build-bench/CMakeCache.txt
+	cmake --build build-bench -j $(JOBS)
+	python3 bench/run.py --build build-bench $(BENCH_FLAGS)
+
+bench-quick:
+	$(MAKE) bench QUICK=1
+
 clean:
-	rm -rf build build-sanitize build-fuzz
+	rm -rf build build-sanitize build-fuzz build-bench

@@ -1,0 +1,215 @@
+// Interactive benchmark driver: runs one pager (this program or a peer) in a
+// pseudo-terminal through the screen-test harness and times scripted steps
+// from the key to the moment the expected screen is there.
+//
+// Usage: vorn_bench_driver [--rows N] [--cols N]
+//            [--rss-name NAME]
+//            [--cwd DIR] [--timeout SECONDS] -- PROGRAM ARGS... -- STEP...
+// Steps (run in order; waits give up after --timeout seconds):
+//   type:TEXT        type the bytes          key:NAME     a named key
+//   row:R:TEXT       wait until row R holds TEXT (R < 0 counts from the end)
+//   notrow:R:TEXT    wait until row R does not hold TEXT
+//   rowany:R:A|B|C   wait until row R holds one of the texts
+//   any:TEXT         wait until some row holds TEXT
+//   snap / changed   remember the screen / wait until it differs
+//   mark             start the clock (it starts with the program)
+//   lap:NAME         print the time since the mark
+//   page:N:STEP:TOP  press space N times, one at a time as a held key would
+//                    reach a pager that keeps up, each time waiting for the
+//                    top row to show line TOP + STEP*i (nine digits)
+//   rss              print the peak resident size of the pager (kB)
+// Output lines: "BENCH lap NAME SECONDS", "BENCH rss KB", "BENCH fail WHY".
+// It is a GoogleTest program only because the harness reports through it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "harness.h"
+
+namespace {
+
+struct driver_config {
+    vt_options options;
+    std::vector<std::string> steps;
+    std::string rss_name;
+    int timeout_ms = 600000;
+};
+
+driver_config config;
+
+using clock_type = std::chrono::steady_clock;
+
+// "row:R:TEXT" -> R and TEXT (the text may hold colons).
+std::pair<int, std::string> row_and_text(const std::string &step)
+{
+    size_t first = step.find(':') + 1;
+    size_t second = step.find(':', first);
+    if (second == std::string::npos)
+        return {0, ""};
+    int row = std::atoi(step.substr(first, second - first).c_str());
+    return {row < 0 ? config.options.rows + row : row, step.substr(second + 1)};
+}
+
+// Whether the row holds one of the texts separated by '|'.
+bool holds_any(const std::string &row, const std::string &texts)
+{
+    size_t start = 0;
+    for (;;) {
+        size_t end = texts.find('|', start);
+        std::string text = texts.substr(start, end == std::string::npos ? end : end - start);
+        if (row.find(text) != std::string::npos)
+            return true;
+        if (end == std::string::npos)
+            return false;
+        start = end + 1;
+    }
+}
+
+// The pager's process: the started one, or (behind a shell) the descendant
+// whose command name is rss_name.
+pid_t find_pager(pid_t root)
+{
+    if (config.rss_name.empty())
+        return root;
+    std::vector<pid_t> todo{root};
+    while (!todo.empty()) {
+        pid_t pid = todo.back();
+        todo.pop_back();
+        std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name == config.rss_name)
+            return pid;
+        std::ifstream children("/proc/" + std::to_string(pid) + "/task/" +
+                               std::to_string(pid) + "/children");
+        pid_t child;
+        while (children >> child)
+            todo.push_back(child);
+    }
+    return root;
+}
+
+long peak_rss_kb(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    return -1;
+}
+
+bool page(vt_session &s, const std::string &step)
+{
+    std::istringstream in(step.substr(5));
+    long count = 0, stride = 0, top = 0;
+    char colon;
+    in >> count >> colon >> stride >> colon >> top;
+    for (long i = 1; i <= count; i++) {
+        vt_type(s, " ");
+        char want[32];
+        snprintf(want, sizeof want, "%09ld ", top + stride * i);
+        if (!vt_wait_contains(s, 0, want, config.timeout_ms))
+            return false;
+    }
+    return true;
+}
+
+bool run_step(vt_session &s, const std::string &step, clock_type::time_point &mark,
+              std::string &snapshot)
+{
+    int t = config.timeout_ms;
+    if (step.rfind("type:", 0) == 0) {
+        vt_type(s, step.substr(5));
+    } else if (step.rfind("key:", 0) == 0) {
+        vt_key(s, step.substr(4));
+    } else if (step.rfind("row:", 0) == 0) {
+        auto [row, text] = row_and_text(step);
+        return vt_wait_contains(s, row, text, t);
+    } else if (step.rfind("rowany:", 0) == 0) {
+        auto [row, texts] = row_and_text(step);
+        return vt_wait(s, [&, row = row, texts = texts](vt_session &v) {
+            return holds_any(vt_row(v, row), texts); }, t);
+    } else if (step.rfind("notrow:", 0) == 0) {
+        auto [row, text] = row_and_text(step);
+        return vt_wait(s, [&, row = row, text = text](vt_session &v) {
+            return vt_row(v, row).find(text) == std::string::npos; }, t);
+    } else if (step.rfind("any:", 0) == 0) {
+        std::string text = step.substr(4);
+        return vt_wait(s, [&](vt_session &v) {
+            return vt_screen(v).find(text) != std::string::npos; }, t);
+    } else if (step == "snap") {
+        snapshot = vt_screen(s);
+    } else if (step == "changed") {
+        return vt_wait(s, [&](vt_session &v) { return vt_screen(v) != snapshot; }, t);
+    } else if (step == "mark") {
+        mark = clock_type::now();
+    } else if (step.rfind("lap:", 0) == 0) {
+        std::chrono::duration<double> took = clock_type::now() - mark;
+        printf("BENCH lap %s %.6f\n", step.substr(4).c_str(), took.count());
+    } else if (step.rfind("page:", 0) == 0) {
+        return page(s, step);
+    } else if (step == "rss") {
+        printf("BENCH rss %ld\n", peak_rss_kb(find_pager(s.vorn_pid)));
+    } else {
+        printf("BENCH fail unknown step %s\n", step.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(Bench, Session)
+{
+    auto mark = clock_type::now();
+    vt_ptr s = vt_start(config.options);
+    ASSERT_TRUE(s);
+    std::string snapshot;
+    for (const std::string &step : config.steps) {
+        if (!run_step(*s, step, mark, snapshot)) {
+            printf("BENCH fail %s\n%s", step.c_str(), vt_screen(*s).c_str());
+            FAIL() << "step " << step;
+        }
+        fflush(stdout);
+    }
+    vt_type(*s, "q");
+    if (vt_wait_exit(*s, 10000) < 0)
+        vt_signal(*s, SIGKILL);
+}
+
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    int i = 1;
+    for (; i < argc && std::string(argv[i]) != "--"; i++) {
+        std::string arg = argv[i];
+        if (arg == "--rows" && i + 1 < argc)
+            config.options.rows = std::atoi(argv[++i]);
+        else if (arg == "--cols" && i + 1 < argc)
+            config.options.cols = std::atoi(argv[++i]);
+        else if (arg == "--timeout" && i + 1 < argc)
+            config.timeout_ms = std::atoi(argv[++i]) * 1000;
+        else if (arg == "--cwd" && i + 1 < argc)
+            config.options.cwd = argv[++i];
+        else if (arg == "--rss-name" && i + 1 < argc)
+            config.rss_name = argv[++i];
+    }
+    if (i + 1 >= argc) {
+        fprintf(stderr, "usage: %s [options] -- PROGRAM ARGS... -- STEP...\n", argv[0]);
+        return 2;
+    }
+    config.options.program = argv[++i];
+    for (i++; i < argc && std::string(argv[i]) != "--"; i++)
+        config.options.args.push_back(argv[i]);
+    for (i++; i < argc; i++)
+        config.steps.push_back(argv[i]);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,412 @@
+#!/usr/bin/env python3
+"""Benchmark suite: vorn side by side with its peers in one run.
+
+Generates the inputs (never committed) in the build directory, measures
+every case several times after a warm-up, alternating vorn and the peer so
+that both see the same machine load, and prints one table of medians,
+spreads and ratios (vorn time / peer time).  Interactive cases run the real
+pager in a pseudo-terminal through the bench driver, timed from the key to
+the expected screen.  --json FILE also writes the table as JSON.
+
+Sizes: VORN_BENCH_SIZE (bytes, or with a K/M/G suffix) sets the size of the
+main inputs (1G by default); --quick uses small inputs and fewer runs.
+"""
+import argparse
+import json
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+LINE_BODY = " the quick brown fox jumps over the lazy dog again\n"
+LINE_LEN = 10 + len(LINE_BODY)      # "000000001" + body
+LAST_LINE = "NEEDLE at the end\n"
+ROWS, COLS = 24, 80
+
+
+def parse_size(text):
+    units = {"K": 1 << 10, "M": 1 << 20, "G": 1 << 30}
+    text = text.strip().upper()
+    if text and text[-1] in units:
+        return int(float(text[:-1]) * units[text[-1]])
+    return int(text)
+
+
+# --- inputs ---------------------------------------------------------------
+
+def write_text(path, size):
+    """Numbered lines of LINE_LEN bytes up to about `size`, then LAST_LINE.
+    Returns the number of lines."""
+    lines = max(ROWS * 4, size // LINE_LEN)
+    if not os.path.exists(path):
+        tmp = path + ".tmp"
+        with open(tmp, "w") as out:
+            batch = 100000
+            for start in range(1, lines + 1, batch):
+                end = min(lines + 1, start + batch)
+                out.write("".join("%09d%s" % (n, LINE_BODY) for n in range(start, end)))
+            out.write(LAST_LINE)
+        os.rename(tmp, path)
+    return lines + 1
+
+
+def write_long_lines(path, size, line_len):
+    """Lines of `line_len` bytes of words (each starting "L000001 "), then
+    LAST_LINE."""
+    if os.path.exists(path):
+        return
+    words = "lorem ipsum dolor sit amet consectetur adipiscing elit sed do "
+    body = (words * (line_len // len(words) + 1))[: line_len - 9]
+    tmp = path + ".tmp"
+    with open(tmp, "w") as out:
+        for n in range(1, max(2, size // line_len) + 1):
+            out.write("L%06d %s\n" % (n, body))
+        out.write(LAST_LINE)
+    os.rename(tmp, path)
+
+
+def write_binary(path, size):
+    if os.path.exists(path):
+        return
+    block = bytes(range(256)) * 16 + b"\n"
+    with open(path + ".tmp", "wb") as out:
+        for _ in range(max(1, size // len(block))):
+            out.write(block)
+    os.rename(path + ".tmp", path)
+
+
+# --- measuring --------------------------------------------------------------
+
+class Skip(Exception):
+    pass
+
+
+def run_command(argv, stdout=subprocess.DEVNULL, cwd=None):
+    """Wall time of one command run to completion (and no RSS: the child's
+    ru_maxrss would count what it had as a fork of this script)."""
+    start = time.perf_counter()
+    proc = subprocess.Popen(argv, stdout=stdout, stdin=subprocess.DEVNULL, cwd=cwd)
+    _, status, usage = os.wait4(proc.pid, 0)
+    took = time.perf_counter() - start
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    if proc.returncode not in (0, 1):   # grep -c says 1 for no match
+        raise RuntimeError("%s failed with %d" % (" ".join(argv), proc.returncode))
+    del usage
+    return took, None
+
+
+def run_driver(env, program, args, steps, cwd, cols=COLS, rss_name=None, timeout=600):
+    argv = [env["driver"], "--rows", str(ROWS), "--cols", str(cols), "--cwd", cwd,
+            "--timeout", str(timeout)]
+    if rss_name:
+        argv += ["--rss-name", rss_name]
+    argv += ["--", program] + args + ["--"] + steps + ["rss"]
+    proc = subprocess.run(argv, capture_output=True, text=True, env=env["child_env"],
+                          timeout=timeout * 2 + 60)
+    laps, rss = [], None
+    for line in proc.stdout.splitlines():
+        parts = line.split()
+        if parts[:2] == ["BENCH", "lap"]:
+            laps.append(float(parts[3]))
+        elif parts[:2] == ["BENCH", "rss"]:
+            rss = int(parts[2])
+    if proc.returncode != 0 or not laps:
+        raise RuntimeError("driver failed for %s %s:\n%s" %
+                           (program, " ".join(args), proc.stdout[-3000:]))
+    return sum(laps), rss
+
+
+def measure(cfg, runners):
+    """Runs each (name, runner) once per repetition, the order turning each
+    time, after one warm-up round.  Returns name -> (times, peak rss)."""
+    results = {name: ([], 0) for name, _ in runners}
+    for rep in range(cfg.reps + 1):
+        order = runners if rep % 2 == 0 else list(reversed(runners))
+        for name, runner in order:
+            took, rss = runner()
+            if rep == 0:
+                continue
+            times, peak = results[name]
+            times.append(took)
+            results[name] = (times, max(peak, rss or 0))
+    return results
+
+
+def summary(times):
+    median = statistics.median(times)
+    spread = (max(times) - min(times)) / 2 / median * 100 if median > 0 else 0.0
+    return median, spread
+
+
+# --- cases ------------------------------------------------------------------
+
+def pager(env, name):
+    return env["vorn"] if name == "vorn" else env["less"]
+
+
+def first_screen_steps(first="000000001 ", bottom="000000023 "):
+    return ["row:0:" + first, "row:%d:%s" % (ROWS - 2, bottom)]
+
+
+def numbered(n):
+    return "%09d " % n
+
+
+# vorn ends at the end of the last file unless -e is given; the peer stays.
+def interactive(env, cfg, name, args, steps, cols=COLS, rss_name=None, program=None):
+    prog = program or pager(env, name)
+    if program is None and name == "vorn":
+        args = ["-e"] + args
+    return lambda: run_driver(env, prog, args, steps, cfg.data, cols, rss_name, cfg.timeout)
+
+
+def cases(env, cfg):
+    text, lines = "text.txt", cfg.text_lines
+    page, page_lines = "page.txt", cfg.page_lines
+    end = ["type:G", "any:NEEDLE at the end"]
+    c = []
+
+    def add(title, vorn, peers, target):
+        c.append((title, vorn, peers, target))
+
+    def cmd(*argv):
+        return lambda: run_command(list(argv), cwd=cfg.data)
+
+    def sh(script):
+        return lambda: run_command(["sh", "-c", script], cwd=cfg.data)
+
+    add("copy mode to /dev/null", cmd(env["vorn"], text), [("cat", cmd("cat", text))], "<= 1.1")
+    add("copy mode into a pipe", sh("'%s' %s | cat >/dev/null" % (env["vorn"], text)),
+        [("cat", sh("cat %s | cat >/dev/null" % text))], "<= 1.1")
+    add("copy mode, binary file", cmd(env["vorn"], "binary.bin"),
+        [("cat", cmd("cat", "binary.bin"))], "report")
+
+    def both(title, args, steps, peers, target, cols=COLS, less_args=None, less_steps=None):
+        vorn = interactive(env, cfg, "vorn", args, steps, cols)
+        less = interactive(env, cfg, "less", less_args if less_args is not None else args,
+                           less_steps or steps, cols)
+        add(title, vorn, peers + [("less", less)], target)
+
+    both("first screen", [text], first_screen_steps() + ["lap:first"], [], "not slower")
+    g_steps = first_screen_steps() + ["mark"] + end + ["lap:G"]
+    both("G", [text], g_steps, [("wc -l", cmd("wc", "-l", text))], "wc <= 1.2")
+    both("G with -n", ["-n", text], g_steps, [], "not slower", less_args=[text])
+
+    half = LINE_LEN * lines // 2 // LINE_LEN + 1
+    near = "|".join(numbered(n) for n in range(half - 2, half + 3))
+    both("50p then g, after G", [text],
+         first_screen_steps() + end + ["mark", "type:50p", "rowany:0:" + near, "type:g"]
+         + first_screen_steps() + ["lap:50p-g"],
+         [("wc -l", cmd("wc", "-l", text))], "wc <= 1.2")
+
+    # The long prompt: vorn says " line N" for the bottom line, the peer
+    # "lines A-N/N"; wide enough that neither is cut.
+    vorn_eq = first_screen_steps() + end + ["mark", "type:=", "row:-1:line %d " % lines,
+                                              "lap:="]
+    less_eq = first_screen_steps() + end + ["mark", "type:=", "row:-1:-%d/%d " % (lines, lines),
+                                              "lap:="]
+    both("line number after G (=)", [text], vorn_eq, [("wc -l", cmd("wc", "-l", text))],
+         "wc <= 2", cols=132, less_steps=less_eq)
+
+    screens = max(1, (page_lines - ROWS) // (ROWS - 1) - 1)
+    both("paging by screens (%d)" % screens, [page],
+         first_screen_steps() + ["mark", "page:%d:%d:1" % (screens, ROWS - 1), "lap:page"],
+         [], "not slower")
+
+    if cfg.search_built:
+        searches = [("search forward", [], "NEEDLE", ["grep", "-c", "NEEDLE"], "grep <= 1.5"),
+                    ("search forward -i", ["-i"], "needle", ["grep", "-ci", "needle"],
+                     "grep <= 2"),
+                    ("search, no literal", [], "N[E]+DLE|x{9}",
+                     ["grep", "-cE", "N[E]+DLE|x{9}"], "report"),
+                    ("search inverted", [], "!^[0-9]", ["grep", "-vc", "^[0-9]"], "grep <= 2")]
+        for title, opts, pattern, grep, target in searches:
+            both(title, opts + [text],
+                 first_screen_steps() + ["mark", "type:/%s\n" % pattern,
+                                         "any:NEEDLE at the end", "lap:search"],
+                 [(" ".join(grep[:2]), cmd(*grep, text))], target)
+        both("search backward", [text],
+             first_screen_steps() + end + ["mark", "type:?^000000001 \n", "row:0:000000001 ",
+                                           "lap:back"],
+             [("grep -c", cmd("grep", "-c", "^000000001 ", text))], "grep <= 3")
+    else:
+        for title in ("search forward", "search forward -i", "search, no literal",
+                      "search inverted", "search backward"):
+            add(title, None, [], "not built")
+
+    # Long lines: G, then b (done when the prompt no longer says END).
+    long_g = ["row:0:L000001 ", "mark"] + end + ["lap:G", "snap", "mark", "type:b", "changed",
+                                                "notrow:-1:END", "lap:b"]
+    both("long lines: G, then b", ["long.txt"], long_g, [], "not slower")
+    if cfg.search_built:
+        both("long lines: search after G, b", ["long.txt"],
+             long_g[:-1] + ["mark", "type:/NEEDLE\n", "any:NEEDLE at the end", "lap:search"],
+             [], "not slower")
+    else:
+        add("long lines: search after G, b", None, [], "not built")
+
+    def piped(name):
+        prog = pager(env, name)
+        script = "cat %s | exec '%s'%s" % (text, prog, " -e" if name == "vorn" else "")
+        return interactive(env, cfg, name, ["-c", script], first_screen_steps() + ["mark"]
+                           + end + ["lap:G"], rss_name=os.path.basename(prog),
+                           program="/bin/sh")
+    add("pipe into the pager, then G", piped("vorn"), [("less", piped("less"))], "not slower")
+
+    add("UTF-8 text: paging and search", None, [], "not built")
+    add("coloured text: paging and search", None, [], "not built")
+    add("following a growing file", None, [], "not built")
+    return c
+
+
+def probe_search(env, cfg):
+    """Whether this build finds a pattern at all (search may not exist yet)."""
+    try:
+        run_driver(env, env["vorn"], ["-e", "probe.txt"],
+                   ["row:0:000000001 ", "mark", "type:/NEEDLE\n", "any:NEEDLE at the end",
+                    "lap:probe"], cfg.data, timeout=5)
+        return True
+    except (RuntimeError, subprocess.TimeoutExpired):
+        return False
+
+
+# --- report -------------------------------------------------------------------
+
+def fmt_time(seconds):
+    return "%.3f s" % seconds if seconds >= 0.1 else "%.1f ms" % (seconds * 1000)
+
+
+def run_cases(env, cfg):
+    rows = []
+    for title, vorn, peers, target in cases(env, cfg):
+        if vorn is None:
+            rows.append({"case": title, "status": "not built", "target": target})
+            print("  %-34s not built" % title, file=sys.stderr)
+            continue
+        print("  %-34s ..." % title, file=sys.stderr, flush=True)
+        runners = [("vorn", vorn)] + peers
+        try:
+            res = measure(cfg, runners)
+        except (RuntimeError, subprocess.TimeoutExpired) as error:
+            rows.append({"case": title, "status": "failed", "error": str(error)[:2000],
+                         "target": target})
+            print(str(error)[:2000], file=sys.stderr)
+            continue
+        v_med, v_spread = summary(res["vorn"][0])
+        row = {"case": title, "status": "measured", "target": target,
+               "vorn": {"median": v_med, "spread_pct": v_spread, "times": res["vorn"][0],
+                        "peak_rss_kb": res["vorn"][1]},
+               "peers": []}
+        for name, _ in peers:
+            p_med, p_spread = summary(res[name][0])
+            row["peers"].append({"peer": name, "median": p_med, "spread_pct": p_spread,
+                                 "times": res[name][0], "peak_rss_kb": res[name][1],
+                                 "ratio": v_med / p_med if p_med > 0 else None})
+        rows.append(row)
+    return rows
+
+
+def print_table(rows, cfg):
+    head = "%-34s %14s %8s %14s %7s  %-12s %9s" % ("case", "vorn", "peer", "peer time",
+                                                   "ratio", "target", "vorn RSS")
+    print("\nvorn benchmark: %s inputs (%d MiB text), %d runs after a warm-up, "
+          "vorn and peers alternating" % ("quick" if cfg.quick else "full",
+                                         cfg.size >> 20, cfg.reps))
+    print(head)
+    print("-" * len(head))
+    for row in rows:
+        if row["status"] != "measured":
+            print("%-34s %14s %8s %14s %7s  %-12s" % (row["case"], row["status"], "", "", "",
+                                                     row["target"]))
+            continue
+        v = row["vorn"]
+        vorn_cell = "%s ±%d%%" % (fmt_time(v["median"]), round(v["spread_pct"]))
+        kb = v["peak_rss_kb"]
+        rss = "-" if not kb else "%.1f MiB" % (kb / 1024)
+        peers = row["peers"] or [None]
+        for i, p in enumerate(peers):
+            peer_cells = ("", "", "") if p is None else (
+                p["peer"], "%s ±%d%%" % (fmt_time(p["median"]), round(p["spread_pct"])),
+                "%.2f" % p["ratio"] if p["ratio"] is not None else "-")
+            print("%-34s %14s %8s %14s %7s  %-12s %9s" % (
+                row["case"] if i == 0 else "", vorn_cell if i == 0 else "", *peer_cells,
+                row["target"] if i == 0 else "", rss if i == 0 else ""))
+    viewing = [r["vorn"]["peak_rss_kb"] for r in rows
+               if r["status"] == "measured" and not r["case"].startswith("pipe")]
+    if viewing:
+        print("peak memory of vorn while viewing the files: %.1f MiB (target: under 16 MiB)"
+              % (max(viewing) / 1024))
+    for r in rows:
+        if r["status"] == "measured" and r["case"].startswith("pipe"):
+            print("peak memory of vorn reading the %.1f MiB text from a pipe: %.1f MiB "
+                  "(target: at most 1.1 times the input)"
+                  % (cfg.text_bytes / (1 << 20), r["vorn"]["peak_rss_kb"] / 1024))
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default=os.path.join(here, "..", "build-bench"))
+    parser.add_argument("--quick", action="store_true", help="small inputs, few runs")
+    parser.add_argument("--json", metavar="FILE", help="also write the results as JSON")
+    parser.add_argument("--reps", type=int, help="measured runs per case")
+    parser.add_argument("--no-micro", action="store_true", help="skip the micro-benchmarks")
+    cfg = parser.parse_args()
+    default_size = "8M" if cfg.quick else "1G"
+    cfg.size = parse_size(os.environ.get("VORN_BENCH_SIZE", default_size))
+    cfg.reps = cfg.reps or (3 if cfg.quick else 5)
+    cfg.timeout = 60 if cfg.quick else 600
+    build = os.path.abspath(cfg.build)
+    cfg.data = os.path.join(build, "bench-data", str(cfg.size))
+    os.makedirs(cfg.data, exist_ok=True)
+
+    env = {"vorn": os.path.join(build, "vorn"),
+           "driver": os.path.join(build, "bench", "vorn_bench_driver"),
+           "less": "/usr/bin/less"}
+    child_env = {k: v for k, v in os.environ.items()
+                 if not k.startswith("LESS") and k not in ("VORN", "PAGER")}
+    child_env["LESSHISTFILE"] = "-"
+    env["child_env"] = child_env
+
+    print("generating inputs in %s ..." % cfg.data, file=sys.stderr, flush=True)
+    cfg.text_lines = write_text(os.path.join(cfg.data, "text.txt"), cfg.size)
+    cfg.text_bytes = os.path.getsize(os.path.join(cfg.data, "text.txt"))
+    # Paging goes through about a tenth of the main size (100 MB of 1 GiB),
+    # a thirty-second in the quick run, where every screen is a round trip.
+    page_size = cfg.size // 32 if cfg.quick else cfg.size * 100 // 1024
+    cfg.page_lines = write_text(os.path.join(cfg.data, "page.txt"), page_size)
+    # The peer takes seconds a megabyte on lines this long: the quick run
+    # keeps that file small.
+    long_size = cfg.size // 8 if cfg.quick else cfg.size
+    write_long_lines(os.path.join(cfg.data, "long.txt"), long_size, 300 * 1024)
+    write_binary(os.path.join(cfg.data, "binary.bin"), max(1 << 20, cfg.size // 8))
+    write_text(os.path.join(cfg.data, "probe.txt"), 100 * LINE_LEN)
+    subprocess.run(["cat", "text.txt", "long.txt", "page.txt"], cwd=cfg.data,
+                   stdout=subprocess.DEVNULL, check=True)  # page cache hot
+    cfg.search_built = probe_search(env, cfg)
+
+    rows = run_cases(env, cfg)
+    print_table(rows, cfg)
+
+    micro = None
+    if not cfg.no_micro:
+        micro_bin = os.path.join(build, "bench", "vorn_micro_bench")
+        print("\nmicro-benchmarks of the file-input loops:")
+        out = subprocess.run([micro_bin, "--benchmark_min_time=%s" %
+                              ("0.05" if cfg.quick else "0.5"),
+                              "--benchmark_format=json"], capture_output=True, text=True,
+                             check=True).stdout
+        micro = json.loads(out)
+        for b in micro["benchmarks"]:
+            scale = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}[b["time_unit"]]
+            print("  %-24s %12.1f us CPU per pass  %8.0f MiB/s" % (
+                b["name"], b["cpu_time"] * scale, b.get("bytes_per_second", 0) / (1 << 20)))
+    if cfg.json:
+        with open(cfg.json, "w") as out:
+            json.dump({"size": cfg.size, "quick": cfg.quick, "reps": cfg.reps,
+                       "cases": rows, "micro": micro}, out, indent=1)
+
+
+if __name__ == "__main__":
+    main()
