@@ -378,7 +378,7 @@ def main():
     cfg.page_lines = write_text(os.path.join(cfg.data, "page.txt"), page_size)
     # The peer takes seconds a megabyte on lines this long: the quick run
     # keeps that file small.
-    long_size = cfg.size // 8 if cfg.quick else cfg.size
+    long_size = cfg.size // 32 if cfg.quick else cfg.size
     write_long_lines(os.path.join(cfg.data, "long.txt"), long_size, 300 * 1024)
     write_binary(os.path.join(cfg.data, "binary.bin"), max(1 << 20, cfg.size // 8))
     write_text(os.path.join(cfg.data, "probe.txt"), 100 * LINE_LEN)
