@@ -325,6 +325,9 @@ TEST_F(LineTest, LongLinesMeetTheBufferLimits)
 
     EXPECT_EQ(prev_raw_line(end), end - 1 - RAW_LINE_MAX);
     EXPECT_EQ(std::string(line_text), long_line.substr(10000 - RAW_LINE_MAX));
+    // from inside the line the byte before the position belongs to the piece
+    EXPECT_EQ(prev_raw_line(end - 1 - RAW_LINE_MAX), start);
+    EXPECT_EQ(std::string(line_text), long_line.substr(0, 10000 - RAW_LINE_MAX));
 
     // far to the right the byte limit, not the width, ends the line
     line_settings far;
