@@ -353,7 +353,7 @@ def main():
     parser.add_argument("--reps", type=int, help="measured runs per case")
     parser.add_argument("--no-micro", action="store_true", help="skip the micro-benchmarks")
     cfg = parser.parse_args()
-    default_size = "8M" if cfg.quick else "1G"
+    default_size = "4M" if cfg.quick else "1G"
     cfg.size = parse_size(os.environ.get("VORN_BENCH_SIZE", default_size))
     cfg.reps = cfg.reps or (3 if cfg.quick else 5)
     cfg.timeout = 60 if cfg.quick else 600
@@ -376,10 +376,12 @@ def main():
     # a thirty-second in the quick run, where every screen is a round trip.
     page_size = cfg.size // 32 if cfg.quick else cfg.size * 100 // 1024
     cfg.page_lines = write_text(os.path.join(cfg.data, "page.txt"), page_size)
-    # The peer takes seconds a megabyte on lines this long: the quick run
-    # keeps that file small.
-    long_size = cfg.size // 32 if cfg.quick else cfg.size
-    write_long_lines(os.path.join(cfg.data, "long.txt"), long_size, 300 * 1024)
+    # The peer takes seconds for G on one 300 KB line (more than linearly
+    # in its length): the quick run has a few shorter ones.
+    if cfg.quick:
+        write_long_lines(os.path.join(cfg.data, "long.txt"), 256 * 1024, 64 * 1024)
+    else:
+        write_long_lines(os.path.join(cfg.data, "long.txt"), cfg.size, 300 * 1024)
     write_binary(os.path.join(cfg.data, "binary.bin"), max(1 << 20, cfg.size // 8))
     write_text(os.path.join(cfg.data, "probe.txt"), 100 * LINE_LEN)
     subprocess.run(["cat", "text.txt", "long.txt", "page.txt"], cwd=cfg.data,
