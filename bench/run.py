@@ -353,7 +353,7 @@ def main():
     parser.add_argument("--reps", type=int, help="measured runs per case")
     parser.add_argument("--no-micro", action="store_true", help="skip the micro-benchmarks")
     cfg = parser.parse_args()
-    default_size = "4M" if cfg.quick else "1G"
+    default_size = "2M" if cfg.quick else "1G"
     cfg.size = parse_size(os.environ.get("VORN_BENCH_SIZE", default_size))
     cfg.reps = cfg.reps or (3 if cfg.quick else 5)
     cfg.timeout = 60 if cfg.quick else 600
