@@ -280,6 +280,8 @@ def fmt_time(seconds):
 def run_cases(env, cfg):
     rows = []
     for title, vorn, peers, target in cases(env, cfg):
+        if cfg.only and not any(word in title for word in cfg.only.split(",")):
+            continue
         if vorn is None:
             rows.append({"case": title, "status": "not built", "target": target})
             print("  %-34s not built" % title, file=sys.stderr)
@@ -352,6 +354,8 @@ def main():
     parser.add_argument("--json", metavar="FILE", help="also write the results as JSON")
     parser.add_argument("--reps", type=int, help="measured runs per case")
     parser.add_argument("--no-micro", action="store_true", help="skip the micro-benchmarks")
+    parser.add_argument("--only", metavar="WORDS",
+                        help="only the cases whose title holds one of these (comma-separated)")
     cfg = parser.parse_args()
     default_size = "2M" if cfg.quick else "1G"
     cfg.size = parse_size(os.environ.get("VORN_BENCH_SIZE", default_size))
