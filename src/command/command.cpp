@@ -14,6 +14,7 @@
 // Owned here: the key pushed back for the next read, the one-key-read flag
 // and the echo column of the bottom line.
 #include <cctype>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -45,7 +46,6 @@ static int one_key_read;        // the next read_line ends after one key
 // 0..255 (READ_ABANDONED, from an interrupted read) belongs to no class.
 static bool is_digit_key(int c) { return c >= 0 && c <= 255 && isdigit(c); }
 static bool is_space_key(int c) { return c >= 0 && c <= 255 && isspace(c); }
-static bool is_print_key(int c) { return c >= 0 && c <= 255 && isprint(c); }
 
 static bool is_editing_key(int c)
 {
@@ -84,7 +84,9 @@ void start_input_line(const char *text)
     out_visible(text);
     bold_off();
     out_flush();
-    input_column = static_cast<int>(strlen(text)) + bold_width + bold_end_width;
+    size_t width = visible_width(text);
+    input_column = (width < INT_MAX / 2 ? static_cast<int>(width) : INT_MAX / 2) +
+                   bold_width + bold_end_width;
 }
 
 int erase_char(char *buffer, char **bufcur)
@@ -93,13 +95,10 @@ int erase_char(char *buffer, char **bufcur)
         return 1;
     --*bufcur;
     unsigned char removed = static_cast<unsigned char>(**bufcur);
-    if (!is_print_key(removed)) {
-        // shown as ^X: two columns
+    for (int columns = byte_width(removed); columns > 0; --columns) {
         erase_previous_char();
         input_column--;
     }
-    erase_previous_char();
-    input_column--;
     return 0;
 }
 
@@ -118,18 +117,6 @@ static int erase_word(char *buffer, char **bufcur)
     return *bufcur == buffer;
 }
 
-// Printable bytes as they are, others as ^ and a letter.
-static void echo_key(int c)
-{
-    if (is_print_key(c)) {
-        out_char(c);
-        input_column++;
-        return;
-    }
-    out_char('^');
-    out_char(caret_letter(c));
-    input_column += 2;
-}
 
 int cmd_char(int c, char *buffer, char **bufcur, char *bufend)
 {
@@ -149,7 +136,7 @@ int cmd_char(int c, char *buffer, char **bufcur, char *bufend)
     }
     **bufcur = static_cast<char>(c);
     ++*bufcur;
-    echo_key(c);
+    input_column += out_shown_byte(c);
     return 0;
 }
 

@@ -3,6 +3,9 @@
 #ifndef VORN_DISPLAY_H
 #define VORN_DISPLAY_H
 
+#include <cstddef>
+#include <string>
+
 #include "vorn.h"
 
 // --- position.cpp: screen position table ---
@@ -46,12 +49,18 @@ enum { OUT_BUFFER_SIZE = 2048 };
 void out_char(int c);
 int out_char_sink(int c);           // out_char with the signature tputs wants
 void out_str(const char *s);
-int out_visible(const char *s);
-// The letter after the caret when byte c is shown as ^X: the byte with its
-// high bit cleared, then "?" for DEL, else with the bit 0x40 set.
-int caret_letter(int c);
 void out_flush();
 void out_discard();
+
+// --- visible.cpp: how a byte is shown, as itself or as ^ and a letter ---
+bool byte_is_printable(int c);      // shown as itself (never a C1 control)
+int caret_letter(int c);            // the letter of ^X; always printable
+int byte_width(int c);              // 1, or 2 in caret form (not for a tab)
+int tab_columns();                  // the tab width in force
+int out_shown_byte(int c);          // writes c as shown; returns its columns
+int out_visible(const char *s);     // writes s as shown; returns the carets
+size_t visible_width(const char *s);            // columns of s as shown
+std::string visible_text(const char *s);        // s as shown, for stderr
 
 // --- paint.cpp: line painting ---
 extern int erase_before_next_line;

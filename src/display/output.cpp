@@ -7,7 +7,6 @@
 // uncertain, so repaint_needed asks the prompt to paint it again.
 #include "display.h"
 
-#include <cctype>
 #include <unistd.h>
 
 namespace {
@@ -50,28 +49,4 @@ void out_str(const char *s)
 {
     for (; *s != '\0'; s++)
         out_char(static_cast<unsigned char>(*s));
-}
-
-int caret_letter(int c)
-{
-    int low = c & 0x7f;
-    return low == 0x7f ? '?' : low | 0x40;
-}
-
-int out_visible(const char *s)
-{
-    int carets = 0;
-    for (; *s != '\0'; s++) {
-        unsigned char b = static_cast<unsigned char>(*s);
-        // Bytes with the high bit set are never printable here, whatever the
-        // locale says.
-        if (b < 0x80 && isprint(b)) {
-            out_char(b);
-            continue;
-        }
-        out_char('^');
-        out_char(caret_letter(b));
-        carets++;
-    }
-    return carets;
 }

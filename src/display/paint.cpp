@@ -9,8 +9,6 @@
 //
 // Owned here: `erase_before_next_line`, set when a row reached the right
 // edge with an attribute on (some terminals carry it into the next row).
-#include <cctype>
-
 #include "display.h"
 #include "file/file.h"
 #include "terminal/terminal.h"
@@ -69,7 +67,7 @@ static void paint_cell(paint_state *state, int c)
 // stop lies beyond the screen).
 static void paint_tab(paint_state *state)
 {
-    int64_t width = tab_width > 0 ? tab_width : 8;
+    int64_t width = tab_columns();
     int64_t right_edge = static_cast<int64_t>(screen_width) + horiz_off;
     if (state->col < horiz_off) {
         int64_t stop = (state->col / width + 1) * width;
@@ -123,7 +121,7 @@ static void paint_byte(paint_state *state, const unsigned char *at)
             return;
         break;
     default:
-        if (c != MARK_NUL && isprint(c)) {
+        if (byte_is_printable(c)) {
             paint_cell(state, c);
             return;
         }
@@ -163,7 +161,7 @@ void show_busy_message(const char *msg)
     cursor_lower_left();
     erase_to_eol();
     standout_on();
-    out_str(msg);
+    out_visible(msg);
     out_str("... (interrupt to abort)");
     standout_off();
     out_flush();

@@ -1,5 +1,9 @@
 // Line assembly: display lines for the screen and raw lines for searching,
-// marks, tags and line counting, all built in the one `line_buffer`.
+// marks, tags and line counting.  `line_text` shows the last line of either
+// kind, as before; but display lines are built in `line_buffer` and raw
+// lines in a buffer of their own, so that reading the raw line behind a
+// display line (to find where a pattern matches it, say) leaves the display
+// line intact for the painter.
 //
 // A display line holds the input bytes as the painter wants them: marks
 // 0x81-0x84 for underline and bold (found by the overstrike recognizer), a
@@ -14,10 +18,10 @@
 // no byte once it holds over LINE_BUFFER_SIZE - 12, and the recognizer and
 // the closing add at most three), so the terminating NUL always fits; and
 // every operation is one pass over its bytes through the block cache.
-#include <cctype>
 #include <climits>
 
 #include "file.h"
+#include "display/display.h"
 #include "terminal/terminal.h"
 
 char line_buffer[LINE_BUFFER_SIZE];
@@ -26,6 +30,7 @@ int line_column;
 int overstrike_state;
 
 static char *line_cursor = line_buffer;
+static char raw_buffer[LINE_BUFFER_SIZE];   // raw lines only
 static int64_t column;      // the screen column reached; see line_column
 
 static void set_column(int64_t value)
@@ -244,7 +249,7 @@ static bool passes_edge(int width, int reserve)
 // taken back by backspaces may lie before that start.
 static int64_t next_tab_stop()
 {
-    int64_t width = tab_width > 0 ? tab_width : 8;
+    int64_t width = tab_columns();
     int64_t past_stop = ((column + horiz_off) % width + width) % width;
     return column + (width - past_stop);
 }
@@ -282,11 +287,9 @@ static int store_char(int c)
         store_byte(c);
         return 0;
     }
-    int width = 2;
     if (c >= MARK_UL_ON && c <= MARK_BOLD_OFF)
         c &= 0x7F;
-    else if (c != MARK_NUL && isprint(c))
-        width = 1;
+    int width = byte_width(c);
     if (passes_edge(width, reserve))
         return 1;
     move_column(width);
@@ -470,8 +473,8 @@ file_pos prev_display_line(file_pos pos)
 
 file_pos next_raw_line(file_pos pos)
 {
-    line_text = line_buffer;
-    line_buffer[0] = 0;
+    line_text = raw_buffer;
+    raw_buffer[0] = 0;
     if (pos == -1 || cache_seek(pos) != 0)
         return -1;
     int c = cache_next_char();
@@ -488,14 +491,14 @@ file_pos next_raw_line(file_pos pos)
             result = cache_tell() - 1;
             break;
         }
-        line_buffer[length++] = static_cast<char>(c);
+        raw_buffer[length++] = static_cast<char>(c);
         c = cache_next_char();
     }
-    line_buffer[length] = 0;
+    raw_buffer[length] = 0;
     return result;
 }
 
-// The text is collected backward from the end of `line_buffer`.  At the
+// The text is collected backward from the end of `raw_buffer`.  At the
 // beginning of what the cache holds the read position is the line's start
 // (0 for a file; the earliest data still held for a pipe).  Only a newline
 // just before `pos` is passed over: `pos` may lie inside a text line (a
@@ -503,7 +506,7 @@ file_pos next_raw_line(file_pos pos)
 // the last of the raw line wanted.
 file_pos prev_raw_line(file_pos pos)
 {
-    char *first = line_buffer + LINE_BUFFER_SIZE - 1;
+    char *first = raw_buffer + LINE_BUFFER_SIZE - 1;
     *first = 0;
     line_text = first;
     if (pos <= 0 || cache_seek(pos) != 0)
@@ -538,6 +541,7 @@ void line_reset()
 {
     line_cursor = line_buffer;
     line_buffer[0] = '\0';
+    raw_buffer[0] = '\0';
     line_text = nullptr;
     overstrike_state = OS_NONE;
     set_column(0);

@@ -231,14 +231,14 @@ void show_file_list()
     for (int i = 0; i < file_count;) {
         const char *shown = strcmp(file_names[i], "-") == 0 ? "stdin" : file_names[i];
         bool bracketed = i == file_index;
-        size_t width = strlen(shown) + 1 + (bracketed ? 2 : 0);
+        size_t width = visible_width(shown) + 1 + (bracketed ? 2 : 0);
         bool fits = total + width + 1 < static_cast<size_t>(screen_width > 0 ? screen_width : 0);
         if (fits || total == 0) {
             if (total != 0)
                 out_char(' ');
             if (bracketed)
                 out_char('[');
-            out_str(shown);
+            out_visible(shown);
             if (bracketed)
                 out_char(']');
             i++;

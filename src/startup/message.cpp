@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <unistd.h>
 
 #include "command/command.h"
@@ -66,26 +67,6 @@ const char *table_message(int code)
     if (code < 0 || code >= ERROR_CODE_COUNT)
         code = ERROR_CODE_COUNT - 1;
     return error_messages[code];
-}
-
-// Writes text on the bottom line; a control character is shown in caret
-// form, so that a file name or a line of a file cannot send sequences to
-// the terminal.  Returns the number of columns written.
-int put_message_text(const char *text)
-{
-    int columns = 0;
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
-         *p != '\0'; ++p) {
-        if (*p < 0x20 || *p == 0x7f) {
-            out_char('^');
-            out_char(caret_letter(*p));
-            columns += 2;
-        } else {
-            out_char(*p);
-            columns += 1;
-        }
-    }
-    return columns;
 }
 
 void acknowledge_with_key()
@@ -168,8 +149,11 @@ void show_message(const char *text)
         // message lands where the program has got to.
         out_flush();
         if (text != nullptr) {
-            fprintf(stderr, "%s\n", text);
-            hold_message(text);
+            // A file name or a line of a file must not send sequences to
+            // the terminal from here either.
+            std::string shown = visible_text(text);
+            fprintf(stderr, "%s\n", shown.c_str());
+            hold_message(shown.c_str());
         }
         return;
     }
@@ -179,18 +163,19 @@ void show_message(const char *text)
     // Only the width is needed after the wait, which may replace the
     // pending error whose text this may be.
     bool has_text = text != nullptr;
-    int columns = 0;
+    size_t columns = 0;
     if (has_text) {
-        columns = put_message_text(text);
+        out_visible(text);
+        columns = visible_width(text);
         out_str("  ");
     }
     out_str("(press RETURN)");
     standout_off();
     acknowledge_with_key();
     cursor_lower_left();
-    if (has_text && columns + ACKNOWLEDGE_WIDTH + standout_width +
-                                   standout_end_width >
-                               screen_width)
+    int64_t line_width = static_cast<int64_t>(columns) + ACKNOWLEDGE_WIDTH +
+                         standout_width + standout_end_width;
+    if (has_text && line_width > screen_width)
         repaint_screen();
     out_flush();
 }

@@ -59,7 +59,7 @@ static void show_first_screen()
 
 static void write_long_prompt()
 {
-    out_str(prompt_name != nullptr ? prompt_name : "");
+    out_visible(prompt_name != nullptr ? prompt_name : "");
     out_str(":");
     if (!pipe_mode)
         out_piece(" file %d/%d", file_index + 1, file_count);
@@ -79,11 +79,11 @@ static void write_long_prompt()
 
 static void write_short_prompt()
 {
-    out_str(prompt_name != nullptr ? prompt_name : "");
+    out_visible(prompt_name != nullptr ? prompt_name : "");
     if (at_eof != 0) {
         if (next_file_name != nullptr) {
             out_str(": END (next file: ");
-            out_str(next_file_name);
+            out_visible(next_file_name);
             out_str(")");
         } else {
             out_str(": END");

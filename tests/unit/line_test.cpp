@@ -355,6 +355,21 @@ TEST_F(LineTest, RawLines)
     EXPECT_EQ(prev_raw_line(-1), -1);
 }
 
+// Reading the raw line behind a display line (as a highlighter must, to
+// find the matches it shows) leaves the display line for the painter.
+TEST_F(LineTest, RawLineLeavesTheDisplayLineIntact)
+{
+    use("_\bu\tword\nsecond line\n");
+    ASSERT_EQ(next_display_line(0), 9);
+    const char *display = line_text;
+    std::string assembled = display;
+    for (auto read_raw : {next_raw_line, prev_raw_line}) {
+        read_raw(read_raw == next_raw_line ? 9 : 21);
+        EXPECT_STREQ(line_text, "second line");
+        EXPECT_EQ(std::string(display), assembled);
+    }
+}
+
 TEST_F(LineTest, PipeInputReadsLikeAFile)
 {
     apply({});
