@@ -191,9 +191,9 @@ static_assert(sizeof command_table / sizeof command_table[0] == ROW_COUNT);
 const int command_table_size =
     static_cast<int>(sizeof command_table / sizeof command_table[0]);
 
-// Every ${_termcap_XX} reference loads the terminal description again, and
-// the terminal library keeps a few bytes from each load that it never frees
-// (in _nc_trim_sgr0).  That is the library's, not the language's.
+// The terminal library keeps a few bytes of the description loaded at the
+// start that it never frees (in _nc_trim_sgr0).  That is the library's, not
+// the language's.
 extern "C" const char *__lsan_default_suppressions()
 {
     return "leak:_nc_trim_sgr0\n";

@@ -57,6 +57,7 @@ char capability_area[CAPABILITY_AREA_SIZE];
 size_t capability_used;   // bytes of capability_area in use
 char query_area[QUERY_AREA_SIZE];
 bool using_fallback;      // no description: behave as "dumb:co#80:hc:"
+bool description_loaded;  // the library holds the description of TERM
 
 // The selected sequences (never null once initialised).
 const char *seq_ti = "", *seq_te = "", *seq_ks = "", *seq_ke = "";
@@ -75,6 +76,7 @@ void load_description()
     char description[DESCRIPTION_BUFFER_SIZE];
     use_env(false);
     using_fallback = tgetent(description, type) <= 0;
+    description_loaded = true;
 }
 
 int cap_num(const char *id)
@@ -316,9 +318,14 @@ void read_termcap()
 // The result area holds at most QUERY_AREA_SIZE - 1 bytes of a string
 // capability; a longer one is cut there (it is text for the command
 // language, not a sequence sent to the terminal).
+//
+// The description read at start-up (or at the last window change) answers:
+// loading it again for every reference would cost a file read each time,
+// and the library keeps a few bytes of every load for good.
 const char *termcap_value(const char *name)
 {
-    load_description();
+    if (!description_loaded)
+        load_description();
     if (name == nullptr)
         name = "";
     const char *text = cap_str(name);

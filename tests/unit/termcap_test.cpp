@@ -206,9 +206,22 @@ TEST_F(Termcap, CapabilityValues)
     };
     for (auto c : cases) {
         SCOPED_TRACE(std::string(c.term) + " " + c.name);
-        env.set("TERM", c.term);
+        load(c.term);
         EXPECT_STREQ(termcap_value(c.name), c.expected);
     }
+}
+
+// A reference answers from the description read at start-up: it neither
+// loads it again (each load costs a file read and keeps some memory for
+// good) nor notices a later change of TERM.
+TEST_F(Termcap, CapabilityValuesComeFromTheLoadedDescription)
+{
+    load("vorn-sg");
+    env.set("TERM", "vorn-sr");
+    EXPECT_STREQ(termcap_value("co"), "70");
+    EXPECT_STREQ(termcap_value("cl"), "\x1b[H\x1b[2J");
+    load("vorn-sr");
+    EXPECT_STREQ(termcap_value("co"), "80");
 }
 
 // vorn-big holds an smcup of 1200 bytes, an rmcup of 600 and a clear of

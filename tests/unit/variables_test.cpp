@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "language_test_util.h"
+#include "terminal/terminal.h"
 
 namespace {
 
@@ -123,9 +124,10 @@ TEST_F(Variables, BadReferencesFailWithTheirTexts)
     }
 }
 
-TEST_F(Variables, TerminalCapabilitiesAreLookedUpAtEachReference)
+TEST_F(Variables, TerminalCapabilitiesComeFromTheDescription)
 {
     setenv("TERM", "xterm", 1);
+    read_termcap();
     ASSERT_EQ(set_variable("_termcap_col", "stored"), 0);
     struct capability {
         const char *input;
