@@ -8,13 +8,16 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FILE ?= README.md
 BUILD ?= build
 
-.PHONY: all deps vorn run test test-plain test-sanitize install fuzz clean \
+.PHONY: all deps fuzz-deps vorn run test test-plain test-sanitize install fuzz clean \
 	bench bench-quick bench-deps
 
 all: vorn
 
 deps:
-	@sh scripts/deps.sh
+	@sh scripts/deps.sh build
+
+fuzz-deps:
+	@sh scripts/deps.sh fuzz
 
 build/CMakeCache.txt: | deps
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
@@ -46,7 +49,7 @@ install: deps
 	cmake --build $(BUILD) -j $(JOBS) --target vorn
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD)
 
-fuzz: deps
+fuzz: fuzz-deps
 	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DVORN_FUZZ=ON -DVORN_TESTS=OFF
 	cmake --build build-fuzz -j $(JOBS)
 	mkdir -p build-fuzz/corpus

@@ -1,12 +1,38 @@
 #!/bin/sh
-# Make sure the Debian packages the build and the tests need are installed.
+# Make sure the Debian packages a target needs are installed, and nothing
+# more: "build" (the program and its test suite; the default), "fuzz"
+# (the fuzz target, built with clang and its fuzzing runtime) or "bench"
+# (the benchmark suite: its peer pager, Google Benchmark).
+#
+# Once a set is found complete, a stamp in the build directory records it,
+# so that later runs need no dpkg-query; the stamp goes with the build
+# directory (make clean) and counts for nothing once the list changes.
 # As root, missing packages are installed with apt-get; otherwise the exact
-# command to run is printed and the step fails.  With the argument "bench",
-# the packages of the benchmark suite (its peer pager, Google Benchmark).
+# command to run is printed and the step fails.  This script is the one
+# place that installs anything.
 set -e
-packages="g++ make cmake pkg-config libncurses-dev libgtest-dev libgmock-dev libvterm-dev global man-db"
-if [ "$1" = bench ]; then
+case "${1:-build}" in
+build)
+    # global: the tags tests run the real GNU GLOBAL; man-db: the manual
+    # page is checked with man
+    packages="g++ make cmake pkg-config libncurses-dev libgtest-dev libvterm-dev global man-db"
+    stamp=build/deps.stamp
+    ;;
+fuzz)
+    packages="make cmake libncurses-dev clang libclang-rt-dev"
+    stamp=build-fuzz/deps.stamp
+    ;;
+bench)
     packages="less libbenchmark-dev python3"
+    stamp=build-bench/deps.stamp
+    ;;
+*)
+    echo "usage: sh scripts/deps.sh [build|fuzz|bench]" >&2
+    exit 2
+    ;;
+esac
+if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$packages" ]; then
+    exit 0
 fi
 missing=""
 for p in $packages; do
@@ -14,14 +40,16 @@ for p in $packages; do
         missing="$missing $p"
     fi
 done
-[ -z "$missing" ] && exit 0
-if [ "$(id -u)" = 0 ]; then
+if [ -n "$missing" ]; then
+    if [ "$(id -u)" != 0 ]; then
+        echo "missing packages; run as root:" >&2
+        echo "  apt-get update && apt-get install -y$missing" >&2
+        exit 1
+    fi
     echo "installing:$missing"
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
     apt-get install -y -qq $missing
-else
-    echo "missing packages; run as root:" >&2
-    echo "  apt-get update && apt-get install -y$missing" >&2
-    exit 1
 fi
+mkdir -p "$(dirname "$stamp")"
+echo "$packages" > "$stamp"

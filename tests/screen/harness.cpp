@@ -906,45 +906,9 @@ void vt_stdin_close(vt_session &s)
     write_stdin(s);
 }
 
-namespace {
-
-struct terminfo_store {
-    std::string dir;
-    ~terminfo_store()
-    {
-        std::error_code error;
-        if (!dir.empty())
-            std::filesystem::remove_all(dir, error);
-    }
-};
-
-}  // namespace
-
 std::string vt_terminfo_dir()
 {
-    static terminfo_store store;
-    if (!store.dir.empty())
-        return store.dir;
-    std::string dir = make_temp_dir("vorn-terminfo-");
-    std::error_code error;
-    std::filesystem::path sources = std::string(VORN_TEST_DATA) + "/terminfo";
-    std::vector<std::string> env;
-    for (char **entry = environ; *entry; ++entry)
-        env.push_back(*entry);
-    for (const auto &entry :
-         std::filesystem::directory_iterator(sources, error)) {
-        if (entry.path().extension() != ".ti")
-            continue;
-        int status;
-        run_capture({"tic", "-x", "-o", dir, entry.path().string()}, env,
-                    &status);
-        if (status != 0)
-            ADD_FAILURE() << "tic failed on " << entry.path();
-    }
-    if (error)
-        ADD_FAILURE() << "cannot list " << sources << ": " << error.message();
-    store.dir = dir;
-    return dir;
+    return VORN_TEST_TERMINFO;     // compiled once at build time
 }
 
 void vt_write_file(const std::string &path, std::string_view content)

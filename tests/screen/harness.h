@@ -129,7 +129,7 @@ void vt_stdin_write(vt_session &s, std::string_view bytes);
 void vt_stdin_close(vt_session &s);
 
 // Directory holding the compiled test terminal descriptions (from the
-// sources in tests/data/terminfo); compiled once per test process.
+// sources in tests/data/terminfo); compiled once at build time.
 std::string vt_terminfo_dir();
 // Writes a file (for fixtures made at run time); fails the test on error.
 void vt_write_file(const std::string &path, std::string_view content);

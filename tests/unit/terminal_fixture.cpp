@@ -5,44 +5,14 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 #include "display/display.h"
 
 namespace {
-
-// Removed by the process that compiled it only: a death test's child runs
-// the static destructors too when its statement calls exit().
-struct compiled_terminfo {
-    std::string dir;
-    pid_t owner = 0;
-    ~compiled_terminfo()
-    {
-        std::error_code error;
-        if (!dir.empty() && owner == getpid())
-            std::filesystem::remove_all(dir, error);
-    }
-};
-
-bool run_tic(const std::string &dir, const std::string &source)
-{
-    pid_t pid = fork();
-    if (pid == 0) {
-        int null = open("/dev/null", O_WRONLY);
-        dup2(null, 2);  // tic's warnings about the oversized entry
-        execlp("tic", "tic", "-x", "-o", dir.c_str(), source.c_str(),
-               static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
-}
 
 std::string read_all(FILE *file)
 {
@@ -80,23 +50,7 @@ std::string capture_fd(int fd, const std::function<void()> &action,
 
 std::string test_terminfo_dir()
 {
-    static compiled_terminfo compiled;
-    if (!compiled.dir.empty())
-        return compiled.dir;
-    char pattern[] = "/tmp/vorn-unit-terminfo-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        ADD_FAILURE() << "mkdtemp failed";
-        return "";
-    }
-    compiled.dir = pattern;
-    compiled.owner = getpid();
-    std::error_code error;
-    for (const auto &entry : std::filesystem::directory_iterator(
-             std::string(VORN_TEST_DATA) + "/terminfo", error))
-        if (entry.path().extension() == ".ti" &&
-            !run_tic(compiled.dir, entry.path().string()))
-            ADD_FAILURE() << "tic failed on " << entry.path();
-    return compiled.dir;
+    return VORN_TEST_TERMINFO;
 }
 
 fd2_replacement::fd2_replacement(int rows, int cols)

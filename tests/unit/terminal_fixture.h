@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-// Directory of the compiled test descriptions (compiled once per process).
+// Directory of the test descriptions, compiled once at build time.
 std::string test_terminfo_dir();
 
 // Replaces descriptor 2 for its lifetime: a pty slave with the window size
