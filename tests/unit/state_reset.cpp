@@ -8,6 +8,7 @@
 #include "display/display.h"
 #include "file/file.h"
 #include "find/find.h"
+#include "find/find.h"
 #include "language/language.h"
 #include "startup/startup.h"
 #include "terminal/terminal.h"
