@@ -121,7 +121,8 @@ static const char *cmd_edit(int, const char *pos)
         return nullptr;
     }
     edit_current_file();
-    // The file may have changed: read it afresh.
+    // The file may have changed, or been replaced: read it afresh.
+    reopen_current_file();
     cache_init(0);
     linenum_clear();
     return pos;

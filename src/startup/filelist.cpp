@@ -158,6 +158,24 @@ void switch_to(char *name, int fd)
 
 } // namespace
 
+// Editors often write a new file in place of the old one; the descriptor
+// kept open would go on reading the old data.  The name is opened again on
+// the same descriptor number when it still names a readable regular file
+// (opening a fifo could wait for ever); otherwise the old data stays.
+void reopen_current_file()
+{
+    struct stat st;
+    if (pipe_mode || current_file == nullptr || input_fd <= 0 ||
+        stat(current_file, &st) != 0 || !S_ISREG(st.st_mode))
+        return;
+    int fd = open(current_file, O_RDONLY | O_NONBLOCK);
+    if (fd < 0)
+        return;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && dup2(fd, input_fd) >= 0)
+        cache_open_input(input_fd);
+    close(fd);
+}
+
 int open_file(const char *name, int only_if_other)
 {
     if (only_if_other == 1 && current_file != nullptr && name != nullptr &&

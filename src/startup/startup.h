@@ -39,6 +39,7 @@ extern int stdin_used;
 
 enum { OPEN_MESSAGE_SIZE = 1074 };
 int open_file(const char *name, int only_if_other);
+void reopen_current_file();         // after an editor may have replaced it
 void next_file(int n);
 void prev_file(int n);
 char *save_string(const char *text);

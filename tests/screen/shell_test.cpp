@@ -63,6 +63,17 @@ std::string record_arguments(const scratch &dir, const std::string &file)
     return "printf '%s\\0' \"$@\" > " + path + ".new && mv " + path + ".new " + path + "\n";
 }
 
+// Waits for a file that a stand-in writes.  A file brings no output, and a
+// wait for output would sleep through it: the screen is pumped in short
+// slices while the file is looked for.
+bool wait_for_file(vt_session &s, const scratch &dir, const std::string &name)
+{
+    for (int slice = 0; slice < 200; ++slice)
+        if (vt_wait(s, [&](vt_session &) { return dir.exists(name); }, 50))
+            return true;
+    return false;
+}
+
 // An editor under the given name: records its arguments and how it found
 // the terminal, scribbles over the screen as an editor would, and stays
 // until the test has seen the scribble and lets it go (or 10 seconds pass).
@@ -213,21 +224,43 @@ TEST(ShellScreen, FileNameReachesTheEditorUnchanged)
 
 // Without EDITOR the editor is /usr/bin/vi, given the line; with SHELL set
 // the command reaches it through "SHELL -c", quoted as one argument.
+// The command is echoed on the bottom line while it runs (the stand-in
+// shell waits until the test has looked).
 TEST(ShellScreen, DefaultEditorThroughTheShell)
 {
     scratch dir;
     dir.numbered("numbered", 200);
-    shell_stand_in(dir, false);
+    dir.script("shell", record_arguments(dir, "shell.args") +
+                            "i=0\n"
+                            "while [ ! -e '" + dir.path + "/shell.go' ] && [ $i -lt 500 ]; do\n"
+                            "    sleep 0.02; i=$((i + 1))\n"
+                            "done\n");
     vt_ptr s = start_in(dir, {"-e", "numbered"},
                         {{{"SHELL", dir.path + "/shell"}}, {"EDITOR"}});
     ASSERT_TRUE(s);
     ASSERT_ROW(*s, 0, "line 1");
     play(*s, "v");
-    ASSERT_TRUE(vt_wait(*s, [&](vt_session &) { return dir.exists("shell.args"); }));
+    ASSERT_TRUE(wait_for_file(*s, dir, "shell.args"));
     EXPECT_EQ(dir.recorded("shell.args"),
               (std::vector<std::string>{"-c", "/usr/bin/vi +13 'numbered'"}));
+    EXPECT_ROW(*s, BOTTOM - 1, "!/usr/bin/vi +13 'numbered'");
+    vt_write_file(dir.path + "/shell.go", "");
     EXPECT_ROW(*s, 0, "line 1");
     EXPECT_TRUE(vt_row_has(*s, BOTTOM, "numbered"));
+}
+
+// What the editor changed is shown: the file is read again afterwards.
+TEST(ShellScreen, EditedFileIsReadAgain)
+{
+    scratch dir;
+    dir.numbered("numbered", 200);
+    dir.script("editor", "sed -i 's/line/edited/' \"$1\"\n");
+    vt_ptr s = start_in(dir, {"-e", "numbered"}, {{{"EDITOR", dir.path + "/editor"}}, {}});
+    ASSERT_TRUE(s);
+    ASSERT_ROW(*s, 0, "line 1");
+    play(*s, "v");
+    EXPECT_ROW(*s, 0, "edited 1");
+    EXPECT_ROW(*s, 22, "edited 23");
 }
 
 std::string test_help_file()
@@ -262,7 +295,7 @@ TEST(ShellScreen, HelpRunsTheViewerWithTheParentsClearOption)
         ASSERT_TRUE(s);
         ASSERT_ROW(*s, 0, "line 1");
         play(*s, "h");
-        ASSERT_TRUE(vt_wait(*s, [&](vt_session &) { return dir.exists("vorn.args"); }));
+        ASSERT_TRUE(wait_for_file(*s, dir, "vorn.args"));
         EXPECT_EQ(dir.recorded("vorn.args"), c.expected);
         EXPECT_TRUE(vt_row_has(*s, BOTTOM, "numbered"));
     }
