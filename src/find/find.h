@@ -3,6 +3,7 @@
 #define VORN_FIND_H
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,20 @@ enum { SEARCH_MIN_BLOCK = 4 * 8192 };
 extern size_t search_block_size;
 
 // --- marks.cpp ---
+// One remembered view.  `file` is empty until the mark is first recorded;
+// `position` is -1 when it is not set (or was set on an empty screen);
+// `line_number` is 0 when not determined.
+struct mark_record {
+    int horiz_off = 0;
+    int wrap_lines = 1;
+    file_pos position = -1;
+    std::optional<std::string> file;
+    std::string key_line;           // sample text for the listing, raw
+    int line_number = 0;
+};
+// The letters a to z at 0 to 25, then the last-position mark.
+enum { LAST_POSITION_MARK = 26, MARK_COUNT = 27 };
+extern mark_record mark_table[MARK_COUNT];
 void init_marks();
 void set_mark(int letter);
 void remember_position();

@@ -1,10 +1,9 @@
 // Commands that find things: searches, marks and tags.
 //
 // Their arguments are parsed in full, as for every command.  The searches
-// work, and so do the tags; the marks are not part of the program yet:
-// with the condition flag set they fail with "NAME: not available" rather
-// than pretend to have done something.  `search` stores the sense of the
-// search before the flag is looked at, so that a later `research` uses it.
+// work, and so do the tags and the marks (listing them waits for nothing
+// but the shell escape).  `search` stores the sense of the search before
+// the flag is looked at, so that a later `research` uses it.
 #include <cstring>
 
 #include "command/command.h"
@@ -78,6 +77,20 @@ static const char *cmd_search(int code, const char *pos)
     return pos;
 }
 
+// The mark letter asked for on the bottom line: one key, or 0 when the
+// user gave none (RETURN, or the prompt cancelled).
+static int ask_mark_letter(int code)
+{
+    char answer[2];
+    set_one_key_read();
+    if (read_line(code == CODE_SETMARK ? "set mark: " : "goto mark: ", answer,
+                  sizeof answer) != 0)
+        return 0;
+    return static_cast<unsigned char>(answer[0]);
+}
+
+// set_mark and gomark show their own messages: the command succeeds
+// whatever they report.
 static const char *cmd_mark(int code, const char *pos)
 {
     const char *mark = next_arg(&pos);
@@ -89,7 +102,16 @@ static const char *cmd_mark(int code, const char *pos)
         set_error(ERR_COMMAND, "bad mark character");
         return nullptr;
     }
-    return command_not_available(code == CODE_SETMARK ? "setmark" : "gomark");
+    int letter = static_cast<unsigned char>(mark[0]);
+    if (letter == '?')
+        letter = ask_mark_letter(code);
+    if (letter == 0)
+        return pos;
+    if (code == CODE_SETMARK)
+        set_mark(letter);
+    else
+        gomark(letter);
+    return pos;
 }
 
 static const char *cmd_listbmarks(int, const char *pos)

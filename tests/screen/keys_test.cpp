@@ -133,7 +133,12 @@ TEST(KeyScreen, FilesPromptAndUnavailableCommands)
          {{"l", "", pressed("key not enabled")}}},
         {"/", numbered, {{"/", "", "Search: /"}}},
         {"n", numbered, {{"n", "", pressed("No previous regular expression")}}},
-        {"m", numbered, {{"m", "", pressed("setmark: not available")}}},
+        {"m and '", numbered, {{"30g", "line 30", ""},
+                                {"m", "", "set mark:"},
+                                {"a", "line 30", "numbered200.txt ("},
+                                {"g", "line 1", ""},
+                                {"'", "", "goto mark:"},
+                                {"a", "line 30", "numbered200.txt ("}}},
         {"t without a tag", numbered, {{"t", "", pressed("no next tag")}}},
         {"T without a tag", numbered, {{"T", "", pressed("no previous tag")}}},
     };
