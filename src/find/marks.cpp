@@ -52,8 +52,11 @@ static std::string longest_raw_line(file_pos pos)
     return longest;
 }
 
+// The read position of the input is kept: a jump to the end records the
+// view it leaves between finding the end and building the screen up from it.
 static void record_mark(mark_record *m)
 {
+    file_pos reading = cache_tell();
     m->position = screen_pos(SCREEN_TOP);
     m->horiz_off = horiz_off;
     m->wrap_lines = wrap_lines;
@@ -62,6 +65,7 @@ static void record_mark(mark_record *m)
                                       : std::nullopt;
     m->key_line = longest_raw_line(m->position);
     m->line_number = linenum_find(m->position);
+    cache_seek(reading);
 }
 
 void init_marks()

@@ -190,6 +190,14 @@ TEST(MarkScreen, ApostropheSwapsTwoFarViews)
         EXPECT_ROW(*s, 0, "ab line " + std::to_string(top));
         EXPECT_ROW(*s, BOTTOM - 1, "ab line " + std::to_string(top + 22));
     }
+    // The end of the file is a far jump too.
+    play(*s, "G");
+    ASSERT_ROW(*s, 0, "ab line 178");
+    play(*s, "''");
+    EXPECT_ROW(*s, 0, "ab line 1");
+    play(*s, "''");
+    EXPECT_ROW(*s, 0, "ab line 178");
+    EXPECT_ROW(*s, BOTTOM - 1, "ab line 200");
 }
 
 // A script runs before the first screen, when there is no view to go back
