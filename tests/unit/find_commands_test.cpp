@@ -55,9 +55,6 @@ TEST(FindCommands, ArgumentsSenseAndAvailability)
         {"help", 0, 0, 0, 0, ERR_NONE, ""},
         {"edit", 0, 0, 0, 0, ERR_NONE, ""},
     };
-    // The mark messages go to standard error, not to a screen awaiting a key.
-    messages_on_screen = 0;
-    init_marks();
     for (const find_case &c : cases) {
         SCOPED_TRACE(std::string(c.command) + " with flag " + std::to_string(c.flag));
         reset_language_state();

@@ -20,25 +20,13 @@ namespace {
 class Marks : public ::testing::Test {
 protected:
     temp_dir dir;
-    char file_name[16] = "shown.txt";
-    char *saved_current_file = nullptr;
 
     void SetUp() override
     {
         reset_view_settings(24, 80);
-        init_marks();
-        clear_error();
-        saved_current_file = current_file;
-        current_file = file_name;
+        current_file = save_string("shown.txt");
     }
-    void TearDown() override
-    {
-        current_file = saved_current_file;
-        init_marks();
-        clear_error();
-        close_view_input();
-        pos_reset();
-    }
+    void TearDown() override { close_view_input(); }
 
     // The screen's top row starts at the beginning of line `line` (from 1),
     // or the screen is empty when `line` is 0; returns that position.

@@ -33,6 +33,7 @@ void reset_all_state()
     out_discard();
     signals_reset();
     search_reset();
+    init_marks();
 }
 
 namespace {
