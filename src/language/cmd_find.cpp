@@ -1,9 +1,9 @@
 // Commands that find things: searches, marks and tags.
 //
-// Their arguments are parsed in full, as for every command.  The searches
-// work, and so do the tags and the marks (listing them waits for nothing
-// but the shell escape).  `search` stores the sense of the search before
-// the flag is looked at, so that a later `research` uses it.
+// Their arguments are parsed in full, as for every command.  The searches,
+// the tags and the marks hand over to their parts.  `search` stores the
+// sense of the search before the flag is looked at, so that a later
+// `research` uses it.
 #include <cstring>
 
 #include "command/command.h"
@@ -118,7 +118,7 @@ static const char *cmd_listbmarks(int, const char *pos)
 {
     if (!exec_flag)
         return pos;
-    return command_not_available("listbmarks");
+    return list_marks() == 0 ? pos : nullptr;
 }
 
 // asktag, nexttag, prevtag: find the tag or step to it, then show its

@@ -8,7 +8,10 @@
 // the block), so that any 80 columns of a row tell both the line and the
 // horizontal offset; "ab" and "cd" hold "ab line N" and "cd line N".  The
 // screen is 24 rows of 80 columns: 23 rows of text.
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -47,10 +50,21 @@ std::string named_lines(const std::string &name, int count)
 }
 
 // Keys of the tests' own: O puts the view at the typed column with long
-// lines cut (0O at column 0), W makes long lines wrap again.
+// lines cut (0O at column 0), W makes long lines wrap again, M lists the
+// marks.
 const char marks_rc[] =
     "macro 1 O 'lscroll 99999; lscroll 1; rscroll 1; rscroll ${number}'\n"
-    "macro 0 W 'lscroll 99999; lscroll 1'\n";
+    "macro 0 W 'lscroll 99999; lscroll 1'\n"
+    "macro 0 M 'listbmarks'\n";
+
+// The search path with the directory of the pager under test first: the
+// listing runs "vorn" through the shell.
+std::string path_to_this_pager()
+{
+    std::string binary = VORN_BINARY;
+    const char *path = getenv("PATH");
+    return binary.substr(0, binary.rfind('/')) + ":" + (path != nullptr ? path : "");
+}
 
 struct marks_fixture {
     temp_home home;     // HOME, and the directory the pager runs in
@@ -69,7 +83,7 @@ struct marks_fixture {
     {
         vt_options options;
         options.args = args;
-        options.env = {{"HOME", home.path}};
+        options.env = {{"HOME", home.path}, {"PATH", path_to_this_pager()}};
         options.rows = ROWS;
         options.cwd = home.path;
         return vt_start(options);
@@ -288,6 +302,70 @@ TEST(MarkScreen, BadLettersAndUnsetMarks)
     // it is a move, not the key that takes a message away.
     play(*s, "m<enter>'<enter>j");
     EXPECT_ROW(*s, 0, "ab line 31");
+}
+
+// A row of the listing as the pager shows it: tabs to the next column
+// that is a multiple of eight.
+std::string shown_row(const std::string &text)
+{
+    std::string row;
+    for (char c : text) {
+        if (c == '\t')
+            row.append(8 - row.size() % 8, ' ');
+        else
+            row += c;
+    }
+    return row;
+}
+
+// Lists the marks (M) and checks the rows the pager shows, with the
+// listing's prompt right below them (the listing fits the screen); then
+// leaves the listing for the view `top` and checks that the listing's file,
+// named on its prompt, is gone.
+void check_listing(vt_session &s, const std::vector<std::string> &rows,
+                   const std::string &top)
+{
+    play(s, "M");
+    for (size_t row = 0; row < rows.size(); row++)
+        EXPECT_ROW(s, static_cast<int>(row), shown_row(rows[row]));
+    const int prompt_row = static_cast<int>(rows.size());
+    ASSERT_TRUE(vt_row_has(s, prompt_row, ": END"));
+    std::string prompt = vt_row(s, prompt_row);
+    ASSERT_EQ(prompt.find("vorn."), 0u) << prompt;
+    std::string listing = "/tmp/" + prompt.substr(0, prompt.find(':'));
+    struct stat st;
+    EXPECT_EQ(stat(listing.c_str(), &st), 0) << listing << " is not the listing";
+    play(s, "q");
+    EXPECT_ROW(s, 0, top);
+    EXPECT_NE(stat(listing.c_str(), &st), 0) << listing << " was left behind";
+}
+
+// Marks in one file: no file column.  Lines 50 to 53 are equally long, so
+// the last of them is the sample.  The far jump to line 50 left the first
+// screen in the last-position mark.
+TEST(MarkScreen, ListingOfMarksInOneFile)
+{
+    marks_fixture f;
+    vt_ptr s = f.start({"-e", "ab"});
+    ASSERT_TRUE(s);
+    play(*s, "50gma");
+    ASSERT_ROW(*s, 0, "ab line 50");
+    check_listing(*s, {"key\tline#\tkeyline", "", "a\t50\tab line 53", "'\t1\tab line 4"},
+                  "ab line 50");
+    EXPECT_TRUE(prompt_of(*s, "ab"));
+}
+
+// Marks in two files with names of two letters: the column takes the width
+// of the longest name, and its heading is cut to it.
+TEST(MarkScreen, ListingOfMarksInTwoFiles)
+{
+    marks_fixture f;
+    vt_ptr s = start_with_marks_in_two_files(f);
+    ASSERT_TRUE(s);
+    check_listing(*s, {"key\tfi\tline#\tkeyline", "", "a\tab\t50\tab line 53",
+                       "b\tcd\t70\tcd line 73", "'\tcd\t1\tcd line 4"},
+                  "cd line 70");
+    EXPECT_TRUE(prompt_of(*s, "cd"));
 }
 
 }  // namespace

@@ -45,7 +45,6 @@ TEST(FindCommands, ArgumentsSenseAndAvailability)
         {"setmark A", 1, 0, 0, 0, ERR_NONE, ""},
         {"gomark '1'", 1, 0, 0, 0, ERR_NONE, ""},
         {"gomark z", 1, 0, 0, 0, ERR_NONE, ""},
-        {"listbmarks", 1, 0, -1, 0, ERR_COMMAND, "listbmarks: not available"},
         {"listbmarks", 0, 0, 0, 0, ERR_NONE, ""},
         {"asktag", 0, 0, 0, 0, ERR_NONE, ""},
         {"prevtag 2", 0, 0, 0, 0, ERR_NONE, ""},
