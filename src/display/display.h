@@ -31,6 +31,7 @@ extern int back_scroll_limit;
 void scroll_forward(int n, int paging);
 void scroll_backward(int n, int paging);
 void repaint_screen();
+void paint_rows_again();
 void repaint_from(file_pos pos);
 void jump_end();
 void jump_line(int n);

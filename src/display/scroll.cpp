@@ -164,6 +164,24 @@ void repaint_screen()
     repaint_from(screen_pos(SCREEN_TOP));
 }
 
+// Paints the lines of the text rows once more, top to bottom, from the
+// cursor down, for a screen other than the one the table describes (after
+// the terminal has left its alternate screen); the table stays as it is.
+// The program is ending: a stop or resize still pending no longer matters,
+// and must not cut the lines short.
+void paint_rows_again()
+{
+    pending_signals = 0;
+    for (int row = 0; row < text_rows(); row++) {
+        file_pos pos = screen_pos(row);
+        if (pos == -1)
+            continue;
+        if (next_display_line(pos) == -1)
+            break;
+        paint_line();
+    }
+}
+
 // Clears the screen and builds it upward from `end`, which becomes the
 // position after the bottom row.
 static void rebuild_upward(int n, file_pos end)

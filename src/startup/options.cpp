@@ -37,6 +37,10 @@ namespace {
 // nothing for finish_and_exit to restore.
 volatile sig_atomic_t terminal_set_up;
 
+// Set when the exit must write the lines of the screen again on the screen
+// the terminal's end sequence returns to.
+volatile sig_atomic_t paint_screen_after_end;
+
 // The argument word made of VORN's value; options may point into it, so it
 // lives for the whole run.
 char *vorn_variable_word;
@@ -145,6 +149,19 @@ int scan_options(int argc, char **argv)
     return optind;
 }
 
+// The lines go out while the pager's terminal mode (with its newline
+// translation) is still in force.  The flag is cleared first, so that an
+// interrupt arriving meanwhile, which ends the program through here again,
+// does not start over.
+static void paint_screen_again()
+{
+    if (!paint_screen_after_end)
+        return;
+    paint_screen_after_end = 0;
+    paint_rows_again();
+    out_flush();
+}
+
 [[noreturn]] void finish_and_exit(int status)
 {
     if (terminal_set_up) {
@@ -152,6 +169,7 @@ int scan_options(int argc, char **argv)
         erase_to_eol();
         term_deinit();
         out_flush();
+        paint_screen_again();
         set_tty_mode(0);
         repeat_held_messages();
     } else {
@@ -160,6 +178,18 @@ int scan_options(int argc, char **argv)
     // _exit: the interrupt handler ends the program through here, and every
     // byte for the screen went through our own buffer, flushed above.
     _exit(status);
+}
+
+// The program ends with the end of its input on the screen.  A terminal
+// that keeps what was written keeps that screen; one whose end sequence
+// leaves an alternate screen takes it away, and the user would be back at
+// the shell without having seen the end of the text.  There the lines are
+// written again, with their underline and bold, on the screen the terminal
+// returns to, leaving the cursor below them as after cat.
+[[noreturn]] void finish_at_end_of_input()
+{
+    paint_screen_after_end = term_switches_screen();
+    finish_and_exit();
 }
 
 // The first input of paging mode; 0 when none could be opened (the reasons

@@ -105,7 +105,7 @@ int show_prompt()
     else if (repaint_needed)
         repaint_screen();
     if (!opt_stay_at_end && at_eof != 0 && !(file_index + 1 < file_count))
-        finish_and_exit();
+        finish_at_end_of_input();
     cursor_lower_left();
     erase_to_eol();
     standout_on();

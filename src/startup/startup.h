@@ -17,6 +17,9 @@ void paging_mode();                 // never returns
 // The orderly exit, with EXIT_SUCCESS after a run that showed something and
 // ended as the user asked, EXIT_FAILURE when the run failed.
 [[noreturn]] void finish_and_exit(int status = EXIT_SUCCESS);
+// The orderly exit once the end of the last file is on the screen; the
+// lines of that screen stay readable after the program has gone.
+[[noreturn]] void finish_at_end_of_input();
 int vorn_main(int argc, char **argv);  // the whole of main()
 void options_reset();               // the settings of a start without options
 

@@ -61,6 +61,89 @@ TEST(DisplayScreen, ShortFileEndsTheProgramUnlessE)
     EXPECT_EQ(vt_wait_exit(*s), 0);
 }
 
+// Overstruck text: each character after an underscore and a backspace
+// (underlined), or after itself and a backspace (bold).
+std::string underlined(const std::string &text)
+{
+    std::string struck;
+    for (char c : text)
+        struck += std::string{'_', '\b', c};
+    return struck;
+}
+
+std::string bold(const std::string &text)
+{
+    std::string struck;
+    for (char c : text)
+        struck += std::string{c, '\b', c};
+    return struck;
+}
+
+// "one", "two" underlined, "three" in bold.
+std::string styled_three_lines()
+{
+    return "one\n" + underlined("two") + "\n" + bold("three") + "\n";
+}
+
+int filled_rows(vt_session &s)
+{
+    int filled = 0;
+    for (int row = 0; row < 24; row++)
+        filled += !vt_row(s, row).empty();
+    return filled;
+}
+
+TEST(DisplayScreen, TheLastScreenStaysAfterTheEnd)
+{
+    // xterm's end sequence leaves the alternate screen, taking the pager's
+    // text with it: the lines of the last screen are written again where
+    // the terminal returns, with their attributes, the cursor below them
+    // as after cat.  vt100 keeps what was written: nothing is repeated.
+    // Quitting elsewhere than at the end (here with -e) repeats nothing.
+    temp_home home;
+    home.write("three.txt", styled_three_lines());
+    home.write("numbers", numbered(100));
+    struct end_case {
+        const char *term;
+        std::vector<std::string> args;
+        const char *wait_for;   // on row 0 before the keys, or "" for none
+        const char *keys;
+        int first_row;          // where "one" or the last page begins
+        int filled;             // rows holding text after the end
+        std::pair<int, int> cursor;
+    };
+    const std::vector<end_case> cases = {
+        {"xterm", {"three.txt"}, "", "", 0, 3, {3, 0}},
+        {"vt100", {"three.txt"}, "", "", 20, 3, {23, 0}},
+        {"xterm", {"numbers"}, "line 1", "    ", 0, 23, {23, 0}},
+        {"vt100", {"numbers"}, "line 1", "    ", 0, 23, {23, 0}},
+        {"xterm", {"-e", "numbers"}, "line 1", "    q", 0, 0, {0, 0}},
+    };
+    for (const end_case &c : cases) {
+        SCOPED_TRACE(std::string(c.term) + " " + c.args.back() + " keys \"" + c.keys + "\"");
+        vt_ptr s = start_on(home, c.args, 24, c.term);
+        ASSERT_TRUE(s);
+        if (c.wait_for[0] != '\0') {
+            ASSERT_TRUE(vt_wait_row(*s, 0, c.wait_for)) << vt_screen(*s);
+        }
+        vt_type(*s, c.keys);
+        ASSERT_EQ(vt_wait_exit(*s), 0) << vt_screen(*s);
+        EXPECT_EQ(filled_rows(*s), c.filled) << vt_screen(*s);
+        EXPECT_EQ(vt_cursor(*s), c.cursor) << vt_screen(*s);
+        if (c.filled == 3) {
+            EXPECT_ROW(*s, c.first_row, "one");
+            EXPECT_ROW(*s, c.first_row + 1, "two");
+            EXPECT_ROW(*s, c.first_row + 2, "three");
+            EXPECT_FALSE(vt_attr(*s, c.first_row, 0).underline);
+            EXPECT_TRUE(vt_attr(*s, c.first_row + 1, 0).underline);
+            EXPECT_TRUE(vt_attr(*s, c.first_row + 2, 4).bold);
+            EXPECT_FALSE(vt_attr(*s, c.first_row + 2, 4).underline);
+        } else if (c.filled == 23) {
+            EXPECT_TRUE(shows_lines(*s, c.first_row, c.first_row + 22, 78));
+        }
+    }
+}
+
 TEST(DisplayScreen, EndOfTheFirstOfTwoFiles)
 {
     temp_home home;
@@ -111,12 +194,7 @@ TEST(DisplayScreen, PromptForAFileAndForStandardInput)
 TEST(DisplayScreen, AttributesAndCaretForms)
 {
     temp_home home;
-    std::string text = "plain ";
-    for (char c : std::string("under"))
-        text += std::string{'_', '\b', c};
-    text += " ";
-    for (char c : std::string("BOLD"))
-        text += std::string{c, '\b', c};
+    std::string text = "plain " + underlined("under") + " " + bold("BOLD");
     text += "\tx\x01y\r\n";
     text += "mid\rdle\n";
     home.write("styled", text);
