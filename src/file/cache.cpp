@@ -7,6 +7,13 @@
 // (or an empty one).  Hits never reorder the circle; only reading moves a
 // buffer to the head, so a named file reuses its buffers in filling order.
 //
+// A block's buffer is found through an index from block number to buffer,
+// never by walking the circle: a pipe keeps every block it read, and a walk
+// per block would make reading it to its end cost time quadratic in its
+// length.  Invariant: the index has one entry for every buffer of the
+// circle that holds a block, and no other; every change of a buffer's block
+// goes through hold_block.
+//
 // A buffer holds the input's bytes with NUL stored as 0x80, and where the
 // input ends one 0 byte, the end-of-file marker, counted in `size`.  So 0
 // from the character operations always means "nothing there".
@@ -34,7 +41,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <unistd.h>
+#include <unordered_map>
 
 #include "startup/startup.h"
 #include "terminal/terminal.h"
@@ -63,6 +72,25 @@ unsigned input_serial;
 unsigned cached_serial;
 int cached_fd = -1;
 
+std::unordered_map<int64_t, block_buffer *> buffer_of_block;
+
+// Makes `b` hold `block` (-1: nothing), in the buffer and in the index.
+void hold_block(block_buffer *b, int64_t block)
+{
+    if (b->block != -1)
+        buffer_of_block.erase(b->block);
+    b->block = block;
+    if (block == -1)
+        return;
+    try {
+        buffer_of_block[block] = b;
+    } catch (const std::bad_alloc &) {
+        // A buffer the index does not know would be read into twice.
+        show_message("cannot allocate memory");
+        finish_and_exit(EXIT_FAILURE);
+    }
+}
+
 void unlink_buffer(block_buffer *b)
 {
     b->prev->next = b->next;
@@ -84,33 +112,7 @@ bool block_is_buffered(int64_t b)
 {
     if (buffer_ring.prev->block <= b && b <= buffer_ring.next->block)
         return true;
-    for (block_buffer *p = buffer_ring.next; p != &buffer_ring; p = p->next)
-        if (p->block == b)
-            return true;
-    return false;
-}
-
-// |a - b| on the low 32 bits, as an unsigned value.
-uint32_t block_distance(int64_t a, int64_t b)
-{
-    uint32_t d = static_cast<uint32_t>(static_cast<uint64_t>(a) - static_cast<uint64_t>(b));
-    return d > UINT32_C(0x7fffffff) ? 0u - d : d;
-}
-
-// Walk the circle from current_buffer towards the neighbour whose block is
-// closer to read_block; null when no buffer holds it.
-block_buffer *find_buffer()
-{
-    uint32_t d_next = block_distance(current_buffer->next->block, read_block);
-    uint32_t d_prev = block_distance(current_buffer->prev->block, read_block);
-    bool forward = d_next < d_prev;
-    block_buffer *p = current_buffer;
-    do {
-        if (p->block == read_block)
-            return p;
-        p = forward ? p->next : p->prev;
-    } while (p != current_buffer);
-    return nullptr;
+    return buffer_of_block.contains(b);
 }
 
 // The buffer a block not yet held is read into: the tail of the circle, or
@@ -124,7 +126,7 @@ block_buffer *take_buffer()
     if (buffer_ring.prev == &buffer_ring)
         return nullptr;             // no buffer at all: nothing can be read
     block_buffer *b = buffer_ring.prev;
-    b->block = read_block;
+    hold_block(b, read_block);
     b->size = 0;
     return b;
 }
@@ -182,9 +184,15 @@ int read_into(block_buffer *b)
 
 } // namespace
 
+block_buffer *cache_buffer_of(int64_t block)
+{
+    auto found = buffer_of_block.find(block);
+    return found != buffer_of_block.end() ? found->second : nullptr;
+}
+
 int cache_fill_block()
 {
-    block_buffer *b = find_buffer();
+    block_buffer *b = cache_buffer_of(read_block);
     if (b != nullptr) {
         current_buffer = b;
         if (read_offset < b->size)
@@ -257,7 +265,7 @@ void cache_init(int count)
         return;
     }
     for (block_buffer *p = buffer_ring.next; p != &buffer_ring; p = p->next)
-        p->block = -1;
+        hold_block(p, -1);
     current_buffer = &buffer_ring;
     pipe_read_offset = 0;
     eof_offset = -1;
@@ -273,7 +281,7 @@ void cache_open_input(int fd)
 void cache_reset()
 {
     for (block_buffer *p = buffer_ring.next; p != &buffer_ring; p = p->next) {
-        p->block = -1;
+        hold_block(p, -1);
         p->size = 0;
     }
     current_buffer = &buffer_ring;

@@ -35,6 +35,7 @@ int cache_add_buffers(int n);
 int cache_seek(file_pos pos);
 file_pos cache_tell();
 int cache_fill_block();             // slow path of the two character reads
+block_buffer *cache_buffer_of(int64_t block);   // null when none holds it
 file_pos cache_length();
 int cache_seek_end();
 int cache_seek_begin();

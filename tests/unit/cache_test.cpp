@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <csignal>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -255,6 +256,64 @@ TEST(Cache, NamedFileReusesTheBufferFilledFirst)
     }
     close(writer);
     close_input();
+}
+
+// The blocks held, found by walking the circle.
+std::map<int64_t, block_buffer *> blocks_in_circle()
+{
+    std::map<int64_t, block_buffer *> held;
+    for (block_buffer *p = buffer_ring.next; p != &buffer_ring; p = p->next)
+        if (p->block != -1)
+            held[p->block] = p;
+    return held;
+}
+
+// The lookup of every block from 0 to `last` names the buffer the circle
+// holds it in, or none when no buffer holds it.
+::testing::AssertionResult lookup_matches_circle(int64_t last)
+{
+    std::map<int64_t, block_buffer *> held = blocks_in_circle();
+    for (int64_t b = 0; b <= last; b++) {
+        auto found = held.find(b);
+        block_buffer *wanted = found != held.end() ? found->second : nullptr;
+        block_buffer *found_by_lookup = cache_buffer_of(b);
+        if (found_by_lookup != wanted)
+            return ::testing::AssertionFailure()
+                   << "block " << b << ": held in buffer " << wanted
+                   << ", the lookup finds " << found_by_lookup;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(Cache, LookupFollowsTheCircle)
+{
+    // The lookup does not walk the circle, so it must follow every change
+    // of it: buffers reused in a named file, a fresh input, a growing pipe.
+    temp_dir dir;
+    const int pool = buffer_count > 10 ? buffer_count : 10;
+    open_input(dir, NAMED_FILE, std::string(static_cast<size_t>(pool + 5) * BLOCK_SIZE, 'f'));
+    visit_blocks(0, pool + 5);
+    std::map<int64_t, block_buffer *> held = blocks_in_circle();
+    ASSERT_EQ(held.size(), static_cast<size_t>(pool));
+    EXPECT_EQ(held.begin()->first, 5) << "the five blocks read first gave up their buffers";
+    EXPECT_TRUE(lookup_matches_circle(pool + 5));
+    visit_blocks(0, 1);
+    EXPECT_EQ(cache_buffer_of(5), nullptr) << "block 5's buffer now holds block 0";
+    EXPECT_TRUE(lookup_matches_circle(pool + 5));
+    close_input();
+
+    std::string bytes = pattern_bytes(40 * BLOCK_SIZE + 10);
+    open_input(dir, PIPE, bytes);
+    EXPECT_TRUE(blocks_in_circle().empty());
+    EXPECT_TRUE(lookup_matches_circle(pool + 5)) << "nothing of the named file is found";
+    ASSERT_EQ(cache_seek_end(), 0);
+    EXPECT_EQ(blocks_in_circle().size(), 41u);
+    EXPECT_TRUE(lookup_matches_circle(45));
+    ASSERT_EQ(cache_seek(0), 0);
+    EXPECT_EQ(first_difference(read_forward(bytes.size()), as_delivered(bytes)), -1);
+    close_input();
+    cache_reset();
+    EXPECT_TRUE(lookup_matches_circle(45)) << "a reset forgets every block";
 }
 
 TEST(Cache, PipeGrowsThePoolAndKeepsEveryBlock)
