@@ -8,6 +8,7 @@
 #include "startup.h"
 
 #include <climits>
+#include <csignal>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -162,7 +163,7 @@ static void paint_screen_again()
     out_flush();
 }
 
-[[noreturn]] void finish_and_exit(int status)
+void restore_terminal()
 {
     if (terminal_set_up) {
         cursor_lower_left();
@@ -175,6 +176,16 @@ static void paint_screen_again()
     } else {
         out_flush();
     }
+}
+
+[[noreturn]] void finish_and_exit(int status)
+{
+    // A terminating signal must not restore the terminal a second time in
+    // the middle of this.
+    sigset_t all;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, nullptr);
+    restore_terminal();
     // _exit: the interrupt handler ends the program through here, and every
     // byte for the screen went through our own buffer, flushed above.
     _exit(status);

@@ -14,6 +14,10 @@ int scan_options(int argc, char **argv);
 int copy_to_stdout();               // 0, or 1 when standard output failed
 int copy_mode();                    // copies the list, or stdin; exit status
 void paging_mode();                 // never returns
+// The terminal as the program found it (cursor to the lower left, end and
+// keypad sequences, settings, held messages): the first half of every way
+// out, the orderly exit's and a terminating signal's.
+void restore_terminal();
 // The orderly exit, with EXIT_SUCCESS after a run that showed something and
 // ended as the user asked, EXIT_FAILURE when the run failed.
 [[noreturn]] void finish_and_exit(int status = EXIT_SUCCESS);

@@ -16,6 +16,16 @@
 //
 // SIGINT is not blocked: its handler ends the program at once, in the
 // handler, as the orderly exit.
+//
+// Every other signal whose default action ends the process (hang-up, quit,
+// termination, the user and timer signals, a broken pipe, the real-time
+// signals, and faults) is caught while the handlers are installed, so that
+// the terminal is restored exactly as the orderly exit restores it; the
+// handler then lets the signal take its default action, and whoever waits
+// for the pager sees it killed by that signal.  A signal the environment
+// made us ignore (nohup) stays ignored, and one that already has a handler
+// when we start (a sanitizer's fault handlers) is left to it.  SIGTRAP is
+// left alone: a debugger's breakpoints must not end the pager.
 #include <poll.h>
 #include <unistd.h>
 
@@ -45,12 +55,40 @@ sigset_t stop_and_resize()
     return set;
 }
 
+// The signals whose default action ends the process, apart from SIGINT and
+// SIGKILL (the real-time signals are added by number).
+const int terminating_signals[] = {
+    SIGHUP,  SIGQUIT, SIGILL,  SIGABRT,   SIGBUS,  SIGFPE,  SIGSEGV,
+    SIGUSR1, SIGUSR2, SIGPIPE, SIGALRM,   SIGTERM, SIGXCPU, SIGXFSZ,
+    SIGVTALRM, SIGPROF, SIGIO, SIGSYS,
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+};
+
+// The terminating signals this program took over (see above), by number.
+bool taken_over[NSIG];
+
+// Blocked while any handler runs: none of ours may interrupt another.
+sigset_t handler_mask()
+{
+    sigset_t set = stop_and_resize();
+    sigaddset(&set, SIGINT);
+    for (int sig : terminating_signals)
+        sigaddset(&set, sig);
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; sig++)
+        sigaddset(&set, sig);
+    return set;
+}
+
 void install(int sig, void (*handler)(int))
 {
     struct sigaction action {};
     action.sa_handler = handler;
-    action.sa_mask = stop_and_resize();
-    sigaddset(&action.sa_mask, SIGINT);
+    action.sa_mask = handler_mask();
     // Other slow calls (terminal writes, waiting for a shell) simply go
     // on; the waits that a signal must cut short use ppoll, which is never
     // restarted.
@@ -62,6 +100,53 @@ void interrupt_handler(int)
 {
     out_discard();
     finish_and_exit();
+}
+
+// The terminal first, then the signal's own default action.  A background
+// pager must not be stopped by SIGTTOU halfway through the restore.
+void terminate_handler(int sig)
+{
+    out_discard();
+    signal(SIGTTOU, SIG_IGN);
+    restore_terminal();
+    signal(sig, SIG_DFL);
+    sigset_t just_this;
+    sigemptyset(&just_this);
+    sigaddset(&just_this, sig);
+    sigprocmask(SIG_UNBLOCK, &just_this, nullptr);
+    raise(sig);
+    // Only a signal whose default action turned out not to end the process
+    // gets here: end as the signal meant to.
+    _exit(128 + sig);
+}
+
+// Takes over `sig` when its action is still the default one.
+void take_over(int sig)
+{
+    struct sigaction current;
+    if (sig <= 0 || sig >= NSIG || sigaction(sig, nullptr, &current) != 0)
+        return;
+    if ((current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_DFL) {
+        install(sig, terminate_handler);
+        taken_over[sig] = true;
+    }
+}
+
+void take_over_terminating_signals()
+{
+    for (int sig : terminating_signals)
+        take_over(sig);
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; sig++)
+        take_over(sig);
+}
+
+void give_back_terminating_signals()
+{
+    for (int sig = 1; sig < NSIG; sig++) {
+        if (taken_over[sig])
+            signal(sig, SIG_DFL);
+        taken_over[sig] = false;
+    }
 }
 
 void stop_handler(int)
@@ -144,10 +229,12 @@ void install_signals(int on)
         install(SIGINT, interrupt_handler);
         install(SIGTSTP, stop_handler);
         install(SIGWINCH, winch);
+        take_over_terminating_signals();
     } else {
         signal(SIGINT, SIG_DFL);
         signal(SIGTSTP, SIG_DFL);
         signal(SIGWINCH, SIG_IGN);
+        give_back_terminating_signals();
     }
 }
 

@@ -85,6 +85,54 @@ TEST(Interrupt, EndsWithStatusZeroAndTheTerminalRestored)
     }
 }
 
+// A signal that ends the process by default, from outside or from the
+// quit key: the terminal is restored as by the orderly exit (settings, the
+// pager's screen left) before the signal ends the pager, and its parent
+// sees it killed by that signal.
+TEST(TerminatingSignal, RestoresTheTerminalThenEndsByTheSignal)
+{
+    struct {
+        const char *name;
+        int sig;
+        void (*act)(vt_session &);
+    } cases[] = {
+        {"SIGTERM", SIGTERM, [](vt_session &s) { vt_signal(s, SIGTERM); }},
+        {"SIGHUP", SIGHUP, [](vt_session &s) { vt_signal(s, SIGHUP); }},
+        {"SIGQUIT", SIGQUIT, [](vt_session &s) { vt_signal(s, SIGQUIT); }},
+        {"quit key", SIGQUIT, [](vt_session &s) { vt_key(s, "^\\"); }},
+        {"SIGUSR1", SIGUSR1, [](vt_session &s) { vt_signal(s, SIGUSR1); }},
+        {"SIGALRM", SIGALRM, [](vt_session &s) { vt_signal(s, SIGALRM); }},
+    };
+    for (auto c : cases) {
+        SCOPED_TRACE(c.name);
+        fixture_dir dir;
+        auto s = start_on_lines(dir);
+        ASSERT_TRUE(s);
+        ASSERT_TRUE(in_pagers_mode(vt_final_tty(*s)));
+        c.act(*s);
+        EXPECT_EQ(vt_wait_exit(*s), 128 + c.sig);
+        EXPECT_TRUE(same_settings(vt_final_tty(*s), vt_initial_tty(*s)));
+        // The terminal-end sequence took the pager's screen away.
+        for (int row = 0; row < 23; row++)
+            EXPECT_EQ(vt_row(*s, row), "") << "row " << row << "\n" << vt_screen(*s);
+    }
+}
+
+// A hang-up the environment told the pager to ignore stays ignored.
+TEST(TerminatingSignal, IgnoredHangUpStaysIgnored)
+{
+    fixture_dir dir;
+    vt_options options;
+    options.ignore_sighup = true;
+    auto s = start_on_lines(dir, options);
+    ASSERT_TRUE(s);
+    vt_signal(*s, SIGHUP);
+    vt_type(*s, "j");
+    EXPECT_ROW(*s, 0, "line 2");
+    vt_key(*s, "^C");
+    EXPECT_EQ(vt_wait_exit(*s), 0);
+}
+
 // The pager waits for a key when the window changes: the wait is given
 // up at once and the screen repainted for the new size, with no key typed.
 TEST(WindowChange, AbandonsTheKeyReadAndRepaintsForTheNewSize)
