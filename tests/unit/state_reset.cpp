@@ -8,7 +8,6 @@
 #include "display/display.h"
 #include "file/file.h"
 #include "find/find.h"
-#include "find/find.h"
 #include "language/language.h"
 #include "startup/startup.h"
 #include "terminal/terminal.h"
@@ -33,6 +32,8 @@ void reset_all_state()
     out_discard();
     signals_reset();
     search_reset();
+    reset_tags();
+    reset_shell_state();
     init_marks();
 }
 

@@ -21,6 +21,13 @@ extern "C" const char *__lsan_default_suppressions()
     return "leak:libtinfo.so\n";
 }
 
+// The statistics of the suppressions would otherwise be printed at every
+// exit, after the last line that the death tests look for.
+extern "C" const char *__lsan_default_options()
+{
+    return "print_suppressions=0";
+}
+
 namespace {
 
 std::string read_all(FILE *file)
