@@ -16,16 +16,10 @@ namespace {
 const int ROWS = 24;
 const int BOTTOM = ROWS - 1;
 
-struct step {
-    std::string keys;
-    std::string top;        // expected top row, "" = not checked
-    std::string bottom;     // text the bottom row must contain, "" = not checked
-};
-
 struct key_case {
     const char *name;
     std::vector<std::string> args;
-    std::vector<step> steps;
+    std::vector<key_step> steps;
 };
 
 // The top row once a percentage of numbered200.txt is asked for: the line
@@ -39,20 +33,6 @@ std::string line_at_percent(int percent)
     return text.substr(start, text.find('\n', start) - start);
 }
 
-void run_steps(vt_session &s, const std::vector<step> &steps)
-{
-    for (const step &st : steps) {
-        SCOPED_TRACE("keys " + st.keys);
-        play(s, st.keys);
-        if (!st.top.empty()) {
-            EXPECT_ROW(s, 0, st.top);
-        }
-        if (!st.bottom.empty()) {
-            EXPECT_ROW_HAS(s, BOTTOM, st.bottom);
-        }
-    }
-}
-
 void run_cases(const std::vector<key_case> &cases, const temp_home &home)
 {
     for (const key_case &c : cases) {
@@ -62,7 +42,7 @@ void run_cases(const std::vector<key_case> &cases, const temp_home &home)
         ASSERT_TRUE(vt_wait(*s, [](vt_session &v) {
             return !vt_row(v, 0).empty() && !vt_row(v, BOTTOM).empty();
         })) << vt_screen(*s);
-        run_steps(*s, c.steps);
+        run_steps(*s, c.steps, BOTTOM);
     }
 }
 

@@ -124,4 +124,26 @@ inline std::string pressed(const std::string &message)
     return message.empty() ? "(press RETURN)" : message + "  (press RETURN)";
 }
 
+// One step of a typed session: the keys, then what the top row must be and
+// what the bottom row must contain ("" = not checked).
+struct key_step {
+    std::string keys;
+    std::string top;
+    std::string bottom;
+};
+
+inline void run_steps(vt_session &s, const std::vector<key_step> &steps, int bottom_row)
+{
+    for (const key_step &st : steps) {
+        SCOPED_TRACE("keys " + st.keys);
+        play(s, st.keys);
+        if (!st.top.empty()) {
+            EXPECT_ROW(s, 0, st.top);
+        }
+        if (!st.bottom.empty()) {
+            EXPECT_ROW_HAS(s, bottom_row, st.bottom);
+        }
+    }
+}
+
 #endif

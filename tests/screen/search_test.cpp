@@ -16,32 +16,12 @@ namespace {
 const int ROWS = 24;
 const int BOTTOM = ROWS - 1;
 
-struct step {
-    std::string keys;
-    std::string top;        // expected top row, "" = not checked
-    std::string bottom;     // text the bottom row must contain, "" = not checked
-};
-
-void run_steps(vt_session &s, const std::vector<step> &steps)
-{
-    for (const step &st : steps) {
-        SCOPED_TRACE("keys " + st.keys);
-        play(s, st.keys);
-        if (!st.bottom.empty()) {
-            EXPECT_ROW_HAS(s, BOTTOM, st.bottom);
-        }
-        if (!st.top.empty()) {
-            EXPECT_ROW(s, 0, st.top);
-        }
-    }
-}
-
 TEST(SearchScreen, PromptsAndRepeats)
 {
     temp_home home;
     struct search_case {
         const char *name;
-        std::vector<step> steps;
+        std::vector<key_step> steps;
     };
     const std::vector<search_case> cases = {
         {"/ then n and N",
@@ -89,7 +69,7 @@ TEST(SearchScreen, PromptsAndRepeats)
         SCOPED_TRACE(c.name);
         vt_ptr s = start_at_line_1(home);
         ASSERT_TRUE(s);
-        run_steps(*s, c.steps);
+        run_steps(*s, c.steps, BOTTOM);
     }
 }
 
@@ -120,7 +100,7 @@ TEST(SearchScreen, FirstScreenAtTheFirstMatch)
         std::vector<std::string> args;
         std::string message;    // shown before the first screen, "" = none
         std::string top;
-        step after;             // the option's pattern is the last one
+        key_step after;             // the option's pattern is the last one
     };
     const std::vector<option_case> cases = {
         {{"-/", "line 5[0-9]$", "numbered200.txt"}, "", "line 50", {"n", "line 51", ""}},
@@ -140,7 +120,7 @@ TEST(SearchScreen, FirstScreenAtTheFirstMatch)
         }
         EXPECT_ROW(*s, 0, c.top);
         EXPECT_ROW_HAS(*s, BOTTOM, "numbered200.txt");
-        run_steps(*s, {c.after});
+        run_steps(*s, {c.after}, BOTTOM);
     }
 }
 
