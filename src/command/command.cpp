@@ -11,10 +11,14 @@
 // the buffer being edited never passes the last byte of that buffer, which
 // stays reserved for the terminating 0.
 //
-// Owned here: the key pushed back for the next read, the one-key-read flag
-// and the echo column of the bottom line.
+// The echo never wraps: on a narrow window (or after a long prompt) it is
+// cut, and the keys that find no room for their echo are still stored and
+// act, up to the size of the buffer.  Those keys are always the last ones
+// of the line, so erasing them changes nothing on the screen.
+//
+// Owned here: the key pushed back for the next read, the one-key-read flag,
+// the echo column of the bottom line and the count of keys not echoed.
 #include <cctype>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -41,6 +45,7 @@ int input_column;
 
 static int pushed_key;          // next key to deliver; 0 = none
 static int one_key_read;        // the next read_line ends after one key
+static int unechoed_keys;       // keys at the end of the line not shown
 
 // Character classes are asked only for real byte values: anything outside
 // 0..255 (READ_ABANDONED, from an interrupted read) belongs to no class.
@@ -81,12 +86,18 @@ void start_input_line(const char *text)
     cursor_lower_left();
     erase_to_eol();
     bold_on();
-    out_visible(text);
+    // The last column stays free, so that the line cannot wrap.
+    int shown = out_visible_cut(text, screen_width - 1 - bold_width - bold_end_width);
     bold_off();
     out_flush();
-    size_t width = visible_width(text);
-    input_column = (width < INT_MAX / 2 ? static_cast<int>(width) : INT_MAX / 2) +
-                   bold_width + bold_end_width;
+    input_column = shown + bold_width + bold_end_width;
+    unechoed_keys = 0;
+}
+
+// Whether the echo of one more key fits on the bottom line.
+static bool echo_fits()
+{
+    return unechoed_keys == 0 && input_column < screen_width - 3;
 }
 
 int erase_char(char *buffer, char **bufcur)
@@ -94,6 +105,10 @@ int erase_char(char *buffer, char **bufcur)
     if (*bufcur <= buffer)
         return 1;
     --*bufcur;
+    if (unechoed_keys > 0) {
+        unechoed_keys--;
+        return 0;
+    }
     unsigned char removed = static_cast<unsigned char>(**bufcur);
     for (int columns = byte_width(removed); columns > 0; --columns) {
         erase_previous_char();
@@ -130,13 +145,16 @@ int cmd_char(int c, char *buffer, char **bufcur, char *bufend)
         }
         return 1;
     }
-    if (*bufcur >= bufend || input_column >= screen_width - 3) {
+    if (*bufcur >= bufend) {
         ring_bell();
         return 0;
     }
     **bufcur = static_cast<char>(c);
     ++*bufcur;
-    input_column += out_shown_byte(c);
+    if (echo_fits())
+        input_column += out_shown_byte(c);
+    else
+        unechoed_keys++;
     return 0;
 }
 
@@ -241,4 +259,5 @@ void command_reset()
     pushed_key = 0;
     one_key_read = 0;
     input_column = 0;
+    unechoed_keys = 0;
 }

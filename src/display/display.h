@@ -60,6 +60,9 @@ int byte_width(int c);              // 1, or 2 in caret form (not for a tab)
 int tab_columns();                  // the tab width in force
 int out_shown_byte(int c);          // writes c as shown; returns its columns
 int out_visible(const char *s);     // writes s as shown; returns the carets
+// Writes s as shown within `columns` columns, cut before the first byte
+// that would pass them; returns the columns written.
+int out_visible_cut(const char *s, int columns);
 size_t visible_width(const char *s);            // columns of s as shown
 std::string visible_text(const char *s);        // s as shown, for stderr
 

@@ -62,6 +62,18 @@ int out_visible(const char *s)
     return carets;
 }
 
+int out_visible_cut(const char *s, int columns)
+{
+    int written = 0;
+    for (; *s != '\0'; s++) {
+        int c = static_cast<unsigned char>(*s);
+        if (written + byte_width(c) > columns)
+            break;
+        written += out_shown_byte(c);
+    }
+    return written;
+}
+
 size_t visible_width(const char *s)
 {
     size_t columns = 0;

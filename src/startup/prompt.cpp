@@ -5,7 +5,9 @@
 //
 // Owned here: `long_prompt`, the style chosen with `set_prompt_style`.
 // Every number is formatted on its own into a small buffer, so a piece of
-// the prompt is never longer than PIECE_LIMIT - 1 characters.
+// the prompt is never longer than PIECE_LIMIT - 1 characters.  The whole
+// prompt is cut to the bottom line (its last column left free): a prompt
+// that wrapped would scroll the text up and lose rows.
 #include <cstdarg>
 #include <cstdio>
 
@@ -22,6 +24,14 @@ namespace {
 
 enum { PIECE_SIZE = 40, PIECE_LIMIT = 39 };
 
+// Columns of the bottom line the prompt may still fill.
+int prompt_room;
+
+void out_prompt_text(const char *text)
+{
+    prompt_room -= out_visible_cut(text, prompt_room);
+}
+
 }  // namespace
 
 static void out_piece(const char *format, ...) __attribute__((format(printf, 1, 2)));
@@ -33,7 +43,7 @@ static void out_piece(const char *format, ...)
     va_start(args, format);
     vsnprintf(piece, PIECE_LIMIT, format, args);
     va_end(args);
-    out_str(piece);
+    out_prompt_text(piece);
 }
 
 // Position as a percentage of the length: multiplication first, truncated
@@ -59,8 +69,8 @@ static void show_first_screen()
 
 static void write_long_prompt()
 {
-    out_visible(prompt_name != nullptr ? prompt_name : "");
-    out_str(":");
+    out_prompt_text(prompt_name != nullptr ? prompt_name : "");
+    out_prompt_text(":");
     if (!pipe_mode)
         out_piece(" file %d/%d", file_index + 1, file_count);
     if (show_line_numbers)
@@ -79,14 +89,14 @@ static void write_long_prompt()
 
 static void write_short_prompt()
 {
-    out_visible(prompt_name != nullptr ? prompt_name : "");
+    out_prompt_text(prompt_name != nullptr ? prompt_name : "");
     if (at_eof != 0) {
         if (next_file_name != nullptr) {
-            out_str(": END (next file: ");
-            out_visible(next_file_name);
-            out_str(")");
+            out_prompt_text(": END (next file: ");
+            out_prompt_text(next_file_name);
+            out_prompt_text(")");
         } else {
-            out_str(": END");
+            out_prompt_text(": END");
         }
         return;
     }
@@ -109,6 +119,7 @@ int show_prompt()
     cursor_lower_left();
     erase_to_eol();
     standout_on();
+    prompt_room = screen_width - 1 - standout_width - standout_end_width;
     if (long_prompt)
         write_long_prompt();
     else

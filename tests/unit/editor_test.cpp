@@ -165,7 +165,7 @@ TEST_F(EditorTest, PushedBackKeyComesFirstButNotASignalValue)
     EXPECT_EQ(std::string(buffer), "b");
 }
 
-TEST_F(EditorTest, FullBufferOrLineRingsAndStoresNothing)
+TEST_F(EditorTest, FullBufferRingsAndStoresNothing)
 {
     char keys_buffer[20];
     char *cur = keys_buffer;
@@ -179,19 +179,54 @@ TEST_F(EditorTest, FullBufferOrLineRingsAndStoresNothing)
     EXPECT_EQ(keys_buffer[18], 'a');
     EXPECT_EQ(input_column, 19);
 
-    // The echo may not reach the last three columns of the bottom line.
-    char line[100];
-    cur = line;
-    input_column = screen_width - 4;
-    EXPECT_EQ(cmd_char('c', line, &cur, line + 99), 0);
-    EXPECT_EQ(cur, line + 1);
-    EXPECT_EQ(cmd_char('d', line, &cur, line + 99), 0);
-    EXPECT_EQ(cur, line + 1);
-
     // erase_char reports an empty buffer and leaves it alone
+    char line[100];
     cur = line;
     EXPECT_EQ(erase_char(line, &cur), 1);
     EXPECT_EQ(cur, line);
+}
+
+// The echo may not reach the last three columns of the bottom line, but a
+// key that finds no room for its echo is still stored: on a window a few
+// columns wide no key could act otherwise (not even the one that quits).
+// Erasing such a key leaves the echo as it is; once they are gone, erasing
+// takes back echoed keys again.
+TEST_F(EditorTest, KeysPastTheEchoRoomAreStoredWithoutEcho)
+{
+    struct room_case {
+        int width;
+        int column;     // the echo column to start at
+    } cases[] = {{80, 80 - 4}, {3, 0}, {1, 0}, {0, 0}};
+    for (const room_case &c : cases) {
+        SCOPED_TRACE(c.width);
+        screen_width = c.width;
+        start_input_line("");
+        input_column = c.column;
+        int echoed = c.width > 3 ? 1 : 0;
+        char line[100];
+        char *cur = line;
+        EXPECT_EQ(cmd_char('c', line, &cur, line + 99), 0);
+        EXPECT_EQ(cmd_char('d', line, &cur, line + 99), 0);
+        EXPECT_EQ(cmd_char(0x01, line, &cur, line + 99), 0);
+        EXPECT_EQ(std::string(line, cur), "cd\x01");
+        EXPECT_EQ(input_column, c.column + echoed);
+        EXPECT_EQ(erase_char(line, &cur), 0);
+        EXPECT_EQ(erase_char(line, &cur), 0);
+        EXPECT_EQ(input_column, c.column + echoed);
+        EXPECT_EQ(erase_char(line, &cur), 0);
+        EXPECT_EQ(input_column, c.column);
+        EXPECT_EQ(cur, line);
+    }
+}
+
+// A prompt wider than the window leaves no room: keys are stored, and read.
+TEST_F(EditorTest, ReadLineAfterAPromptWiderThanTheWindow)
+{
+    screen_width = 6;
+    type("ab\x7f" "c\n");
+    char buffer[16];
+    ASSERT_EQ(read_line("Examine: ", buffer, sizeof buffer), 0);
+    EXPECT_EQ(std::string(buffer), "ac");
 }
 
 }  // namespace

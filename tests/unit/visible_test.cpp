@@ -47,6 +47,28 @@ TEST(Visible, EveryByteHasAPrintableForm)
     }
 }
 
+// A text cut to a number of columns never splits a caret form: a byte that
+// does not fit whole is left out with everything after it.
+TEST(Visible, CutTextKeepsWithinItsColumns)
+{
+    struct {
+        const char *text;
+        int columns;
+        const char *written;
+    } cases[] = {
+        {"abc", 3, "abc"},      {"abc", 2, "ab"},     {"ab\x01", 3, "ab"},
+        {"ab\x01", 4, "ab^A"},  {"\x1bx", 1, ""},     {"abc", 0, ""},
+        {"abc", -5, ""},
+    };
+    for (auto c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " in " + std::to_string(c.columns));
+        int columns = -1;
+        std::string written = capture_output([&] { columns = out_visible_cut(c.text, c.columns); });
+        EXPECT_EQ(written, c.written);
+        EXPECT_EQ(columns, static_cast<int>(strlen(c.written)));
+    }
+}
+
 struct named_case {
     const char *name;
     const char *shown;
