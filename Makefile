@@ -8,7 +8,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FILE ?= README.md
 BUILD ?= build
 
-.PHONY: all deps fuzz-deps vorn run test test-plain test-sanitize install fuzz clean \
+.PHONY: all deps fuzz-deps vorn run test test-plain test-sanitize install fuzz fuzz-run clean \
 	bench bench-quick bench-deps
 
 all: vorn
@@ -49,11 +49,30 @@ install: deps
 	cmake --build $(BUILD) -j $(JOBS) --target vorn
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD)
 
+# The fuzz targets (fuzz/fuzz_NAME.cpp, seeds in fuzz/corpus/NAME, a
+# dictionary in fuzz/NAME.dict and more options in fuzz/NAME.flags), built
+# with clang under ASan and UBSan.  `make fuzz` builds them; `make fuzz-run`
+# then runs each in turn for FUZZ_TIME seconds at the lowest priority (or
+# only FUZZ_TARGET=NAME), keeping what it finds in build-fuzz/corpus/NAME.
+FUZZ_TIME ?= 60
+FUZZ_TARGETS = $(patsubst fuzz/fuzz_%.cpp,%,$(wildcard fuzz/fuzz_*.cpp))
+FUZZ_TARGET ?= $(FUZZ_TARGETS)
+
 fuzz: fuzz-deps
-	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DVORN_FUZZ=ON -DVORN_TESTS=OFF
+	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DVORN_FUZZ=ON -DVORN_TESTS=OFF
 	cmake --build build-fuzz -j $(JOBS)
-	mkdir -p build-fuzz/corpus
-	@echo "run: build-fuzz/fuzz/fuzz_command -dict=fuzz/command.dict -max_total_time=300 build-fuzz/corpus fuzz/corpus"
+	@echo "built: $(FUZZ_TARGETS); run them with make fuzz-run [FUZZ_TARGET=NAME] [FUZZ_TIME=SECONDS]"
+
+fuzz-run: fuzz
+	@for t in $(FUZZ_TARGET); do \
+		mkdir -p build-fuzz/corpus/$$t; \
+		flags=""; [ -f fuzz/$$t.dict ] && flags="-dict=fuzz/$$t.dict"; \
+		[ -f fuzz/$$t.flags ] && flags="$$flags $$(cat fuzz/$$t.flags)"; \
+		echo "fuzz_$$t for $(FUZZ_TIME) s"; \
+		nice -n 19 build-fuzz/fuzz/fuzz_$$t $$flags -max_total_time=$(FUZZ_TIME) \
+			-print_final_stats=1 build-fuzz/corpus/$$t fuzz/corpus/$$t || exit 1; \
+	done
 
 # The benchmark suite, side by side with its peers.  It has a build of its
 # own (the usual optimisation, no tests), so that `make test` never builds

@@ -23,12 +23,15 @@
 // every input gets a budget of commands, and a command beyond it fails as
 // if it had failed by itself, which unwinds every level at once.
 //
-// The state of the language is reset before every input, so that each run
-// is reproducible on its own and memory does not grow across runs; after
-// every run the argument-string stack must be empty again.
+// The whole process-wide state (the language's, the terminal's, every
+// other file's) is reset before every input, with the reset the unit tests
+// use, so that each run is reproducible on its own and memory does not grow
+// across runs; after every run the argument-string stack must be empty
+// again.  The terminal description is then read again only by an input
+// that asks for a capability.
 //
 // Run: make fuzz, then
-//   build-fuzz/fuzz/fuzz_command -dict=fuzz/command.dict CORPUS fuzz/corpus
+//   build-fuzz/fuzz/fuzz_command -dict=fuzz/command.dict CORPUS fuzz/corpus/command
 // with CORPUS a scratch directory for what the fuzzer finds.
 #include <fcntl.h>
 #include <unistd.h>
@@ -40,7 +43,8 @@
 
 #include "command/command.h"
 #include "language/commands.h"
-#include "language_test_util.h"
+#include "language/language.h"
+#include "state_reset.h"
 #include "startup/startup.h"
 #include "terminal/terminal.h"
 
@@ -191,12 +195,11 @@ static_assert(sizeof command_table / sizeof command_table[0] == ROW_COUNT);
 const int command_table_size =
     static_cast<int>(sizeof command_table / sizeof command_table[0]);
 
-// The terminal library keeps a few bytes of the description loaded at the
-// start that it never frees (in _nc_trim_sgr0).  That is the library's, not
-// the language's.
+// The terminal library keeps a few bytes of every description it loads
+// that it never frees.  That is the library's, not the language's.
 extern "C" const char *__lsan_default_suppressions()
 {
-    return "leak:_nc_trim_sgr0\n";
+    return "leak:libtinfo.so\n";
 }
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -207,7 +210,6 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
         close(null_fd);
     }
     setenv("TERM", "xterm", 1);
-    read_termcap();
     for (int i = 0; i < ROW_COUNT; ++i)
         rows[i] = {pager_rows[i]->name, pager_rows[i]->code, budgeted};
     return 0;
@@ -220,12 +222,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     memcpy(text, data, size);
     text[size] = '\0';
-    reset_language_state();
+    reset_all_state();
     commands_left = COMMAND_BUDGET;
     run_command_string(text);
     check_stack_released();
     run_bound_macros();
     free(text);
-    reset_language_state();
+    reset_all_state();
     return 0;
 }

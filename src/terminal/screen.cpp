@@ -67,6 +67,19 @@ const char *seq_ho = "|\b^", *seq_ll = "\r", *seq_al = "", *seq_bc = "\b";
 
 const char HOME_FALLBACK[] = "|\b^";
 
+// The sequences before any description is read: safe to send, since each
+// is empty or plain text.
+void default_sequences()
+{
+    seq_ti = seq_te = seq_ks = seq_ke = "";
+    seq_ce = seq_so = seq_se = seq_us = seq_ue = seq_md = seq_me = "";
+    seq_al = "";
+    seq_cl = "\n\n";
+    seq_ho = HOME_FALLBACK;
+    seq_ll = "\r";
+    seq_bc = "\b";
+}
+
 // Loads the description of TERM (or "unknown"); on failure the fallback.
 void load_description()
 {
@@ -305,6 +318,26 @@ void set_tty_mode(int on)
         working = saved_tty_settings;
     }
     tcsetattr(2, TCSADRAIN, &working);
+}
+
+void screen_reset()
+{
+    screen_height = -1;
+    screen_width = 0;
+    auto_margins = newline_glitch = retains_below = 0;
+    standout_width = standout_end_width = 0;
+    underline_width = underline_end_width = 0;
+    bold_width = bold_end_width = 0;
+    attr_state = 0;
+    tty_erase_char = tty_kill_char = tty_werase_char = 0;
+    saved_tty_settings = {};
+    tty_settings_saved = false;
+    memset(capability_area, 0, sizeof capability_area);
+    capability_used = 0;
+    query_area[0] = '\0';
+    using_fallback = false;
+    description_loaded = false;
+    default_sequences();
 }
 
 void read_termcap()

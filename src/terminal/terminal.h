@@ -20,6 +20,9 @@ extern int tty_erase_char, tty_kill_char, tty_werase_char;
 
 void set_tty_mode(int on);
 void read_termcap();
+// As before the first read_termcap: no description, no size, the safe
+// default sequences, no saved terminal settings.
+void screen_reset();
 const char *termcap_value(const char *name);
 void term_init();
 // 1 when the terminal-init sequence is not empty: on many terminals it

@@ -224,6 +224,27 @@ TEST_F(Termcap, CapabilityValuesComeFromTheLoadedDescription)
     EXPECT_STREQ(termcap_value("co"), "80");
 }
 
+// The reset returns to the state before any description was read: the
+// size unknown, the attribute widths 0, the safe default sequences, and a
+// reference that loads the description of the TERM now in force.
+TEST_F(Termcap, ResetForgetsTheDescription)
+{
+    load("vorn-sg", 30, 100);
+    standout_on();
+    out_discard();
+    screen_reset();
+    EXPECT_EQ(screen_height, -1);
+    EXPECT_EQ(screen_width, 0);
+    EXPECT_EQ(standout_width, 0);
+    EXPECT_EQ(auto_margins, 0);
+    EXPECT_EQ(attr_state, 0);
+    EXPECT_EQ(term_switches_screen(), 0);
+    EXPECT_EQ(capture_output([] { cursor_home(); clear(); standout_on(); }),
+              "|\b^\n\n");
+    env.set("TERM", "vorn-sr");
+    EXPECT_STREQ(termcap_value("co"), "80");
+}
+
 // vorn-big holds an smcup of 1200 bytes, an rmcup of 600 and a clear of
 // 487: they cannot all fit the 1024 bytes kept for sequences.
 TEST_F(Termcap, OversizedSequencesAreDroppedWholeNeverOverrun)
