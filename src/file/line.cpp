@@ -19,6 +19,7 @@
 // the closing add at most three), so the terminating NUL always fits; and
 // every operation is one pass over its bytes through the block cache.
 #include <climits>
+#include <cstring>
 
 #include "file.h"
 #include "display/display.h"
@@ -158,6 +159,19 @@ static void follow_attribute(int c, int backspace_state, int mark, int end_width
     overstrike_state = OS_NONE;
 }
 
+// A tab after attributed text on a terminal whose closing sequence takes a
+// column: the attribute closes at once, so that the tab's stop is reckoned
+// from the column after the closing sequence, where the painter puts it.
+static bool close_before_tab(int c, int mark, int end_width)
+{
+    if (c != '\t' || end_width == 0)
+        return false;
+    store_byte(mark);
+    move_column(end_width);
+    overstrike_state = OS_NONE;
+    return true;
+}
+
 static int overstrike_underline(int *c)
 {
     switch (overstrike_state) {
@@ -165,6 +179,8 @@ static int overstrike_underline(int *c)
         if (reaches_edge(static_cast<int64_t>(underline_end_width) + bold_width +
                          bold_end_width))
             return 1;
+        if (close_before_tab(*c, MARK_UL_OFF, underline_end_width))
+            return 0;
         overstrike_state = OS_UL_NEXT;
         return 0;
     case OS_UL_NEXT:
@@ -174,6 +190,7 @@ static int overstrike_underline(int *c)
         int y = last_stored(2);
         if (*c == y && y != '_') {
             replace_pair(MARK_UL_OFF, MARK_BOLD_ON);
+            move_column(static_cast<int64_t>(underline_end_width) + bold_width);
             overstrike_state = OS_BOLD_CHAR;
             return 0;
         }
@@ -197,6 +214,8 @@ static int overstrike_bold(int *c)
         if (reaches_edge(static_cast<int64_t>(bold_end_width) + underline_width +
                          underline_end_width))
             return 1;
+        if (close_before_tab(*c, MARK_BOLD_OFF, bold_end_width))
+            return 0;
         overstrike_state = OS_BOLD_NEXT;
         return 0;
     case OS_BOLD_NEXT:
@@ -206,6 +225,7 @@ static int overstrike_bold(int *c)
         int y = last_stored(2);
         if (*c != y && (*c == '_' || y == '_')) {
             replace_pair(MARK_BOLD_OFF, MARK_UL_ON);
+            move_column(static_cast<int64_t>(bold_end_width) + underline_width);
             if (*c == '_')
                 *c = y;
             overstrike_state = OS_UL_CHAR;
@@ -323,6 +343,43 @@ static void close_line()
     *line_cursor = 0;
 }
 
+// What a character that ends the line must leave as it found: the
+// recognizer rewrites at most the last three stored bytes.
+struct line_snapshot {
+    char *cursor;
+    int64_t column;
+    int state;
+    char tail[3];
+};
+
+static line_snapshot take_snapshot()
+{
+    line_snapshot snapshot{line_cursor, column, overstrike_state, {}};
+    for (int i = 0; i < 3 && stored_count() > i; i++)
+        snapshot.tail[i] = line_cursor[-1 - i];
+    return snapshot;
+}
+
+static void restore_snapshot(const line_snapshot &snapshot)
+{
+    line_cursor = snapshot.cursor;
+    for (int i = 0; i < 3 && stored_count() > i; i++)
+        line_cursor[-1 - i] = snapshot.tail[i];
+    set_column(snapshot.column);
+    overstrike_state = snapshot.state;
+}
+
+static bool same_line(const line_snapshot &a, const line_snapshot &b)
+{
+    return a.cursor == b.cursor && a.state == b.state &&
+           memcmp(a.tail, b.tail, sizeof a.tail) == 0;
+}
+
+// A character that does not fit leaves the line exactly as it was before
+// it (an overstrike it began to rewrite included): the line then reads the
+// same whether it was ended by the character after it (walking forward) or
+// by reaching the start of the next line (walking backward).  An attribute
+// still open is closed behind its last character by close_line.
 int line_append(int c)
 {
     c &= 0xFF;
@@ -332,16 +389,18 @@ int line_append(int c)
     }
     if (stored_count() > LINE_FULL_AT)
         return 1;
-    int state_before = overstrike_state;
-    if (!opt_no_overstrike && overstrike_step(&c))
+    line_snapshot before = take_snapshot();
+    if (!opt_no_overstrike && overstrike_step(&c)) {
+        restore_snapshot(before);
         return 1;
+    }
+    line_snapshot stepped = take_snapshot();
     if (store_char(c) == 0)
         return 0;
-    // Nothing was stored after the character that carries the attribute:
-    // the attribute must still close behind it, not in front of it.
-    if ((state_before == OS_UL_CHAR && overstrike_state == OS_UL_NEXT) ||
-        (state_before == OS_BOLD_CHAR && overstrike_state == OS_BOLD_NEXT))
-        overstrike_state = state_before;
+    // Without a rewrite the columns that a tab counted before the edge
+    // stay counted.
+    if (!same_line(stepped, before))
+        restore_snapshot(before);
     return 1;
 }
 

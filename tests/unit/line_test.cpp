@@ -105,6 +105,15 @@ TEST_F(LineTest, DisplayLineFromItsStart)
         {"plain text around bold", "x A\bA y\n", {}, "x " + BOLD_ON + "A" + BOLD_OFF + " y", 8, 5},
         {"sg: the blank before becomes the mark", " _\bx\n", sg1, UL_ON + "x" + UL_OFF, 5, 2},
         {"sg: bold at the start takes a column", "A\bA\n", sg1, BOLD_ON + "A" + BOLD_OFF, 4, 2},
+        // where each sequence takes a column, the painter's columns: the
+        // change from bold to underline sends two sequences, and a tab
+        // after attributed text starts behind the closing sequence
+        {"sg: bold turns underline", "A\bA_\bb\n", sg1,
+         BOLD_ON + "A" + BOLD_OFF + UL_ON + "b" + UL_OFF, 7, 5},
+        {"sg: underline turns bold", "_\baB\bB\n", sg1,
+         UL_ON + "a" + UL_OFF + BOLD_ON + "B" + BOLD_OFF, 7, 5},
+        {"sg: a tab after underline", "abcde_\bf\tg\n", sg1,
+         "abcde" + UL_ON + "f" + UL_OFF + "\tg", 11, 17},
         {"-u keeps overstrikes", "A\bA\n", raw, "A\bA", 4, 2},
         {"-u keeps underscores", "_\bA\n", raw, "_\bA", 4, 2},
         {"trailing backspace", "ab\b\n", {}, "ab\b", 4, 2},
@@ -244,6 +253,41 @@ TEST_F(LineTest, BackwardGivesTheLinesForwardGives)
         std::vector<display_line> forward = walk_forward();
         std::vector<display_line> backward = walk_backward(static_cast<file_pos>(text.size()));
         ASSERT_GT(forward.size(), 10u);
+        ASSERT_EQ(backward.size(), forward.size());
+        for (size_t i = 0; i < forward.size(); i++) {
+            EXPECT_EQ(backward[i].start, forward[i].start) << "line " << i;
+            EXPECT_EQ(backward[i].text, forward[i].text) << "line " << i;
+        }
+    }
+}
+
+// A character that does not fit ends the line before an overstrike it
+// would have rewritten: the line reads the same whether the walk reached its
+// end forward or came back to it from the next line.
+TEST_F(LineTest, OverstrikeCutByTheEdgeReadsTheSameBothWays)
+{
+    line_settings narrow9;
+    narrow9.width = 9;
+    line_settings narrow9_sg = narrow9;
+    narrow9_sg.attr_width = 1;
+    narrow9_sg.tabs = 4;
+    const struct {
+        const char *what;
+        std::string input;
+        line_settings settings;
+    } cases[] = {
+        {"two caret bytes", "abcdefg\x01\b\x02xyz\n", narrow9},
+        {"a bold caret byte", "abcdefg\x01\b\x01xyz\n", narrow9},
+        {"underline at the edge with attribute widths", "abcdef_\bgh\n", narrow9_sg},
+        {"the fuzzed line", std::string("www\f\a\x01\b\0plain\n", 12), narrow9_sg},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        use(c.input, c.settings);
+        std::vector<display_line> forward = walk_forward();
+        std::vector<display_line> backward =
+            walk_backward(static_cast<file_pos>(c.input.size()));
+        ASSERT_GT(forward.size(), 1u);
         ASSERT_EQ(backward.size(), forward.size());
         for (size_t i = 0; i < forward.size(); i++) {
             EXPECT_EQ(backward[i].start, forward[i].start) << "line " << i;
