@@ -111,6 +111,19 @@ int scan_back_to_newline(int stop_on_signal);
 void line_scan_reset();
 file_pos line_scan_next(file_pos pos, int stop_on_signal, int *newline = nullptr);
 file_pos line_scan_prev(file_pos pos, int stop_on_signal);
+// The newlines in [from, to) of a named input, read straight: their number,
+// and the line starts just after the first and the last of them (-1 when
+// there is none).  Returns where the count ended: `to`, or the end of the
+// input when that comes first; -1 when the input cannot be read by
+// position (nothing is counted then).
+struct newline_count {
+    int64_t lines;
+    file_pos first_start;
+    file_pos last_start;
+};
+file_pos line_scan_count(file_pos from, file_pos to, newline_count *count);
+// The bytes '\n' in [from, end).
+int64_t count_newlines(const unsigned char *from, const unsigned char *end);
 
 // --- linenum.cpp: the line-number cache ---
 enum { LINENUM_POOL_SIZE = 50 };

@@ -125,24 +125,81 @@ void linenum_add(int line, file_pos pos)
 
 namespace {
 
-// The clock is read once per BUSY_CHECK_LINES + 1 lines, and no more once
-// the message is up.
+// The clock is read at most once per BUSY_CHECK_LINES + 1 lines, and no
+// more once the message is up.
 struct busy_watch {
     time_t started;
-    int lines;          // -1 once the message has been shown
+    int64_t lines;      // -1 once the message has been shown
 };
 
 }  // namespace
 
-static void busy_check(busy_watch *watch)
+static void busy_check(busy_watch *watch, int64_t lines)
 {
-    if (watch->lines < 0 || ++watch->lines <= BUSY_CHECK_LINES)
+    if (watch->lines < 0)
+        return;
+    watch->lines += lines;
+    if (watch->lines <= BUSY_CHECK_LINES)
         return;
     watch->lines = 0;
     if (time(nullptr) >= watch->started + BUSY_DELAY_SECONDS) {
         show_busy_message("Calculating line numbers");
         watch->lines = -1;
     }
+}
+
+// A walk over a named file first counts the newlines of whole stretches
+// (line_scan_count), COUNT_STRIDE bytes at a time between the looks at the
+// signals and the clock; it then takes the last line or two one at a time,
+// and so does the whole walk over an input that cannot be read by position.
+// Either way the lines passed are the same.
+enum { COUNT_STRIDE = 1 << 20 };
+
+// Moves the line start *q and its number *n forward over every line that
+// ends before `pos`.  False when a signal abandoned the walk.
+static bool skip_forward(file_pos *q, int64_t *n, file_pos pos, busy_watch *watch)
+{
+    for (file_pos from = *q; from < pos;) {
+        file_pos to = pos - from > COUNT_STRIDE ? from + COUNT_STRIDE : pos;
+        newline_count count;
+        file_pos reached = line_scan_count(from, to, &count);
+        if (reached == -1)
+            return true;
+        if (pending_signals != 0)
+            return false;
+        if (count.lines > 0) {
+            *q = count.last_start;
+            *n += count.lines;
+            busy_check(watch, count.lines);
+        }
+        if (reached < to)
+            return true;    // the end of the input
+        from = to;
+    }
+    return true;
+}
+
+// Moves the line start *q and its number *n backward over every line that
+// starts after `pos`.  False when a signal abandoned the walk.
+static bool skip_backward(file_pos *q, int64_t *n, file_pos pos, busy_watch *watch)
+{
+    // the newline at *q - 1 ends the line above; those before it start lines
+    for (file_pos to = *q - 1; to > pos;) {
+        file_pos from = to - pos > COUNT_STRIDE ? to - COUNT_STRIDE : pos;
+        newline_count count;
+        file_pos reached = line_scan_count(from, to, &count);
+        if (reached != to)
+            return true;    // not readable by position, or the file shrank
+        if (pending_signals != 0)
+            return false;
+        if (count.lines > 0) {
+            *q = count.first_start;
+            *n -= count.lines;
+            busy_check(watch, count.lines);
+        }
+        to = from;
+    }
+    return true;
 }
 
 // Counts text lines forward from the known start `from` of line `line` up
@@ -152,11 +209,13 @@ static int count_forward(const linenum_entry *from, file_pos pos, busy_watch *wa
 {
     file_pos q = from->pos;
     int64_t n = from->line;
+    if (!skip_forward(&q, &n, pos, watch))
+        return 0;
     while (q < pos) {
         q = line_scan_next(q, 1);
         if (pending_signals != 0 || q == -1)
             return 0;
-        busy_check(watch);
+        busy_check(watch, 1);
         n++;
     }
     if (n <= INT_MAX)
@@ -169,16 +228,18 @@ static int count_forward(const linenum_entry *from, file_pos pos, busy_watch *wa
 static int count_backward(const linenum_entry *from, file_pos pos, busy_watch *watch)
 {
     file_pos q = from->pos;
-    int n = from->line;
+    int64_t n = from->line;
+    if (!skip_backward(&q, &n, pos, watch))
+        return 0;
     while (q > pos) {
         q = line_scan_prev(q, 1);
         if (pending_signals != 0 || q == -1)
             return 0;
-        busy_check(watch);
+        busy_check(watch, 1);
         n--;
     }
-    linenum_add(n, q);
-    return n;
+    linenum_add(static_cast<int>(n), q);
+    return static_cast<int>(n);
 }
 
 int linenum_find(file_pos pos)

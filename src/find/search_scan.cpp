@@ -25,9 +25,6 @@
 //
 // Owned here: the block buffer, allocated on first use and kept.
 #include <unistd.h>
-#if defined(__SSE2__) && defined(__x86_64__)
-#include <emmintrin.h>
-#endif
 
 #include <cstring>
 #include <memory>
@@ -77,47 +74,6 @@ static void record_line(int64_t lineno, file_pos pos)
     if (lineno > 0 && lineno <= INT32_MAX)
         linenum_add(static_cast<int>(lineno), pos);
 }
-
-// Counting the lines passed is most of a walk's own work over a file where
-// the literal is rare, so it goes sixteen bytes at a time where it can.
-#if defined(__SSE2__) && defined(__x86_64__)
-static int64_t count_newlines(const unsigned char *from, const unsigned char *end)
-{
-    int64_t count = 0;
-    const __m128i newline = _mm_set1_epi8('\n');
-    const __m128i zero = _mm_setzero_si128();
-    while (end - from >= 16) {
-        // each byte of `sums` counts the newlines of its column, at most 255
-        ptrdiff_t blocks = (end - from) / 16;
-        if (blocks > 255)
-            blocks = 255;
-        __m128i sums = zero;
-        for (ptrdiff_t i = 0; i < blocks; i++, from += 16) {
-            __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from));
-            sums = _mm_sub_epi8(sums, _mm_cmpeq_epi8(bytes, newline));
-        }
-        __m128i halves = _mm_sad_epu8(sums, zero);
-        count += _mm_cvtsi128_si64(halves) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(halves, halves));
-    }
-    for (; from < end; from++)
-        count += *from == '\n';
-    return count;
-}
-#else
-static int64_t count_newlines(const unsigned char *from, const unsigned char *end)
-{
-    int64_t count = 0;
-    while (from < end) {
-        auto *newline = static_cast<const unsigned char *>(
-            memchr(from, '\n', static_cast<size_t>(end - from)));
-        if (newline == nullptr)
-            break;
-        count++;
-        from = newline + 1;
-    }
-    return count;
-}
-#endif
 
 // Whether a raw line of `length` bytes could match: it holds the literal or
 // a backspace.

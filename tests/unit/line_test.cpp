@@ -3,6 +3,7 @@
 // cutting, squeezing) and raw lines, forward and backward.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -452,6 +453,70 @@ TEST_F(LineTest, ScanningForNewlinesAcrossBlocks)
     }
     EXPECT_EQ(scan_back_to_newline(0), 0);
     EXPECT_EQ(cache_tell(), 0);
+}
+
+// Counting a range of a named file: the newlines between the two
+// positions only, across the pieces it is read in, up to the end at most;
+// a pipe is not counted.
+TEST_F(LineTest, CountingTheNewlinesOfARange)
+{
+    std::string text;
+    for (int i = 0; i < 40000; i++)
+        text += std::string(static_cast<size_t>(i * 13 % 37), 'y') + "\n";
+    text += "last";
+    const file_pos size = static_cast<file_pos>(text.size());
+    ASSERT_GT(size, 600 * 1024);    // more than two pieces
+    use(text);
+    const file_pos ranges[][2] = {
+        {0, size}, {0, 1}, {5, 5}, {1, 700000}, {262143, 262145}, {300000, size + 99},
+        {size - 4, size}, {size, size + 10}, {17, 18},
+    };
+    for (const auto &range : ranges) {
+        file_pos from = range[0], to = range[1];
+        SCOPED_TRACE(testing::Message() << "[" << from << ", " << to << ")");
+        file_pos end = to < size ? to : size;
+        newline_count expected = {0, -1, -1};
+        for (file_pos p = from; p < end; p++) {
+            if (text[static_cast<size_t>(p)] != '\n')
+                continue;
+            expected.lines++;
+            if (expected.first_start == -1)
+                expected.first_start = p + 1;
+            expected.last_start = p + 1;
+        }
+        newline_count count;
+        EXPECT_EQ(line_scan_count(from, to, &count), from > end ? from : end);
+        EXPECT_EQ(count.lines, expected.lines);
+        EXPECT_EQ(count.first_start, expected.first_start);
+        EXPECT_EQ(count.last_start, expected.last_start);
+    }
+    open_view_pipe("a\nb\n");
+    newline_count count;
+    EXPECT_EQ(line_scan_count(0, 4, &count), -1);
+    EXPECT_EQ(count.lines, 0);
+}
+
+// The vectorised count over every length around its vector sizes and the
+// 255 vectors after which its column sums are added up, at every alignment,
+// with no newline, only newlines and some.
+TEST_F(LineTest, CountingNewlinesInMemory)
+{
+    const size_t lengths[] = {0, 1, 15, 16, 17, 31, 32, 33, 63, 64, 65,
+                              255 * 16, 255 * 16 + 1, 255 * 32 - 1, 255 * 32, 255 * 32 + 17,
+                              3 * 255 * 32 + 5};
+    std::vector<unsigned char> bytes(3 * 255 * 32 + 64);
+    for (int fill = 0; fill < 3; fill++) {
+        for (size_t i = 0; i < bytes.size(); i++)
+            bytes[i] = fill == 0 ? 'x' : fill == 1 ? '\n' : i % 7 == 3 ? '\n' : 0x8a;
+        for (size_t length : lengths) {
+            for (size_t offset = 0; offset < 4; offset++) {
+                const unsigned char *from = bytes.data() + offset;
+                int64_t expected = std::count(from, from + length, '\n');
+                ASSERT_EQ(count_newlines(from, from + length), expected)
+                    << "fill " << fill << ", length " << length << ", offset " << offset;
+            }
+        }
+    }
 }
 
 }  // namespace
