@@ -37,6 +37,10 @@ void jump_end();
 void jump_line(int n);
 void jump_percent(int n);
 void jump_pos(file_pos pos);
+// A named file that shrank while shown: the line numbers counted beyond
+// its end are forgotten, and when the screen showed anything at or beyond
+// its new end, it shows the last screenful of what is left.
+void notice_shrunk_file();
 void paint_forward(int n, file_pos pos, int paging);
 void paint_backward(int n, file_pos pos, int paging);
 void note_eof();

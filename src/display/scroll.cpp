@@ -192,6 +192,20 @@ static void rebuild_upward(int n, file_pos end)
     paint_backward(n, end, 0);
 }
 
+void notice_shrunk_file()
+{
+    file_pos length = cache_drop_beyond_end();
+    if (length >= 0)
+        linenum_forget_from(length + 1);
+    file_pos top = screen_pos(SCREEN_TOP);
+    if (length < 0 || top == -1)
+        return;
+    // A repaint from the top line would leave the old rows above a short
+    // remainder: the last screenful of what is left is built afresh.
+    if (screen_pos(SCREEN_AFTER_BOTTOM) > length || top > length)
+        rebuild_upward(text_rows(), length);
+}
+
 void jump_end()
 {
     if (cache_seek_end() != 0) {

@@ -18,6 +18,15 @@
 // input ends one 0 byte, the end-of-file marker, counted in `size`.  So 0
 // from the character operations always means "nothing there".
 //
+// A named file may change while it is shown.  Its end-of-file marker is
+// therefore only a note of where the end was: reaching it (forward or
+// backward) drops the marker and reads there again, so that a file that
+// grew is read on, and none of its earlier bytes is taken for the
+// beginning or the end.  A file that shrank is noticed by
+// cache_drop_beyond_end, which forgets every byte held at or beyond the
+// new end; blocks read before the change may still be shown below it until
+// the cache is emptied.  A sequential input's end is final.
+//
 // Sequential inputs (standard input, and a named input that cannot be
 // positioned such as a FIFO) are read strictly in order: every block read
 // stays buffered for as long as the input is open, the pool grows by one
@@ -182,6 +191,14 @@ int read_into(block_buffer *b)
     }
 }
 
+// The end-of-file markers at the end of a named file's buffer go: the
+// bytes after them are read again.
+void drop_end_markers(block_buffer *b)
+{
+    while (b->size > 0 && b->data[b->size - 1] == 0)
+        b->size--;
+}
+
 } // namespace
 
 block_buffer *cache_buffer_of(int64_t block)
@@ -195,8 +212,10 @@ int cache_fill_block()
     block_buffer *b = cache_buffer_of(read_block);
     if (b != nullptr) {
         current_buffer = b;
-        if (read_offset < b->size)
+        if (read_offset < b->size && (b->data[read_offset] != 0 || sequential_input))
             return b->data[read_offset];
+        if (!sequential_input)
+            drop_end_markers(b);
     } else {
         b = take_buffer();
         if (b == nullptr)
@@ -218,7 +237,8 @@ int cache_prev_char_slow()
     } else {
         read_offset--;
     }
-    if (current_buffer->block == read_block && read_offset < current_buffer->size)
+    if (current_buffer->block == read_block && read_offset < current_buffer->size &&
+        current_buffer->data[read_offset] != 0)
         return current_buffer->data[read_offset];
     return cache_fill_block();
 }
@@ -295,6 +315,29 @@ void cache_reset()
     ++input_serial;     // whatever comes next is a new input
     cached_fd = -1;
     buffer_setting = buffer_count > START_BUFFER_SETTING ? buffer_count : START_BUFFER_SETTING;
+}
+
+file_pos cache_drop_beyond_end()
+{
+    if (sequential_input || input_fd < 0)
+        return -1;
+    file_pos length = cache_length();
+    if (length < 0)
+        return -1;
+    int64_t end_block = length / BLOCK_SIZE;
+    int end_offset = static_cast<int>(length % BLOCK_SIZE);
+    // Markers are harmless wherever they are; bytes of the input from the
+    // new end on are not.
+    auto holds_data_from = [](const block_buffer *b, int offset) {
+        return offset < b->size && b->data[offset] != 0;
+    };
+    for (block_buffer *p = buffer_ring.next; p != &buffer_ring; p = p->next) {
+        if (p->block > end_block && holds_data_from(p, 0))
+            hold_block(p, -1);
+        else if (p->block == end_block && holds_data_from(p, end_offset))
+            p->size = end_offset;   // read from the end again: the marker
+    }
+    return length;
 }
 
 int cache_seek(file_pos pos)

@@ -40,13 +40,19 @@ file_pos cache_length();
 int cache_seek_end();
 int cache_seek_begin();
 
+// A named file that shrank: forget what is held at or beyond its end.
+// Returns the length, or -1 for an input without one.
+file_pos cache_drop_beyond_end();
+
 // The byte at the read position, advancing; 0 at the end of the input.
+// An end-of-file marker is looked at again by the slow path: a named file
+// may have grown.
 inline int cache_next_char()
 {
-    int c;
+    int c = 0;
     if (current_buffer->block == read_block && read_offset < current_buffer->size)
         c = current_buffer->data[read_offset];
-    else
+    if (c == 0)
         c = cache_fill_block();
     if (c == 0)
         return 0;
@@ -62,7 +68,8 @@ int cache_prev_char_slow();
 inline int cache_prev_char()
 {
     if (read_offset > 0 && current_buffer->block == read_block &&
-        read_offset - 1 < current_buffer->size) {
+        read_offset - 1 < current_buffer->size &&
+        current_buffer->data[read_offset - 1] != 0) {
         read_offset--;
         return current_buffer->data[read_offset];
     }
@@ -130,6 +137,8 @@ enum { LINENUM_POOL_SIZE = 50 };
 void linenum_clear();
 void linenum_add(int line, file_pos pos);
 int linenum_find(file_pos pos);
+// Forgets the pairs at or beyond `pos` (the file was cut short there).
+void linenum_forget_from(file_pos pos);
 int linenum_current(int row);
 
 #endif

@@ -123,6 +123,18 @@ void linenum_add(int line, file_pos pos)
         drop_cheapest_entry();
 }
 
+void linenum_forget_from(file_pos pos)
+{
+    ensure_list();
+    while (linenum_head.prev != &linenum_head && linenum_head.prev->pos >= pos) {
+        linenum_entry *last = linenum_head.prev;
+        last->prev->next = &linenum_head;
+        linenum_head.prev = last->prev;
+        last->next = linenum_free;
+        linenum_free = last;
+    }
+}
+
 namespace {
 
 // The clock is read at most once per BUSY_CHECK_LINES + 1 lines, and no

@@ -108,8 +108,9 @@ static void advance_read_offset(size_t count)
 
 // Whole blocks are searched with memchr where the cache already holds them;
 // the character operations are used only to cross into the next block.  A
-// 0 in a buffer is the end-of-file marker (NUL bytes of the input are
-// stored as 0x80), so the scan stops there just as cache_next_char would.
+// 0 in a buffer is an end-of-file marker (NUL bytes of the input are
+// stored as 0x80): the scan hands it to the character operations, which
+// stop there, or read on where a named file has grown since.
 int scan_past_newline(int stop_on_signal)
 {
     for (;;) {
@@ -123,14 +124,13 @@ int scan_past_newline(int stop_on_signal)
                 memchr(start, '\n', avail));
             size_t length = newline ? static_cast<size_t>(newline - start) : avail;
             auto *end = static_cast<const unsigned char *>(memchr(start, 0, length));
-            if (end != nullptr) {
-                advance_read_offset(static_cast<size_t>(end - start));
-                return 0;
+            if (end == nullptr) {
+                advance_read_offset(newline ? length + 1 : avail);
+                if (newline)
+                    return 1;
+                continue;
             }
-            advance_read_offset(newline ? length + 1 : avail);
-            if (newline)
-                return 1;
-            continue;
+            advance_read_offset(static_cast<size_t>(end - start));
         }
         int c = cache_next_char();
         if (c == '\n')
@@ -156,14 +156,13 @@ int scan_back_to_newline(int stop_on_signal)
             auto *end = static_cast<const unsigned char *>(
                 memrchr(data + from, 0, before - from));
             if (end != nullptr) {
-                read_offset = static_cast<int>(end - data);
-                return 0;
-            }
-            if (newline) {
+                read_offset = static_cast<int>(end - data) + 1;
+            } else if (newline) {
                 read_offset = static_cast<int>(newline - data);
                 return 1;
+            } else {
+                read_offset = 0;
             }
-            read_offset = 0;
         }
         int c = cache_prev_char();
         if (c == '\n')

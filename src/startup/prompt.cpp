@@ -53,6 +53,13 @@ static int64_t percent_of(file_pos pos, file_pos length)
     return static_cast<int64_t>(static_cast<__int128>(pos) * 100 / length);
 }
 
+// A file may shrink after its lines were painted: no position past its
+// end is shown.
+static file_pos within_length(file_pos pos, file_pos length)
+{
+    return length >= 0 && pos > length ? length : pos;
+}
+
 // A named input that cannot seek (a fifo) has no length until it has been
 // read to its end: no percentage then, rather than a negative one.
 static bool length_known(file_pos length)
@@ -79,10 +86,11 @@ static void write_long_prompt()
     file_pos bottom = screen_pos(SCREEN_BOTTOM);
     if (bottom == -1)
         return;
+    file_pos length = pipe_mode ? -1 : cache_length();
+    bottom = within_length(bottom, length);
     out_piece(" byte %" PRId64, bottom);
     if (pipe_mode)
         return;
-    file_pos length = cache_length();
     if (length_known(length))
         out_piece("/%" PRId64 " pct %" PRId64 "%%", length, percent_of(bottom, length));
 }
@@ -102,14 +110,15 @@ static void write_short_prompt()
     }
     if (pipe_mode)
         return;
-    file_pos bottom = screen_pos(SCREEN_BOTTOM);
     file_pos length = cache_length();
+    file_pos bottom = within_length(screen_pos(SCREEN_BOTTOM), length);
     if (bottom != -1 && length_known(length))
         out_piece(" (%" PRId64 "%%)", percent_of(bottom, length));
 }
 
 int show_prompt()
 {
+    notice_shrunk_file();
     if (screen_pos(SCREEN_TOP) == -1)
         show_first_screen();
     else if (repaint_needed)

@@ -564,4 +564,97 @@ TEST(Cache, NewInputOnAReusedDescriptorNumberIsReadAfresh)
     close_input();
 }
 
+// Lines of text with NUL bytes here and there, `n` bytes long.
+std::string text_lines(size_t n)
+{
+    std::string bytes = pattern_bytes(n);
+    for (size_t i = 37; i < n; i += 41)
+        bytes[i] = '\n';
+    return bytes;
+}
+
+void append_to(const temp_dir &dir, const std::string &bytes)
+{
+    FILE *stream = fopen((dir.path + "/input").c_str(), "ab");
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(fwrite(bytes.data(), 1, bytes.size(), stream), bytes.size());
+    fclose(stream);
+}
+
+// A named file read to its end (and beyond it) grows: its old end is no
+// end and no beginning.  Every byte is delivered forward and backward, and
+// the line scans find every newline, from either end.
+TEST(CacheChangingFile, GrowthIsReadOnFromTheOldEnd)
+{
+    struct {
+        size_t before, after;
+    } cases[] = {{0, 10}, {4, 8}, {1024, 2100}, {1500, 1600}, {3000, 5000}};
+    for (auto c : cases) {
+        SCOPED_TRACE(std::to_string(c.before) + " -> " + std::to_string(c.after));
+        temp_dir dir;
+        std::string bytes = text_lines(c.after);
+        open_input(dir, NAMED_FILE, bytes.substr(0, c.before));
+        EXPECT_EQ(read_forward(c.after), as_delivered(bytes.substr(0, c.before)));
+        ASSERT_EQ(cache_seek(c.before + 5), 0);     // markers beyond the end
+        EXPECT_EQ(cache_next_char(), 0);
+        append_to(dir, bytes.substr(c.before));
+
+        ASSERT_EQ(cache_seek(c.after), 0);
+        EXPECT_EQ(first_difference(read_backward(), as_delivered(bytes)), -1);
+        EXPECT_EQ(cache_tell(), 0);
+        EXPECT_EQ(first_difference(read_forward(c.after + 1), as_delivered(bytes)), -1);
+
+        long newlines = std::count(bytes.begin(), bytes.end(), '\n');
+        long found = 0;
+        ASSERT_EQ(cache_seek(0), 0);
+        while (scan_past_newline(0))
+            found++;
+        EXPECT_EQ(found, newlines);
+        EXPECT_EQ(cache_tell(), static_cast<file_pos>(c.after));
+        found = 0;
+        while (scan_back_to_newline(0))
+            found++;
+        EXPECT_EQ(found, newlines);
+        EXPECT_EQ(cache_tell(), 0);
+        close_input();
+    }
+}
+
+// A named file cut short after it was read: once the cache has looked at
+// the new length, nothing at or beyond it is delivered; what lies before
+// it is.
+TEST(CacheChangingFile, NothingIsDeliveredBeyondTheEndOfAShrunkFile)
+{
+    struct {
+        size_t before, after;
+    } cases[] = {{3000, 1500}, {3000, 0}, {3000, 1024}, {2048, 2047}, {900, 899}};
+    for (auto c : cases) {
+        SCOPED_TRACE(std::to_string(c.before) + " -> " + std::to_string(c.after));
+        temp_dir dir;
+        std::string bytes = text_lines(c.before);
+        open_input(dir, NAMED_FILE, bytes);
+        EXPECT_EQ(read_forward(c.before + 1), as_delivered(bytes));
+        ASSERT_EQ(truncate((dir.path + "/input").c_str(), static_cast<off_t>(c.after)), 0);
+        EXPECT_EQ(cache_drop_beyond_end(), static_cast<file_pos>(c.after));
+        for (size_t pos : {c.after, c.after + 1, c.before - 1, c.before}) {
+            ASSERT_EQ(cache_seek(pos), 0);
+            EXPECT_EQ(cache_next_char(), 0) << "at " << pos;
+        }
+        ASSERT_EQ(cache_seek(0), 0);
+        EXPECT_EQ(first_difference(read_forward(c.before), as_delivered(bytes.substr(0, c.after))), -1);
+        EXPECT_EQ(first_difference(read_backward(), as_delivered(bytes.substr(0, c.after))), -1);
+
+        // Refilled with other bytes (a log rotated by copy and truncate):
+        // the blocks forgotten are read again, none is served from an old
+        // buffer that the block index still names.
+        std::string other(c.before, 'z');
+        append_to(dir, other.substr(c.after));
+        std::string refilled = bytes.substr(0, c.after) + other.substr(c.after);
+        ASSERT_EQ(cache_seek(0), 0);
+        EXPECT_EQ(first_difference(read_forward(c.before + 1), as_delivered(refilled)), -1);
+        EXPECT_EQ(first_difference(read_backward(), as_delivered(refilled)), -1);
+        close_input();
+    }
+}
+
 } // namespace

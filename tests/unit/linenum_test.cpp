@@ -138,6 +138,24 @@ TEST_F(LinenumTest, FullListDropsTheEntryWithTheClosestNeighbours)
     }
 }
 
+// A file cut short: the pairs at and beyond the cut go back to the pool,
+// the ones before it stay, and the pool serves a full list again.
+TEST_F(LinenumTest, PairsBeyondACutAreForgotten)
+{
+    for (int line : {100, 200, 300})
+        linenum_add(line, start_of(line));
+    linenum_forget_from(start_of(200));
+    EXPECT_TRUE(known(start_of(100), 100));
+    EXPECT_FALSE(known(start_of(200), 200));
+    EXPECT_FALSE(known(start_of(300), 300));
+    for (int line = 1000; line < 1000 + 2 * LINENUM_POOL_SIZE; line++)
+        linenum_add(line, start_of(line));
+    EXPECT_TRUE(known(start_of(1000 + 2 * LINENUM_POOL_SIZE - 1), 1000 + 2 * LINENUM_POOL_SIZE - 1));
+    linenum_forget_from(0);
+    EXPECT_FALSE(known(start_of(100), 100));
+    EXPECT_EQ(linenum_find(start_of(100)), 100);
+}
+
 TEST_F(LinenumTest, OffWithOptionN)
 {
     linenum_add(5, start_of(5));
