@@ -64,7 +64,7 @@ const char *argument_kinds(int code)
         return "n";
     case CODE_FILE:
         return "fn";
-    case CODE_STAT:
+    case CODE_STAT: case CODE_COLOUR: case CODE_HIGHLIGHT:
         return "o";
     case CODE_MAGICASKSEARCH: case CODE_RESEARCH:
         return "dn";
@@ -152,7 +152,7 @@ const command_entry *const pager_rows[] = {
     &cmd_stat_entry, &cmd_magicasksearch_entry, &cmd_search_entry,
     &cmd_research_entry, &cmd_setmark_entry, &cmd_gomark_entry,
     &cmd_listbmarks_entry, &cmd_asktag_entry, &cmd_nexttag_entry,
-    &cmd_prevtag_entry,
+    &cmd_prevtag_entry, &cmd_colour_entry, &cmd_highlight_entry,
 };
 
 const int ROW_COUNT = sizeof pager_rows / sizeof pager_rows[0];

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 
+#include "terminal/terminal.h"
 #include "vorn.h"
 
 // --- position.cpp: screen position table ---
@@ -69,6 +70,16 @@ int out_visible(const char *s);     // writes s as shown; returns the carets
 int out_visible_cut(const char *s, int columns);
 size_t visible_width(const char *s);            // columns of s as shown
 std::string visible_text(const char *s);        // s as shown, for stderr
+
+// --- sgr.cpp: the text's own colour sequences (ESC [ parameters m) ---
+enum { SGR_MAX_LENGTH = 128 };      // a longer sequence is shown escaped
+extern int show_colour;             // the sequences are shown as colours
+// The length of the well-formed sequence at the start of `text` (at most
+// `length` bytes), or 0 when there is none.
+size_t sgr_length(const unsigned char *text, size_t length);
+// Same, and the sequence applied to *style (left alone when 0).
+size_t sgr_apply(const unsigned char *text, size_t length, text_style *style);
+void sgr_reset();                   // sequences shown escaped again
 
 // --- paint.cpp: line painting ---
 extern int erase_before_next_line;

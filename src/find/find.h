@@ -24,6 +24,10 @@ size_t reduce_for_matching(char *text, size_t length);
 // The current expression must exist.
 bool search_line_qualifies(const char *text, size_t length, int want_match);
 
+// --- highlight.cpp: the matches of the last pattern on the painted lines ---
+extern int highlight_matches;       // matches are shown in standout
+void highlight_reset();
+
 // --- search_literal.cpp: a literal every match must contain ---
 struct search_literal {
     std::string text;               // empty: none (every line may match)

@@ -9,6 +9,7 @@
 #include "command/command.h"
 #include "commands.h"
 #include "display/display.h"
+#include "find/find.h"
 #include "startup/startup.h"
 
 static const char *cmd_deftog(int code, const char *pos);
@@ -40,6 +41,8 @@ static const char *cmd_deftog(int, const char *pos)
     set_number_variable("_curhscroll", horiz_off);
     settog("_wraplines", wrap_lines, 2, "off", "on");
     set_variable("_ls_regexp", "");
+    settog("_colour", show_colour ? 0 : 1, 2, "on", "off");
+    settog("_highlight", highlight_matches ? 0 : 1, 2, "on", "off");
     return pos;
 }
 

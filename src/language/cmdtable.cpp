@@ -41,6 +41,8 @@ const command_entry *const command_table[] = {
     &cmd_asktag_entry,
     &cmd_nexttag_entry,
     &cmd_prevtag_entry,
+    &cmd_colour_entry,
+    &cmd_highlight_entry,
 };
 
 const int command_table_size =

@@ -51,6 +51,10 @@ extern const command_entry cmd_asktag_entry;
 extern const command_entry cmd_nexttag_entry;
 extern const command_entry cmd_prevtag_entry;
 
+// cmd_display.cpp: the look of the display: colours and highlighting
+extern const command_entry cmd_colour_entry;
+extern const command_entry cmd_highlight_entry;
+
 // Helpers shared by the command files (cmd_session.cpp)
 // A count as the int the display and file operations take, clamped to the
 // int range instead of cut to its low bits.

@@ -50,7 +50,9 @@ enum command_code {
     CODE_ASKTAG = 34,
     CODE_NEXTTAG = 35,
     CODE_PREVTAG = 36,
-    COMMAND_CODE_COUNT = 37
+    CODE_COLOUR = 37,
+    CODE_HIGHLIGHT = 38,
+    COMMAND_CODE_COUNT = 39
 };
 
 // A handler gets its code and the position just behind its name; it returns

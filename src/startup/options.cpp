@@ -65,6 +65,7 @@ const char option_summary[] =
     "  -f          accepted and ignored\n"
     "  -i          searches ignore case\n"
     "  -n          no line numbers\n"
+    "  -R          show the colour sequences of the text as colours\n"
     "  -s          squeeze runs of empty lines into one\n"
     "  -t tag      start at the tag\n"
     "  -u          show overstruck text as it is, not as underline and bold\n"
@@ -129,7 +130,7 @@ int scan_options(int argc, char **argv)
     // argument that is not an option.
     optind = 0;
     int c;
-    while ((c = getopt(argc, argv, "+/:ceinst:ux:f")) != -1) {
+    while ((c = getopt(argc, argv, "+/:ceinRst:ux:f")) != -1) {
         switch (c) {
         case '/': first_pattern = optarg; break;
         case 'c': opt_clear = 1; break;
@@ -137,6 +138,8 @@ int scan_options(int argc, char **argv)
         case 'f': break;
         case 'i': opt_ignore_case = 1; break;
         case 'n': show_line_numbers = 0; break;
+        // the display's setting, which the colour command changes later
+        case 'R': show_colour = 1; break;
         case 's': opt_squeeze = 1; break;
         case 't':
             opt_tag = 1;

@@ -289,6 +289,8 @@ void attributes_off()
         underline_off();
     if (attr_state & ATTR_BOLD)
         bold_off();
+    if (attr_state & ATTR_STYLE)
+        style_off();
 }
 
 }  // namespace
@@ -346,6 +348,28 @@ void read_termcap()
     bool hard_copy = read_size();
     read_flags_and_widths();
     read_strings(hard_copy);
+    read_style_capabilities(hard_copy);
+}
+
+const char *term_kept_string(const char *id)
+{
+    const char *text = read_string(id);
+    return is_empty(text) ? nullptr : text;
+}
+
+int term_number(const char *id)
+{
+    return cap_num(id);
+}
+
+int term_flag(const char *id)
+{
+    return cap_flag(id);
+}
+
+void term_send(const char *sequence)
+{
+    send(sequence, 1);
 }
 
 // The result area holds at most QUERY_AREA_SIZE - 1 bytes of a string

@@ -3,12 +3,14 @@
 #ifndef VORN_TERMINAL_H
 #define VORN_TERMINAL_H
 
+#include <cstdint>
 #include <string>
 
 #include "vorn.h"
 
 // --- screen.cpp: terminal modes, capabilities, control sequences ---
-enum { ATTR_STANDOUT = 1, ATTR_UNDERLINE = 2, ATTR_BOLD = 4 };
+// ATTR_STYLE: some attribute or colour set through style_apply is on.
+enum { ATTR_STANDOUT = 1, ATTR_UNDERLINE = 2, ATTR_BOLD = 4, ATTR_STYLE = 8 };
 extern int auto_margins;
 extern int newline_glitch;
 extern int retains_below;
@@ -43,6 +45,52 @@ void bold_on();
 void bold_off();
 void cursor_backspace();
 void erase_previous_char();
+// The description's own answers, for the colour code: a string capability
+// kept behind the others in the capability area (null when absent, empty,
+// on the fallback description, or when it does not fit whole), a number
+// (-1 when absent) and a flag (0 or 1).
+const char *term_kept_string(const char *id);
+int term_number(const char *id);
+int term_flag(const char *id);
+void term_send(const char *sequence);      // through tputs, one line affected
+
+// --- colour.cpp: colours and the attributes of the text's own sequences ---
+enum {
+    STYLE_BOLD = 1, STYLE_DIM = 2, STYLE_ITALIC = 4, STYLE_UNDERLINE = 8,
+    STYLE_BLINK = 16, STYLE_REVERSE = 32, STYLE_STANDOUT = 64,
+};
+enum { COLOUR_DEFAULT = 0, COLOUR_INDEX = 1, COLOUR_RGB = 2 };
+struct text_colour {
+    uint8_t kind = COLOUR_DEFAULT;  // COLOUR_*
+    uint8_t index = 0;              // COLOUR_INDEX: 0-7 basic, 8-15 bright, to 255
+    uint8_t red = 0, green = 0, blue = 0;   // COLOUR_RGB
+    bool operator==(const text_colour &) const = default;
+};
+struct text_style {
+    unsigned flags = 0;             // STYLE_* bits
+    text_colour fg, bg;
+    bool operator==(const text_style &) const = default;
+};
+// How colours reach this terminal.
+enum { COLOURS_NONE = 0, COLOURS_INDEXED = 1, COLOURS_DIRECT_DESCRIBED = 2,
+       COLOURS_DIRECT_ENVIRONMENT = 3 };
+extern int colour_support;          // COLOURS_*
+extern int colour_count;            // colours of the description (0: none)
+// Reads the colour and attribute sequences; read_termcap calls it.
+void read_style_capabilities(bool hard_copy);
+// Whether styles can be shown at all: a terminal whose attributes take
+// room on the screen (sg) or that cannot switch them all off cannot.
+int style_usable();
+// Puts the terminal into `wanted` with as few sequences as it can: what
+// the terminal lacks is left out (colours become the nearest it has).
+void style_apply(const text_style &wanted);
+void style_off();                   // back to the plain style
+// What `wanted` becomes on this terminal (exposed for the tests).
+text_style style_for_terminal(const text_style &wanted);
+// The nearest of the first `count` colours of the usual 256-colour
+// palette (8, 16 or 256) to a colour given as red, green and blue.
+int nearest_colour(int red, int green, int blue, int count);
+void palette_colour(int index, int *red, int *green, int *blue);
 
 // --- signals.cpp: keyboard input, interruptible reads, signals ---
 extern int keyboard_fd;

@@ -93,6 +93,7 @@ help_out=$(printf '%s\n' "$usage"; cat <<'HELP'
   -f          accepted and ignored
   -i          searches ignore case
   -n          no line numbers
+  -R          show the colour sequences of the text as colours
   -s          squeeze runs of empty lines into one
   -t tag      start at the tag
   -u          show overstruck text as it is, not as underline and bold

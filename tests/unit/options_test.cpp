@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "display/display.h"
 #include "startup/startup.h"
 
 namespace {
@@ -63,9 +64,11 @@ TEST(Options, FlagsAndTheFirstFile)
         {{"vorn", "-/", "a b", "-s", "f"}, 4, "s", "a b"},
         {{"vorn", "+/pat", "f"}, 2, "", "pat"},
         {{"vorn", "-e/pat"}, 2, "e", "pat"},
+        {{"vorn", "-Rs", "-R"}, 3, "Rs", nullptr},
     };
     for (auto &c : cases) {
         options_reset();
+        sgr_reset();
         std::vector<char *> vector;
         EXPECT_EQ(scan(c.words, vector), c.first_file) << c.words.size();
         std::string on;
@@ -73,12 +76,14 @@ TEST(Options, FlagsAndTheFirstFile)
         if (opt_stay_at_end) on += 'e';
         if (opt_ignore_case) on += 'i';
         if (!show_line_numbers) on += 'n';
+        if (show_colour) on += 'R';
         if (opt_squeeze) on += 's';
         if (opt_no_overstrike) on += 'u';
         EXPECT_EQ(on, c.settings) << c.words[1 % c.words.size()];
         EXPECT_STREQ(first_pattern, c.pattern);
     }
     options_reset();
+    sgr_reset();
 }
 
 TEST(Options, PlusSlashIsRewrittenEverywhere)

@@ -28,10 +28,12 @@ void reset_all_state()
     pos_reset();
     scroll_reset();
     paint_reset();
+    sgr_reset();
     out_discard();
     screen_reset();
     signals_reset();
     search_reset();
+    highlight_reset();
     reset_tags();
     reset_shell_state();
     init_marks();

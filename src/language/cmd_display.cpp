@@ -1,0 +1,40 @@
+// Commands of the display's look: the text's own colour sequences and the
+// highlighting of search matches, each with an on/off word and a toggle
+// pair that shows its state (`_colour`, `_highlight`: on 0, off 1), as
+// `stat` and `_statprompt` do for the prompt.
+//
+// A change shows at once on a screen that is already painted; from an
+// initialization script, before the first screen, it simply holds for it.
+#include "commands.h"
+#include "display/display.h"
+#include "find/find.h"
+
+static const char *cmd_colour(int code, const char *pos);
+
+const command_entry cmd_colour_entry = {"colour", CODE_COLOUR, cmd_colour};
+const command_entry cmd_highlight_entry = {"highlight", CODE_HIGHLIGHT, cmd_colour};
+
+static void repaint_if_shown()
+{
+    if (screen_pos(SCREEN_TOP) != -1)
+        repaint_screen();
+}
+
+// Both commands: the word, then the setting, its toggle and the screen.
+static const char *cmd_colour(int code, const char *pos)
+{
+    int state = choose_word(&pos, 2, "on", "off");
+    if (state < 0)
+        return nullptr;
+    if (!exec_flag)
+        return pos;
+    if (code == CODE_COLOUR) {
+        show_colour = state == 0;
+        settog("_colour", state, 2, "on", "off");
+    } else {
+        highlight_matches = state == 0;
+        settog("_highlight", state, 2, "on", "off");
+    }
+    repaint_if_shown();
+    return pos;
+}
