@@ -230,15 +230,21 @@ void reset_towards(const text_style &to)
 
 }  // namespace
 
-void read_style_capabilities(bool hard_copy)
+void style_reset()
 {
     seq = style_sequences{};
     current_style = text_style{};
     attr_state &= ~ATTR_STYLE;
-    styles_usable = !hard_copy && standout_width == 0;
+    styles_usable = false;
     colour_support = COLOURS_NONE;
     colour_count = 0;
     usable_flags = 0;
+}
+
+void read_style_capabilities(bool hard_copy)
+{
+    style_reset();
+    styles_usable = !hard_copy && standout_width == 0;
     if (!styles_usable)
         return;
     seq.all_off = term_kept_string("me");

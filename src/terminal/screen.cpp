@@ -340,6 +340,7 @@ void screen_reset()
     using_fallback = false;
     description_loaded = false;
     default_sequences();
+    style_reset();
 }
 
 void read_termcap()

@@ -78,6 +78,9 @@ extern int colour_support;          // COLOURS_*
 extern int colour_count;            // colours of the description (0: none)
 // Reads the colour and attribute sequences; read_termcap calls it.
 void read_style_capabilities(bool hard_copy);
+// No styles and none on: the sequences pointed into the capability area,
+// which screen_reset empties.
+void style_reset();
 // Whether styles can be shown at all: a terminal whose attributes take
 // room on the screen (sg) or that cannot switch them all off cannot.
 int style_usable();
