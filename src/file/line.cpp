@@ -33,6 +33,9 @@ int overstrike_state;
 static char *line_cursor = line_buffer;
 static char raw_buffer[LINE_BUFFER_SIZE];   // raw lines only
 static int64_t column;      // the screen column reached; see line_column
+// The column at which each stored byte began: an overstrike that drops a
+// character and its backspace goes back to where that character began.
+static int64_t start_column[LINE_BUFFER_SIZE];
 
 static void set_column(int64_t value)
 {
@@ -66,7 +69,16 @@ static int last_stored(int back)
 static void store_byte(int c)
 {
     VORN_ASSERT(line_cursor < line_buffer + LINE_BUFFER_SIZE - 1);
+    start_column[stored_count()] = column;
     *line_cursor++ = static_cast<char>(c);
+}
+
+// Drops the last two stored bytes (a character and the backspace after
+// it); the column goes back to where the character began.
+static void drop_last_two()
+{
+    line_cursor -= 2;
+    set_column(start_column[stored_count()]);
 }
 
 void line_start()
@@ -88,8 +100,11 @@ static void insert_mark_before_last(int mark, int end_width)
         move_column(-1);
         return;
     }
+    int64_t last_start = start_column[stored_count() - 1];
     line_cursor[-1] = static_cast<char>(mark);
     store_byte(last);
+    // the caller counts the mark's columns; they come before Y
+    start_column[stored_count() - 1] = last_start + end_width;
 }
 
 // X and the backspace after it are the last two stored bytes; an attribute
@@ -97,10 +112,9 @@ static void insert_mark_before_last(int mark, int end_width)
 // itself takes a column.
 static int open_attribute(int mark, int width, int end_width)
 {
-    move_column(-1);
+    drop_last_two();
     if (reaches_edge(static_cast<int64_t>(width) + end_width))
         return 1;
-    line_cursor -= 2;
     if (width > 0 && stored_count() > 0 && last_stored(1) == ' ') {
         line_cursor[-1] = static_cast<char>(mark);
         move_column(static_cast<int64_t>(width) - 1);
@@ -130,8 +144,7 @@ static int overstrike_none(int *c)
         overstrike_state = OS_UL_CHAR;
         return 0;
     }
-    line_cursor -= 2;
-    move_column(-1);
+    drop_last_two();
     return 0;
 }
 
@@ -139,7 +152,7 @@ static int overstrike_none(int *c)
 // `first`, `second` (when not 0) take their place.
 static void replace_pair(int first, int second)
 {
-    line_cursor -= 2;
+    drop_last_two();
     if (first != 0)
         store_byte(first);
     if (second != 0)
@@ -291,8 +304,8 @@ static int store_tab(int reserve)
         }
         stop = stop < screen_width ? stop : screen_width;
     }
-    set_column(stop);
     store_byte('\t');
+    set_column(stop);
     return 0;
 }
 
@@ -302,9 +315,11 @@ static int store_char(int c)
     if (c == '\t')
         return store_tab(reserve);
     if (c == '\b') {
-        if (overstrike_state != OS_NONE)
-            move_column(-1);
+        // The painter takes a column back only right of the screen's left
+        // edge, where the column is above 0.
         store_byte(c);
+        if (overstrike_state != OS_NONE && column > 0)
+            move_column(-1);
         return 0;
     }
     if (c >= MARK_UL_ON && c <= MARK_BOLD_OFF)
@@ -312,8 +327,8 @@ static int store_char(int c)
     int width = byte_width(c);
     if (passes_edge(width, reserve))
         return 1;
-    move_column(width);
     store_byte(c);
+    move_column(width);
     return 0;
 }
 
@@ -350,21 +365,26 @@ struct line_snapshot {
     int64_t column;
     int state;
     char tail[3];
+    int64_t tail_start[3];
 };
 
 static line_snapshot take_snapshot()
 {
-    line_snapshot snapshot{line_cursor, column, overstrike_state, {}};
-    for (int i = 0; i < 3 && stored_count() > i; i++)
+    line_snapshot snapshot{line_cursor, column, overstrike_state, {}, {}};
+    for (int i = 0; i < 3 && stored_count() > i; i++) {
         snapshot.tail[i] = line_cursor[-1 - i];
+        snapshot.tail_start[i] = start_column[stored_count() - 1 - i];
+    }
     return snapshot;
 }
 
 static void restore_snapshot(const line_snapshot &snapshot)
 {
     line_cursor = snapshot.cursor;
-    for (int i = 0; i < 3 && stored_count() > i; i++)
+    for (int i = 0; i < 3 && stored_count() > i; i++) {
         line_cursor[-1 - i] = snapshot.tail[i];
+        start_column[stored_count() - 1 - i] = snapshot.tail_start[i];
+    }
     set_column(snapshot.column);
     overstrike_state = snapshot.state;
 }

@@ -92,7 +92,11 @@ bool parse_tags_line(std::string_view line, std::string_view name, std::string *
         *mode |= TAG_ANCHOR_END;
         text_end--;
     }
-    *file = line.substr(file_start, file_end - file_start);
+    // A NUL would cut the name that is opened short of the one given.
+    std::string_view file_field = line.substr(file_start, file_end - file_start);
+    if (file_field.find('\0') != std::string_view::npos)
+        return false;
+    *file = file_field;
     *pattern = line.substr(text, text_end - text);
     return true;
 }

@@ -134,12 +134,18 @@ TEST_F(LineTest, DisplayLineFromItsStart)
         {"empty line", "\nx\n", {}, "", 1, 0},
         // the underline of the last character that fits still closes after it
         {"attribute at the right edge", "x_\bA\x01\n", narrow3, "x" + UL_ON + "A" + UL_OFF, 4, 2},
-        // backspaces after an attribute each take a column back
+        // backspaces after an attribute each take a column back, but not
+        // past the screen's left edge, where the painter stops them: a
+        // column counted below it would let the rest pass the right edge
         {"backspaces after underline", "_\bA\b\b\b\n", {},
-         UL_ON + "A" + UL_OFF + BOLD_ON + "\b" + BOLD_OFF, 7, -2},
+         UL_ON + "A" + UL_OFF + BOLD_ON + "\b" + BOLD_OFF, 7, 0},
+        {"backspaces stop at the left edge", "ab_\bA\b\b\bxy\n", narrow5,
+         "ab" + UL_ON + "A" + UL_OFF + BOLD_ON + "\b" + BOLD_OFF + "xy", 11, 4},
         {"the largest offset", "a\tb\n", far_right, "a\tb", 4, 9 - INT_MAX},
-        {"below the int range", "_\bA\b\b\b\n", far_right,
-         UL_ON + "A" + UL_OFF + BOLD_ON + "\b" + BOLD_OFF, 7, INT_MIN},
+        {"left of the screen backspaces take nothing back", "_\bA\b\b\b\n", far_right,
+         UL_ON + "A" + UL_OFF + BOLD_ON + "\b" + BOLD_OFF, 7, 1 - INT_MAX},
+        // a backspace overstruck by a character took no column
+        {"a backspace overstruck", "\b\bab\n", {}, "ab", 5, 2},
     };
     for (const display_case &c : cases) {
         SCOPED_TRACE(c.what);

@@ -116,7 +116,7 @@ TEST_F(TagsTest, TagsFileLines)
 {
     struct tags_case {
         const char *label;
-        const char *tags;       // contents of the tags file
+        std::string tags;       // contents of the tags file
         const char *name;
         const char *file;       // null: not found
         const char *pattern;
@@ -148,6 +148,13 @@ TEST_F(TagsTest, TagsFileLines)
         {"line ends before the file field", "main\t\n", "main", nullptr, "", 0},
         {"empty pattern with both anchors", "e\te.c\t/^$/\n", "e", "e.c", "",
          TAG_ANCHOR_START | TAG_ANCHOR_END},
+        // a file name with a NUL in it would open a shorter name than the
+        // line gives: the line is not a tag
+        {"NUL in the file name, a later line is the tag",
+         std::string("main\tevil\0.c\t/^x/\nmain\tgood.c\t/^y/\n", 35), "main", "good.c", "y",
+         TAG_ANCHOR_START},
+        {"only a NUL as the file name", std::string("main\t\0\t/^x/\n", 12), "main", nullptr,
+         "", 0},
     };
     working_directory here(dir.path);
     for (const tags_case &c : cases) {
