@@ -64,7 +64,7 @@ const char *argument_kinds(int code)
         return "n";
     case CODE_FILE:
         return "fn";
-    case CODE_STAT: case CODE_COLOUR: case CODE_HIGHLIGHT:
+    case CODE_STAT: case CODE_COLOUR: case CODE_HIGHLIGHT: case CODE_UTF8:
         return "o";
     case CODE_MAGICASKSEARCH: case CODE_RESEARCH:
         return "dn";
@@ -152,7 +152,7 @@ const command_entry *const pager_rows[] = {
     &cmd_stat_entry, &cmd_magicasksearch_entry, &cmd_search_entry,
     &cmd_research_entry, &cmd_setmark_entry, &cmd_gomark_entry,
     &cmd_listbmarks_entry, &cmd_asktag_entry, &cmd_nexttag_entry,
-    &cmd_prevtag_entry, &cmd_colour_entry, &cmd_highlight_entry,
+    &cmd_prevtag_entry, &cmd_colour_entry, &cmd_highlight_entry, &cmd_utf8_entry,
 };
 
 const int ROW_COUNT = sizeof pager_rows / sizeof pager_rows[0];
@@ -189,6 +189,7 @@ const command_entry *const command_table[] = {
     &rows[20], &rows[21], &rows[22], &rows[23], &rows[24], &rows[25],
     &rows[26], &rows[27], &rows[28], &rows[29], &rows[30], &rows[31],
     &rows[32], &rows[33], &rows[34], &rows[35], &rows[36], &rows[37],
+    &rows[38], &rows[39], &rows[40],
 };
 static_assert(sizeof command_table / sizeof command_table[0] == ROW_COUNT);
 

@@ -14,8 +14,9 @@ set -e
 case "${1:-build}" in
 build)
     # global: the tags tests run the real GNU GLOBAL; man-db: the manual
-    # page is checked with man
-    packages="g++ make cmake pkg-config libncurses-dev libgtest-dev libvterm-dev global man-db"
+    # page is checked with man, and a page man renders (groff) is shown
+    # in the UTF-8 screen tests
+    packages="g++ make cmake pkg-config libncurses-dev libgtest-dev libvterm-dev global man-db groff-base"
     stamp=build/deps.stamp
     ;;
 fuzz)

@@ -23,6 +23,7 @@ extern int show_line_numbers;       // on; -n turns it off
 extern int opt_squeeze;             // -s
 extern int opt_tag;                 // -t given
 extern int opt_no_overstrike;       // -u
+extern int opt_bytes;               // -b: text byte by byte, never UTF-8
 extern int tab_width;               // -x, 8 by default
 
 // --- Pending error (startup/message.cpp) ---

@@ -16,6 +16,10 @@
 // act, up to the size of the buffer.  Those keys are always the last ones
 // of the line, so erasing them changes nothing on the screen.
 //
+// In UTF-8 text the editor works on characters: bytes arrive one at a
+// time and a character is echoed once it is complete; erasing takes away
+// a whole character and all the columns it took.
+//
 // Owned here: the key pushed back for the next read, the one-key-read flag,
 // the echo column of the bottom line and the count of keys not echoed.
 #include <cctype>
@@ -100,10 +104,89 @@ static bool echo_fits()
     return unechoed_keys == 0 && input_column < screen_width - 3;
 }
 
+namespace {
+
+// The text being edited as the echo shows it, in UTF-8 text: characters
+// from its start as visible.cpp shows them, and an unfinished sequence at
+// its end (the rest of the character is still to be typed) not at all.
+struct echo_view {
+    size_t columns;         // columns of what is shown
+    const char *shown_end;  // end of what is shown
+    const char *last;       // start of the last character shown, or null
+    bool joinable;          // a combining mark typed next joins the last
+};
+
+}  // namespace
+
+static echo_view view_of(const char *buffer, const char *end)
+{
+    echo_view view = {0, buffer, nullptr, false};
+    shown_text measured;
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(buffer);
+    const unsigned char *stop = reinterpret_cast<const unsigned char *>(end);
+    while (p < stop) {
+        size_t avail = static_cast<size_t>(stop - p);
+        if (decode_char(p, avail).kind == CHAR_INCOMPLETE)
+            break;
+        view.last = reinterpret_cast<const char *>(p);
+        p += show_char(&measured, p, avail);
+    }
+    view.columns = measured.columns;
+    view.shown_end = reinterpret_cast<const char *>(p);
+    view.joinable = measured.joinable;
+    return view;
+}
+
+// Erasing in UTF-8 text takes away the last whole character (or the
+// unfinished sequence after it) and as many columns as the echo loses;
+// of keys not echoed only the count changes.
+static void erase_utf8_char(char *buffer, char **bufcur)
+{
+    echo_view whole = view_of(buffer, *bufcur);
+    const char *start = whole.shown_end != *bufcur || whole.last == nullptr
+                            ? whole.shown_end : whole.last;
+    const char *echoed_end = *bufcur - unechoed_keys;
+    if (start >= echoed_end) {
+        unechoed_keys -= static_cast<int>(*bufcur - start);
+    } else {
+        echo_view before = view_of(buffer, echoed_end);
+        echo_view after = view_of(buffer, start);
+        for (size_t i = after.columns; i < before.columns; i++) {
+            erase_previous_char();
+            input_column--;
+        }
+        unechoed_keys = 0;
+    }
+    *bufcur = buffer + (start - buffer);
+}
+
+// Stores c at the end and echoes what it completes, when there is room.
+static void store_utf8_key(int c, char *buffer, char **bufcur)
+{
+    bool echoed = echo_fits();
+    echo_view before = view_of(buffer, *bufcur);
+    **bufcur = static_cast<char>(c);
+    ++*bufcur;
+    if (!echoed) {
+        unechoed_keys++;
+        return;
+    }
+    echo_view after = view_of(buffer, *bufcur);
+    shown_text echo;
+    echo.to_terminal = true;
+    echo.joinable = before.joinable;
+    show_text(&echo, before.shown_end, static_cast<size_t>(after.shown_end - before.shown_end));
+    input_column += static_cast<int>(after.columns - before.columns);
+}
+
 int erase_char(char *buffer, char **bufcur)
 {
     if (*bufcur <= buffer)
         return 1;
+    if (utf8_text) {
+        erase_utf8_char(buffer, bufcur);
+        return 0;
+    }
     --*bufcur;
     if (unechoed_keys > 0) {
         unechoed_keys--;
@@ -147,6 +230,10 @@ int cmd_char(int c, char *buffer, char **bufcur, char *bufend)
     }
     if (*bufcur >= bufend) {
         ring_bell();
+        return 0;
+    }
+    if (utf8_text) {
+        store_utf8_key(c, buffer, bufcur);
         return 0;
     }
     **bufcur = static_cast<char>(c);

@@ -58,15 +58,17 @@ void out_str(const char *s);
 void out_flush();
 void out_discard();
 
-// --- visible.cpp: how a byte is shown, as itself or as ^ and a letter ---
+// --- visible.cpp: what a character is and how it is shown, as itself or
+// as ^ and a letter ---
 bool byte_is_printable(int c);      // shown as itself (never a C1 control)
 int caret_letter(int c);            // the letter of ^X; always printable
 int byte_width(int c);              // 1, or 2 in caret form (not for a tab)
 int tab_columns();                  // the tab width in force
 int out_shown_byte(int c);          // writes c as shown; returns its columns
 int out_visible(const char *s);     // writes s as shown; returns the carets
-// Writes s as shown within `columns` columns, cut before the first byte
-// that would pass them; returns the columns written.
+// Writes s as shown within `columns` columns, cut before the first
+// character (or caret pair) that would pass them; returns the columns
+// written.
 int out_visible_cut(const char *s, int columns);
 size_t visible_width(const char *s);            // columns of s as shown
 std::string visible_text(const char *s);        // s as shown, for stderr
@@ -80,6 +82,48 @@ size_t sgr_length(const unsigned char *text, size_t length);
 // Same, and the sequence applied to *style (left alone when 0).
 size_t sgr_apply(const unsigned char *text, size_t length, text_style *style);
 void sgr_reset();                   // sequences shown escaped again
+
+// 1 while the text is read as UTF-8 characters: the locale's code set is
+// UTF-8 and the user has not turned it off (option -b, command utf8).
+extern int utf8_text;
+// After setlocale: UTF-8 when the locale's code set is UTF-8 and `allowed`.
+void charset_init(int allowed);
+// Turns UTF-8 on or off; -1 (and nothing changes) for "on" in a locale
+// whose code set is not UTF-8.
+int set_utf8_text(int on);
+void charset_reset();               // byte by byte, as in the C locale
+// The bytes of the UTF-8 sequence a lead byte begins (2 to 4), 0 for a
+// byte that begins none.
+int utf8_sequence_length(int lead);
+enum { CHAR_PRINTABLE, CHAR_ESCAPED, CHAR_INCOMPLETE };
+struct text_char {
+    int length;     // bytes
+    int width;      // columns: its own when printable, 2 a byte when escaped
+    int kind;       // CHAR_PRINTABLE, CHAR_ESCAPED (caret form, byte by
+                    // byte) or CHAR_INCOMPLETE (the avail bytes begin a
+                    // well-formed sequence that is not yet complete)
+};
+// The character at s, of which `avail` bytes (at least 1) may be read.
+// One byte unless `utf8_text` is set and s begins a multibyte sequence.
+// A printable character of width 0 is a combining mark.
+text_char decode_char(const unsigned char *s, size_t avail);
+// The bytes of the character that ends at `end` (after `start`): in UTF-8
+// text a whole well-formed printable character, else 1.
+size_t char_length_before(const unsigned char *start, const unsigned char *end);
+
+// A text being shown character by character: to the terminal, into a
+// string, or only measured.  `joinable`: a combining mark next joins the
+// character before it.
+struct shown_text {
+    bool to_terminal = false;
+    std::string *into = nullptr;
+    size_t columns = 0;
+    int carets = 0;             // bytes shown in caret form
+    bool joinable = false;
+};
+// Shows the character at s (`avail` bytes readable); returns its bytes.
+size_t show_char(shown_text *shown, const unsigned char *s, size_t avail);
+void show_text(shown_text *shown, const char *s, size_t length);
 
 // --- paint.cpp: line painting ---
 extern int erase_before_next_line;

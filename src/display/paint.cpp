@@ -7,6 +7,10 @@
 // attributes that open and close out of sight cost nothing, and a change
 // still pending at the end of the line is sent last.
 //
+// In UTF-8 text a line holds whole characters (see line assembly): the
+// painter writes a printable character's bytes together and counts its
+// columns, and a byte kept escaped is painted in caret form.
+//
 // Owned here: `erase_before_next_line`, set when a row reached the right
 // edge with an attribute on (some terminals carry it into the next row).
 #include "display.h"
@@ -23,6 +27,10 @@ struct paint_state {
     int64_t col;        // text column reached, left edge at horiz_off
     int ul_pending;     // 1 switch on, -1 switch off, 0 no change
     int bold_pending;
+    // In UTF-8 text: the last character (marks aside) was a printable one,
+    // so a combining mark joins it; and whether that one was written.
+    bool joinable;
+    bool base_written;
 };
 
 }  // namespace
@@ -93,6 +101,69 @@ static void note_mark(int *pending, int opening)
         *pending = *pending == 1 ? 0 : -1;
 }
 
+static void paint_byte(paint_state *state, const unsigned char *at);
+
+static void out_bytes(const unsigned char *at, int length)
+{
+    for (int i = 0; i < length; i++)
+        out_char(at[i]);
+}
+
+// A printable UTF-8 character.  A wide one cut by the left edge leaves
+// blanks in its visible columns; a combining mark is written after the
+// character it joins (if that was), or on a blank of its own.
+static void paint_multibyte(paint_state *state, const unsigned char *at, text_char ch)
+{
+    bool joins = ch.width == 0 && state->joinable;
+    if (joins) {
+        if (state->base_written)
+            out_bytes(at, ch.length);
+        return;
+    }
+    bool visible = state->col >= horiz_off;
+    if (ch.width == 0) {
+        paint_cell(state, ' ');
+        if (visible)
+            out_bytes(at, ch.length);
+    } else if (visible) {
+        state->col += apply_attributes(state);
+        out_bytes(at, ch.length);
+        state->col += ch.width;
+    } else {
+        for (int i = 0; i < ch.width; i++)
+            paint_cell(state, ' ');
+    }
+    state->joinable = true;
+    state->base_written = visible;
+}
+
+// Paints the character at `at`; returns the number of bytes it takes.
+static int paint_char(paint_state *state, const unsigned char *at)
+{
+    int c = *at;
+    if (utf8_text && c > MARK_BOLD_OFF) {
+        if (c == MARK_ESCAPED && at[1] != 0) {
+            state->joinable = false;
+            paint_cell(state, '^');
+            paint_cell(state, caret_letter(at[1] | 0x80));
+            return 2;
+        }
+        int length = utf8_sequence_length(c);
+        text_char ch = length > 0 ? decode_char(at, static_cast<size_t>(length))
+                                  : text_char{1, 2, CHAR_ESCAPED};
+        if (ch.kind == CHAR_PRINTABLE) {
+            paint_multibyte(state, at, ch);
+            return ch.length;
+        }
+    }
+    if (utf8_text && (c < MARK_UL_ON || c > MARK_BOLD_OFF)) {
+        state->joinable = byte_is_printable(c);
+        state->base_written = state->col >= horiz_off;
+    }
+    paint_byte(state, at);
+    return 1;
+}
+
 static void paint_byte(paint_state *state, const unsigned char *at)
 {
     int c = *at;
@@ -143,10 +214,10 @@ void paint_line()
         erase_to_eol();
         erase_before_next_line = 0;
     }
-    paint_state state = {0, 0, 0};
+    paint_state state = {0, 0, 0, false, false};
     int64_t right_edge = static_cast<int64_t>(screen_width) + horiz_off;
-    for (const unsigned char *at = text; *at != 0; at++) {
-        paint_byte(&state, at);
+    for (const unsigned char *at = text; *at != 0;) {
+        at += paint_char(&state, at);
         if (state.col == right_edge && attr_state != 0)
             erase_before_next_line = 1;
     }

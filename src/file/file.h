@@ -85,6 +85,11 @@ enum {
     MARK_UL_OFF = 0x82,
     MARK_BOLD_ON = 0x83,
     MARK_BOLD_OFF = 0x84,
+    // In UTF-8 text only: the byte after it, with the high bit set again,
+    // is an input byte from 0x85 up that belongs to no printable character
+    // (shown in caret form).  Kept apart so that no stray byte can pass for
+    // a lead byte; the byte after the mark is always below 0x80.
+    MARK_ESCAPED = 0xFF,
 };
 enum {
     OS_NONE, OS_UL_CHAR, OS_UL_NEXT, OS_UL_BS,

@@ -8,16 +8,25 @@
 // A display line holds the input bytes as the painter wants them: marks
 // 0x81-0x84 for underline and bold (found by the overstrike recognizer), a
 // NUL of the input as 0x80, and the input bytes 0x81-0x84 with their high
-// bit cleared so that they can never pass for marks.  The column counts
-// screen columns from the left edge (it starts at -horiz_off), and a line is
-// full when the next character would pass the right edge.  It is kept in 64
-// bits, where no offset, attribute width or run of backspaces can make it
-// overflow; `line_column` shows it, held within the range of an int.
+// bit cleared so that they can never pass for marks.  In UTF-8 text the
+// unit of the line is a character: a well-formed printable character is
+// stored as its bytes and takes its own columns (a combining mark joins
+// the character before it, or shows on a blank where there is none), the
+// overstrike recognizer compares whole characters, and a wrapped line
+// never splits one; every other byte from 0x85 up is stored as
+// MARK_ESCAPED and its low seven bits.  What a character is and how wide
+// comes from visible.cpp; text below 0x80 takes the byte path as before.
+// The column counts screen columns from the left edge (it starts at
+// -horiz_off), and a line is full when the next character would pass the
+// right edge.  It is kept in 64 bits, where no offset, attribute width or
+// run of backspaces can make it overflow; `line_column` shows it, held
+// within the range of an int.
 //
 // Invariants: `line_cursor` never passes LINE_BUFFER_SIZE - 2 (a line takes
 // no byte once it holds over LINE_BUFFER_SIZE - 12, and the recognizer and
-// the closing add at most three), so the terminating NUL always fits; and
-// every operation is one pass over its bytes through the block cache.
+// the closing add at most three to a character of at most four bytes), so
+// the terminating NUL always fits; and every operation is one pass over
+// its bytes through the block cache.
 #include <climits>
 #include <cstring>
 
@@ -66,6 +75,88 @@ static int last_stored(int back)
     return static_cast<unsigned char>(line_cursor[-back]);
 }
 
+// One character as it is stored: one input byte, or in UTF-8 text the
+// bytes of a well-formed printable character, or MARK_ESCAPED and the low
+// seven bits of an input byte from 0x85 up that is part of none.
+struct stored_char {
+    unsigned char bytes[4];
+    int length;
+};
+
+static stored_char single(int c)
+{
+    return {{static_cast<unsigned char>(c), 0, 0, 0}, 1};
+}
+
+static bool is_byte(const stored_char &c, int byte)
+{
+    return c.length == 1 && c.bytes[0] == byte;
+}
+
+static bool same_char(const stored_char &a, const stored_char &b)
+{
+    return a.length == b.length && memcmp(a.bytes, b.bytes, static_cast<size_t>(a.length)) == 0;
+}
+
+// The length of the stored character that ends at `end`.  A lead byte
+// only ever begins a whole character, and an escaped byte is below 0x80,
+// so a character is found by stepping back over continuation bytes to a
+// lead whose length fits; a mark (0x80-0x84) after a character is not one.
+static int stored_length_before(const char *end)
+{
+    if (!utf8_text)
+        return 1;
+    const unsigned char *e = reinterpret_cast<const unsigned char *>(end);
+    int stored = static_cast<int>(end - line_buffer);
+    if (e[-1] < 0x80)
+        return stored >= 2 && e[-2] == MARK_ESCAPED ? 2 : 1;
+    int back = 1;
+    while (back < 3 && stored > back && (e[-back - 1] & 0xC0) == 0x80)
+        back++;
+    if (stored > back && utf8_sequence_length(e[-back - 1]) == back + 1)
+        return back + 1;
+    return 1;
+}
+
+static stored_char char_before(const char *end)
+{
+    stored_char c = {{0, 0, 0, 0}, stored_length_before(end)};
+    memcpy(c.bytes, end - c.length, static_cast<size_t>(c.length));
+    return c;
+}
+
+static bool last_is_backspace()
+{
+    return last_stored(1) == '\b' && stored_length_before(line_cursor) == 1;
+}
+
+// Whether a character of no width stored now joins the one before it: the
+// nearest stored character that is not a mark is a printable one.
+static bool joins_previous()
+{
+    const char *end = line_cursor;
+    while (end > line_buffer) {
+        int length = stored_length_before(end);
+        int c = static_cast<unsigned char>(end[-length]);
+        if (length > 1)
+            return c != MARK_ESCAPED;
+        if (c < MARK_UL_ON || c > MARK_BOLD_OFF)
+            return byte_is_printable(c);
+        end--;
+    }
+    return false;
+}
+
+// The columns of a UTF-8 character stored or about to be stored at the
+// end of the line: a combining mark with nothing to join shows on a blank.
+static int multibyte_width(const stored_char &c)
+{
+    if (c.bytes[0] == MARK_ESCAPED)
+        return 2;
+    int width = decode_char(c.bytes, static_cast<size_t>(c.length)).width;
+    return width == 0 && !joins_previous() ? 1 : width;
+}
+
 static void store_byte(int c)
 {
     VORN_ASSERT(line_cursor < line_buffer + LINE_BUFFER_SIZE - 1);
@@ -73,11 +164,17 @@ static void store_byte(int c)
     *line_cursor++ = static_cast<char>(c);
 }
 
-// Drops the last two stored bytes (a character and the backspace after
-// it); the column goes back to where the character began.
-static void drop_last_two()
+static void store_stored_char(const stored_char &c)
 {
-    line_cursor -= 2;
+    for (int i = 0; i < c.length; i++)
+        store_byte(c.bytes[i]);
+}
+
+// Drops the last stored character and the backspace after it; the column
+// goes back to where the character began.
+static void drop_char_and_backspace()
+{
+    line_cursor -= 1 + stored_length_before(line_cursor - 1);
     set_column(start_column[stored_count()]);
 }
 
@@ -89,30 +186,40 @@ void line_start()
     set_column(-static_cast<int64_t>(horiz_off));
 }
 
-// The mark goes where the last stored byte Y was, and Y moves one place on.
-// On a terminal whose closing sequence takes a column, a blank Y is dropped
-// instead: the terminal's mark occupies its column.
+// The mark goes where the last stored character Y began, and Y moves one
+// place on.  The caller counts the mark's columns (`end_width`); they come
+// before Y.
+static void put_mark_before_last(int mark, int end_width)
+{
+    int length = stored_length_before(line_cursor);
+    int y = stored_count() - length;
+    int64_t y_start = start_column[y];
+    VORN_ASSERT(line_cursor < line_buffer + LINE_BUFFER_SIZE - 1);
+    memmove(line_buffer + y + 1, line_buffer + y, static_cast<size_t>(length));
+    line_buffer[y] = static_cast<char>(mark);
+    line_cursor++;
+    for (int i = 1; i <= length; i++)
+        start_column[y + i] = y_start + end_width;
+}
+
+// The same, but on a terminal whose closing sequence takes a column a
+// blank Y is dropped instead: the terminal's mark occupies its column.
 static void insert_mark_before_last(int mark, int end_width)
 {
-    int last = last_stored(1);
-    if (end_width > 0 && last == ' ') {
+    if (end_width > 0 && last_stored(1) == ' ') {
         line_cursor[-1] = static_cast<char>(mark);
         move_column(-1);
         return;
     }
-    int64_t last_start = start_column[stored_count() - 1];
-    line_cursor[-1] = static_cast<char>(mark);
-    store_byte(last);
-    // the caller counts the mark's columns; they come before Y
-    start_column[stored_count() - 1] = last_start + end_width;
+    put_mark_before_last(mark, end_width);
 }
 
-// X and the backspace after it are the last two stored bytes; an attribute
-// starts there.  A blank before X becomes the mark when the opening sequence
-// itself takes a column.
+// X and the backspace after it are the last stored characters; an
+// attribute starts there.  A blank before X becomes the mark when the
+// opening sequence itself takes a column.
 static int open_attribute(int mark, int width, int end_width)
 {
-    drop_last_two();
+    drop_char_and_backspace();
     if (reaches_edge(static_cast<int64_t>(width) + end_width))
         return 1;
     if (width > 0 && stored_count() > 0 && last_stored(1) == ' ') {
@@ -125,26 +232,26 @@ static int open_attribute(int mark, int width, int end_width)
     return 0;
 }
 
-static int overstrike_none(int *c)
+static int overstrike_none(stored_char *c)
 {
-    if (stored_count() < 2 || last_stored(1) != '\b')
+    if (stored_count() < 2 || !last_is_backspace())
         return 0;
-    int x = last_stored(2);
-    if (*c == x) {
+    stored_char x = char_before(line_cursor - 1);
+    if (same_char(*c, x)) {
         if (open_attribute(MARK_BOLD_ON, bold_width, bold_end_width))
             return 1;
         overstrike_state = OS_BOLD_CHAR;
         return 0;
     }
-    if (*c == '_' || x == '_') {
+    if (is_byte(*c, '_') || is_byte(x, '_')) {
         if (open_attribute(MARK_UL_ON, underline_width, underline_end_width))
             return 1;
-        if (*c == '_')
+        if (is_byte(*c, '_'))
             *c = x;
         overstrike_state = OS_UL_CHAR;
         return 0;
     }
-    drop_last_two();
+    drop_char_and_backspace();
     return 0;
 }
 
@@ -152,7 +259,7 @@ static int overstrike_none(int *c)
 // `first`, `second` (when not 0) take their place.
 static void replace_pair(int first, int second)
 {
-    drop_last_two();
+    drop_char_and_backspace();
     if (first != 0)
         store_byte(first);
     if (second != 0)
@@ -161,9 +268,10 @@ static void replace_pair(int first, int second)
 
 // One character Y was stored after the attributed text: a backspace may
 // still make Y part of it; anything else closes the attribute before Y.
-static void follow_attribute(int c, int backspace_state, int mark, int end_width)
+static void follow_attribute(const stored_char &c, int backspace_state, int mark,
+                             int end_width)
 {
-    if (c == '\b') {
+    if (is_byte(c, '\b')) {
         overstrike_state = backspace_state;
         return;
     }
@@ -175,9 +283,9 @@ static void follow_attribute(int c, int backspace_state, int mark, int end_width
 // A tab after attributed text on a terminal whose closing sequence takes a
 // column: the attribute closes at once, so that the tab's stop is reckoned
 // from the column after the closing sequence, where the painter puts it.
-static bool close_before_tab(int c, int mark, int end_width)
+static bool close_before_tab(const stored_char &c, int mark, int end_width)
 {
-    if (c != '\t' || end_width == 0)
+    if (!is_byte(c, '\t') || end_width == 0)
         return false;
     store_byte(mark);
     move_column(end_width);
@@ -185,7 +293,7 @@ static bool close_before_tab(int c, int mark, int end_width)
     return true;
 }
 
-static int overstrike_underline(int *c)
+static int overstrike_underline(stored_char *c)
 {
     switch (overstrike_state) {
     case OS_UL_CHAR:
@@ -200,14 +308,14 @@ static int overstrike_underline(int *c)
         follow_attribute(*c, OS_UL_BS, MARK_UL_OFF, underline_end_width);
         return 0;
     default: {  // OS_UL_BS
-        int y = last_stored(2);
-        if (*c == y && y != '_') {
+        stored_char y = char_before(line_cursor - 1);
+        if (same_char(*c, y) && !is_byte(y, '_')) {
             replace_pair(MARK_UL_OFF, MARK_BOLD_ON);
             move_column(static_cast<int64_t>(underline_end_width) + bold_width);
             overstrike_state = OS_BOLD_CHAR;
             return 0;
         }
-        if (*c == '_')
+        if (is_byte(*c, '_'))
             *c = y;
         replace_pair(0, 0);
         overstrike_state = OS_UL_CHAR;
@@ -216,11 +324,11 @@ static int overstrike_underline(int *c)
     }
 }
 
-static int overstrike_bold(int *c)
+static int overstrike_bold(stored_char *c)
 {
     switch (overstrike_state) {
     case OS_BOLD_CHAR:
-        if (*c == '\b') {
+        if (is_byte(*c, '\b')) {
             overstrike_state = OS_BOLD_BS;
             return 0;
         }
@@ -235,11 +343,11 @@ static int overstrike_bold(int *c)
         follow_attribute(*c, OS_BOLD_BS, MARK_BOLD_OFF, bold_end_width);
         return 0;
     default: {  // OS_BOLD_BS
-        int y = last_stored(2);
-        if (*c != y && (*c == '_' || y == '_')) {
+        stored_char y = char_before(line_cursor - 1);
+        if (!same_char(*c, y) && (is_byte(*c, '_') || is_byte(y, '_'))) {
             replace_pair(MARK_BOLD_OFF, MARK_UL_ON);
             move_column(static_cast<int64_t>(bold_end_width) + underline_width);
-            if (*c == '_')
+            if (is_byte(*c, '_'))
                 *c = y;
             overstrike_state = OS_UL_CHAR;
             return 0;
@@ -253,7 +361,7 @@ static int overstrike_bold(int *c)
 
 // Recognizes character-backspace-character sequences; may end the line
 // (1), drop stored bytes, insert marks and replace *c.
-static int overstrike_step(int *c)
+static int overstrike_step(stored_char *c)
 {
     switch (overstrike_state) {
     case OS_NONE:
@@ -309,25 +417,30 @@ static int store_tab(int reserve)
     return 0;
 }
 
-static int store_char(int c)
+static int store_char(stored_char c)
 {
     int reserve = overstrike_state != OS_NONE ? underline_end_width : 0;
-    if (c == '\t')
+    int width;
+    if (c.length > 1) {
+        width = multibyte_width(c);
+    } else if (c.bytes[0] == '\t') {
         return store_tab(reserve);
-    if (c == '\b') {
+    } else if (c.bytes[0] == '\b') {
         // The painter takes a column back only right of the screen's left
-        // edge, where the column is above 0.
-        store_byte(c);
+        // edge, where the column is above 0; and one column, as the
+        // terminal does, whatever the width of the character before.
+        store_byte('\b');
         if (overstrike_state != OS_NONE && column > 0)
             move_column(-1);
         return 0;
+    } else {
+        if (c.bytes[0] >= MARK_UL_ON && c.bytes[0] <= MARK_BOLD_OFF)
+            c.bytes[0] &= 0x7F;
+        width = byte_width(c.bytes[0]);
     }
-    if (c >= MARK_UL_ON && c <= MARK_BOLD_OFF)
-        c &= 0x7F;
-    int width = byte_width(c);
     if (passes_edge(width, reserve))
         return 1;
-    store_byte(c);
+    store_stored_char(c);
     move_column(width);
     return 0;
 }
@@ -340,13 +453,9 @@ static void close_line()
         store_byte(MARK_UL_OFF);
         break;
     case OS_UL_NEXT:
-    case OS_BOLD_NEXT: {
-        int last = last_stored(1);
-        line_cursor[-1] = static_cast<char>(
-            overstrike_state == OS_UL_NEXT ? MARK_UL_OFF : MARK_BOLD_OFF);
-        store_byte(last);
+    case OS_BOLD_NEXT:
+        put_mark_before_last(overstrike_state == OS_UL_NEXT ? MARK_UL_OFF : MARK_BOLD_OFF, 0);
         break;
-    }
     case OS_BOLD_CHAR:
     case OS_BOLD_BS:
         store_byte(MARK_BOLD_OFF);
@@ -359,19 +468,27 @@ static void close_line()
 }
 
 // What a character that ends the line must leave as it found: the
-// recognizer rewrites at most the last three stored bytes.
+// recognizer rewrites at most the last stored characters (a blank, a
+// character of up to four bytes and a backspace).
+enum { SNAPSHOT_TAIL = 8 };
+
 struct line_snapshot {
     char *cursor;
     int64_t column;
     int state;
-    char tail[3];
-    int64_t tail_start[3];
+    char tail[SNAPSHOT_TAIL];
+    int64_t tail_start[SNAPSHOT_TAIL];
 };
+
+static int snapshot_length()
+{
+    return stored_count() < SNAPSHOT_TAIL ? stored_count() : static_cast<int>(SNAPSHOT_TAIL);
+}
 
 static line_snapshot take_snapshot()
 {
     line_snapshot snapshot{line_cursor, column, overstrike_state, {}, {}};
-    for (int i = 0; i < 3 && stored_count() > i; i++) {
+    for (int i = 0, n = snapshot_length(); i < n; i++) {
         snapshot.tail[i] = line_cursor[-1 - i];
         snapshot.tail_start[i] = start_column[stored_count() - 1 - i];
     }
@@ -381,7 +498,7 @@ static line_snapshot take_snapshot()
 static void restore_snapshot(const line_snapshot &snapshot)
 {
     line_cursor = snapshot.cursor;
-    for (int i = 0; i < 3 && stored_count() > i; i++) {
+    for (int i = 0, n = snapshot_length(); i < n; i++) {
         line_cursor[-1 - i] = snapshot.tail[i];
         start_column[stored_count() - 1 - i] = snapshot.tail_start[i];
     }
@@ -400,13 +517,8 @@ static bool same_line(const line_snapshot &a, const line_snapshot &b)
 // same whether it was ended by the character after it (walking forward) or
 // by reaching the start of the next line (walking backward).  An attribute
 // still open is closed behind its last character by close_line.
-int line_append(int c)
+static int append_char(stored_char c)
 {
-    c &= 0xFF;
-    if (c == 0) {
-        close_line();
-        return 0;
-    }
     if (stored_count() > LINE_FULL_AT)
         return 1;
     line_snapshot before = take_snapshot();
@@ -422,6 +534,66 @@ int line_append(int c)
     if (!same_line(stepped, before))
         restore_snapshot(before);
     return 1;
+}
+
+// In UTF-8 text a byte from 0x85 up that is no part of a printable
+// character is stored escaped, so that it cannot pass for part of one.
+static stored_char input_byte(int c)
+{
+    if (utf8_text && c > MARK_BOLD_OFF)
+        return {{MARK_ESCAPED, static_cast<unsigned char>(c & 0x7F), 0, 0}, 2};
+    return single(c);
+}
+
+int line_append(int c)
+{
+    c &= 0xFF;
+    if (c == 0) {
+        close_line();
+        return 0;
+    }
+    return append_char(input_byte(c));
+}
+
+// The character of the input that begins with the byte c just read: in
+// UTF-8 text the whole of a well-formed printable character, else c alone
+// (the bytes read after it are given back).  *taken is the number of input
+// bytes it spans.
+static stored_char read_input_char(int c, int *taken)
+{
+    *taken = 1;
+    int length = utf8_text ? utf8_sequence_length(c) : 0;
+    if (length == 0)
+        return input_byte(c);
+    stored_char whole = {{static_cast<unsigned char>(c), 0, 0, 0}, 1};
+    while (whole.length < length) {
+        int next = cache_next_char();
+        if ((next & 0xC0) != 0x80) {
+            if (next != 0)
+                cache_prev_char();
+            break;
+        }
+        whole.bytes[whole.length++] = static_cast<unsigned char>(next);
+    }
+    if (whole.length == length &&
+        decode_char(whole.bytes, static_cast<size_t>(length)).kind == CHAR_PRINTABLE) {
+        *taken = length;
+        return whole;
+    }
+    for (int i = 1; i < whole.length; i++)
+        cache_prev_char();
+    return input_byte(c);
+}
+
+// Adds the input character beginning with byte c (c is not 0); as
+// line_append, and *taken says how many input bytes it spans.
+static int append_input(int c, int *taken)
+{
+    if (c < 0x80 || !utf8_text) {
+        *taken = 1;
+        return append_char(single(c));
+    }
+    return append_char(read_input_char(c, taken));
 }
 
 // The rest of a cut text line is not shown: read past its newline.
@@ -463,8 +635,9 @@ file_pos next_display_line(file_pos pos)
             result = cache_tell();
             break;
         }
-        if (line_append(c) == 1) {
-            result = wrap_lines ? cache_tell() - 1 : skip_rest_of_line();
+        int taken;
+        if (append_input(c, &taken) == 1) {
+            result = wrap_lines ? cache_tell() - taken : skip_rest_of_line();
             break;
         }
         c = cache_next_char();
@@ -529,16 +702,21 @@ file_pos prev_display_line(file_pos pos)
         int c = cache_next_char();
         if (c == 0 || pending_signals != 0)
             return -1;
-        next++;
-        if (c == '\n')
+        if (c == '\n') {
+            next++;
             break;
-        if (line_append(c) == 1) {
+        }
+        int taken;
+        int full = append_input(c, &taken);
+        next += taken;
+        if (full == 1) {
             if (!wrap_lines)
                 break;
             // the character that did not fit begins the next display line
             line_append(0);
-            cache_prev_char();
-            next--;
+            for (int i = 0; i < taken; i++)
+                cache_prev_char();
+            next -= taken;
             line_begin = next;
             line_start();
             continue;

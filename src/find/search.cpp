@@ -12,6 +12,7 @@
 
 #include <climits>
 #include <cstring>
+#include <string>
 
 #include "display/display.h"
 #include "file/file.h"
@@ -26,6 +27,12 @@ enum { REGEX_MESSAGE_SIZE = 2048 };
 
 static regex_t current_regex;
 static int have_regex;
+// The text of the current expression and whether it was compiled for
+// UTF-8 text: the expression is compiled again for the way text is read
+// now when that was switched since (a repeated search after `utf8 off`
+// must match bytes, as a fresh one would).
+static std::string current_source;
+static int compiled_for_utf8;
 static search_literal required_literal;
 // A raw line is at most RAW_LINE_MAX bytes; matching needs it terminated.
 static char match_line[RAW_LINE_MAX + 1];
@@ -36,16 +43,22 @@ void search_reset()
         regfree(&current_regex);
     have_regex = 0;
     required_literal = search_literal{};
+    current_source.clear();
+    compiled_for_utf8 = 0;
 }
 
-// A backspace removes the byte copied before it (the character it
-// overstrikes) and itself; with nothing copied before it, it stays.
+// A backspace removes the character copied before it (the one it
+// overstrikes) and itself; with nothing copied before it, it stays.  In
+// UTF-8 text that character is a whole well-formed printable one, as line
+// assembly takes it, so an overstruck "é" reduces to "é" and not to a
+// stray byte.
 size_t reduce_for_matching(char *text, size_t length)
 {
     size_t kept = 0;
+    auto *bytes = reinterpret_cast<const unsigned char *>(text);
     for (size_t i = 0; i < length; i++) {
         if (text[i] == '\b' && kept > 0) {
-            kept--;
+            kept -= char_length_before(bytes, bytes + kept);
             continue;
         }
         text[kept++] = text[i];
@@ -89,6 +102,8 @@ int search_compile(const char *pattern)
         return 0;
     }
     have_regex = 1;
+    current_source = pattern;
+    compiled_for_utf8 = utf8_text;
     make_search_literal(pattern, opt_ignore_case, &required_literal);
     return 1;
 }
@@ -112,6 +127,10 @@ int search_pattern(int forward, const char *pattern, int n, int want_match)
     } else if (!have_regex) {
         show_message("No previous regular expression");
         return 0;
+    } else if (compiled_for_utf8 != utf8_text) {
+        std::string source = current_source;
+        if (!search_compile(source.c_str()))
+            return 0;
     }
     file_pos start = starting_position(forward);
     if (start == -1) {

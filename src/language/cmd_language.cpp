@@ -40,6 +40,7 @@ static const char *cmd_deftog(int, const char *pos)
     settog("_ls_sense", 0, 2, "noinvert", "invert");
     set_number_variable("_curhscroll", horiz_off);
     settog("_wraplines", wrap_lines, 2, "off", "on");
+    settog("_utf8", utf8_text ? 0 : 1, 2, "on", "off");
     set_variable("_ls_regexp", "");
     settog("_colour", show_colour ? 0 : 1, 2, "on", "off");
     settog("_highlight", highlight_matches ? 0 : 1, 2, "on", "off");

@@ -1,5 +1,6 @@
 // Commands of the user's session: a typed command, further scripts,
-// quitting, help, editing, moving between files and the prompt style.
+// quitting, help, editing, moving between files, the prompt style and
+// whether text is read as UTF-8.
 //
 // Every handler parses all its arguments first, does nothing more while the
 // condition flag is clear, and returns early with the pending error set when
@@ -23,6 +24,7 @@ static const char *cmd_askfile(int code, const char *pos);
 static const char *cmd_file(int code, const char *pos);
 static const char *cmd_file_list(int code, const char *pos);
 static const char *cmd_stat(int code, const char *pos);
+static const char *cmd_utf8(int code, const char *pos);
 
 const command_entry cmd_usercom_entry = {"usercom", CODE_USERCOM, cmd_usercom};
 const command_entry cmd_readrc_entry = {"readrc", CODE_READRC, cmd_readrc};
@@ -33,6 +35,7 @@ const command_entry cmd_askfile_entry = {"askfile", CODE_ASKFILE, cmd_askfile};
 const command_entry cmd_file_entry = {"file", CODE_FILE, cmd_file};
 const command_entry cmd_file_list_entry = {"file_list", CODE_FILE_LIST, cmd_file_list};
 const command_entry cmd_stat_entry = {"stat", CODE_STAT, cmd_stat};
+const command_entry cmd_utf8_entry = {"utf8", CODE_UTF8, cmd_utf8};
 
 enum {
     USERCOM_SIZE = 125,     // 124 characters and the terminating 0
@@ -195,5 +198,25 @@ static const char *cmd_stat(int, const char *pos)
         return pos;
     set_prompt_style(style);
     settog("_statprompt", style, 2, "on", "off");
+    return pos;
+}
+
+// UTF-8 text on or off ("on" only where the locale's code set is UTF-8);
+// the screen is then painted again the new way.  The toggle always shows
+// the state in force.
+static const char *cmd_utf8(int, const char *pos)
+{
+    int state = choose_word(&pos, 2, "on", "off");
+    if (state < 0)
+        return nullptr;
+    if (!exec_flag)
+        return pos;
+    int failed = set_utf8_text(state == 0);
+    settog("_utf8", utf8_text ? 0 : 1, 2, "on", "off");
+    if (failed) {
+        set_error(ERR_COMMAND, "utf8: the locale's code set is not UTF-8");
+        return nullptr;
+    }
+    repaint_needed = 1;
     return pos;
 }

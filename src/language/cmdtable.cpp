@@ -32,6 +32,7 @@ const command_entry *const command_table[] = {
     &cmd_file_entry,
     &cmd_file_list_entry,
     &cmd_stat_entry,
+    &cmd_utf8_entry,
     &cmd_magicasksearch_entry,
     &cmd_search_entry,
     &cmd_research_entry,

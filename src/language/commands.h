@@ -16,7 +16,7 @@ extern const command_entry cmd_condition_toggle_entry;
 extern const command_entry cmd_condition_else_entry;
 
 // cmd_session.cpp: the user's session: typed commands, scripts, quitting,
-// help, editing, files and the prompt style
+// help, editing, files, the prompt style and UTF-8 text
 extern const command_entry cmd_usercom_entry;
 extern const command_entry cmd_readrc_entry;
 extern const command_entry cmd_quit_entry;
@@ -26,6 +26,7 @@ extern const command_entry cmd_askfile_entry;
 extern const command_entry cmd_file_entry;
 extern const command_entry cmd_file_list_entry;
 extern const command_entry cmd_stat_entry;
+extern const command_entry cmd_utf8_entry;
 
 // cmd_move.cpp: repainting, scrolling and jumping
 extern const command_entry cmd_flush_entry;

@@ -52,7 +52,8 @@ enum command_code {
     CODE_PREVTAG = 36,
     CODE_COLOUR = 37,
     CODE_HIGHLIGHT = 38,
-    COMMAND_CODE_COUNT = 39
+    CODE_UTF8 = 39,
+    COMMAND_CODE_COUNT = 40
 };
 
 // A handler gets its code and the position just behind its name; it returns

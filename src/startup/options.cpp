@@ -30,6 +30,7 @@ int show_line_numbers = 1;
 int opt_squeeze;
 int opt_tag;
 int opt_no_overstrike;
+int opt_bytes;
 int tab_width = 8;
 
 namespace {
@@ -60,6 +61,7 @@ const char usage_line[] =
     "usage: vorn [-ceinsu] [-t tag] [-x tabs] [-/ pattern] [file ...]\n";
 
 const char option_summary[] =
+    "  -b          text byte by byte, also in a UTF-8 locale\n"
     "  -c          moves of a screenful or more repaint from the top\n"
     "  -e          stay at the end of the last file instead of ending\n"
     "  -f          accepted and ignored\n"
@@ -130,9 +132,10 @@ int scan_options(int argc, char **argv)
     // argument that is not an option.
     optind = 0;
     int c;
-    while ((c = getopt(argc, argv, "+/:ceinRst:ux:f")) != -1) {
+    while ((c = getopt(argc, argv, "+/:bceinRst:ux:f")) != -1) {
         switch (c) {
         case '/': first_pattern = optarg; break;
+        case 'b': opt_bytes = 1; break;
         case 'c': opt_clear = 1; break;
         case 'e': opt_stay_at_end = 1; break;
         case 'f': break;
@@ -253,6 +256,7 @@ int vorn_main(int argc, char **argv)
         scan_options(2, words);
     }
     int first = scan_options(argc, argv);
+    charset_init(!opt_bytes);
     file_names = argv + first;
     file_count = argc - first;
     file_index = 0;
@@ -272,7 +276,7 @@ void options_reset()
 {
     first_pattern = nullptr;
     opt_clear = opt_stay_at_end = opt_ignore_case = opt_squeeze = 0;
-    opt_tag = opt_no_overstrike = 0;
+    opt_tag = opt_no_overstrike = opt_bytes = 0;
     show_line_numbers = 1;
     tab_width = 8;
 }

@@ -88,6 +88,7 @@ cmp -s "$tmp/out" "$tmp/gaps" || fail "-t: output"
 # nothing on standard error, status 0, nothing copied.  After a file name or
 # "--", or as the argument of -x, they are words like any other.
 help_out=$(printf '%s\n' "$usage"; cat <<'HELP'
+  -b          text byte by byte, also in a UTF-8 locale
   -c          moves of a screenful or more repaint from the top
   -e          stay at the end of the last file instead of ending
   -f          accepted and ignored

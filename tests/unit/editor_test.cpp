@@ -13,29 +13,22 @@
 
 #include "command/command.h"
 #include "display/display.h"
+#include "keyboard_pipe.h"
 #include "terminal/terminal.h"
 
 namespace {
 
-const int ERASE = 0x7F, KILL = 0x15, WERASE = 0x17;
-
 class EditorTest : public ::testing::Test {
 protected:
-    int keys[2] = {-1, -1};
+    keyboard_pipe keyboard;
     int saved_stdout = -1;
-    int saved_keyboard = -1;
 
     void SetUp() override
     {
         setenv("TERM", "xterm", 1);
         read_termcap();
         screen_width = 80;
-        tty_erase_char = ERASE;
-        tty_kill_char = KILL;
-        tty_werase_char = WERASE;
-        ASSERT_EQ(pipe(keys), 0);
-        saved_keyboard = keyboard_fd;
-        keyboard_fd = keys[0];
+        keyboard.open();
         fflush(stdout);
         saved_stdout = dup(1);
         int null_fd = open("/dev/null", O_WRONLY);
@@ -49,16 +42,10 @@ protected:
         out_flush();
         dup2(saved_stdout, 1);
         close(saved_stdout);
-        keyboard_fd = saved_keyboard;
-        close(keys[0]);
-        close(keys[1]);
+        keyboard.close_pipe();
     }
 
-    void type(const std::string &bytes)
-    {
-        ASSERT_EQ(write(keys[1], bytes.data(), bytes.size()),
-                  static_cast<ssize_t>(bytes.size()));
-    }
+    void type(const std::string &bytes) { keyboard.type(bytes); }
 };
 
 struct line_case {

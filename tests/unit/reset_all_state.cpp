@@ -37,4 +37,5 @@ void reset_all_state()
     reset_tags();
     reset_shell_state();
     init_marks();
+    charset_reset();
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "find/find.h"
+#include "utf8_setup.h"
 #include "view_setup.h"
 
 namespace {
@@ -35,6 +36,36 @@ TEST(SearchMatch, OverstrikesReduceToWhatShows)
         std::string text = raw;
         size_t length = reduce_for_matching(text.data(), text.size());
         EXPECT_EQ(text.substr(0, length), reduced) << "raw " << ::testing::PrintToString(raw);
+    }
+}
+
+// In UTF-8 text a backspace takes the whole character before it; a byte
+// that belongs to no character is taken alone, and in the C locale every
+// byte is.
+TEST(SearchMatch, OverstrikesReduceWholeCharactersInUtf8)
+{
+    const std::string E = "\xC3\xA9", CJK = "\xE4\xB8\xAD", HYPHEN = "\xE2\x80\x90";
+    struct reduce_case {
+        std::string raw, utf8, bytes;
+    };
+    const std::vector<reduce_case> cases = {
+        {E + "\b" + E, E, "\xC3" + E},
+        {"_\b" + E, E, E},
+        {E + "\b_", "_", "\xC3_"},
+        {CJK + "\b" + CJK + "x", CJK + "x", "\xE4\xB8" + CJK + "x"},
+        {HYPHEN + "\b" + HYPHEN, HYPHEN, "\xE2\x80" + HYPHEN},
+        {"a" + E + "\b\bb", "b", "ab"},
+        {"\xE4\xB8\bx", "\xE4x", "\xE4x"},     // a truncated sequence is bytes
+        {"\xC3\b" + E, E, E},
+    };
+    for (bool on : {true, false}) {
+        Utf8Locale locale(on);
+        for (const reduce_case &c : cases) {
+            std::string text = c.raw;
+            size_t length = reduce_for_matching(text.data(), text.size());
+            EXPECT_EQ(text.substr(0, length), on ? c.utf8 : c.bytes)
+                << (on ? "UTF-8 " : "C ") << ::testing::PrintToString(c.raw);
+        }
     }
 }
 
@@ -341,9 +372,11 @@ protected:
         }
         EXPECT_EQ(walk_backward(&walk), WALK_NOT_FOUND);
     }
+
+    void check_every_walk(const std::vector<const char *> &patterns);
 };
 
-TEST_F(SearchEquivalence, WalksAgreeWithRegexecOnEveryRawLine)
+void SearchEquivalence::check_every_walk(const std::vector<const char *> &patterns)
 {
     ASSERT_LT(text.size(), 60000u);     // the pipe must hold it
     const walk_mode modes[] = {
@@ -352,7 +385,7 @@ TEST_F(SearchEquivalence, WalksAgreeWithRegexecOnEveryRawLine)
         {"pipe", true, 0},
     };
     for (int fold = 0; fold <= 1; fold++) {
-        for (const char *pattern : equivalence_patterns) {
+        for (const char *pattern : patterns) {
             regex_t regex;
             int flags = REG_EXTENDED | REG_NOSUB | (fold ? REG_ICASE : 0);
             ASSERT_EQ(regcomp(&regex, pattern, flags), 0) << pattern;
@@ -371,6 +404,47 @@ TEST_F(SearchEquivalence, WalksAgreeWithRegexecOnEveryRawLine)
             regfree(&regex);
         }
     }
+}
+
+TEST_F(SearchEquivalence, WalksAgreeWithRegexecOnEveryRawLine)
+{
+    check_every_walk({std::begin(equivalence_patterns), std::end(equivalence_patterns)});
+}
+
+// UTF-8 text: accented letters in both cases, letters whose case partners
+// lie outside ASCII (the Kelvin sign, the long s, the dotted capital I),
+// overstruck multibyte characters, a combining mark, wide characters,
+// malformed bytes, and a character cut by the end of a raw-line piece.
+std::string utf8_equivalence_fixture()
+{
+    std::string text;
+    text += "caf\xC3\xA9 cr\xC3\xA8me\nCAF\xC3\x89 CR\xC3\x88ME\ncafe\n";
+    text += "\xE2\x84\xAA" "elvin and ask\n\xC5\xBF" "ection KELVIN\n\xC4\xB0stanbul\n";
+    text += "\xC3\xA9\b\xC3\xA9t\xC3\xA9\n_\b\xC3\x89t\xC3\xA9\n";    // bold and underlined
+    text += "\xE2\x80\x90\b\xE2\x80\x90 hyphen\n";
+    text += "nai\xCC\x88ve\n\xE4\xB8\xAD\xE6\x96\x87 text\n";
+    text += "bad \xC3( and \xE9t\xE9 and \xED\xA0\x80 end\n";
+    for (int i = 0; i < 300; i++)
+        text += "filler " + std::to_string(i) + (i % 40 == 3 ? " \xC3\xA9t\xC3\xA9\n" : "\n");
+    std::string long_line(20000, 'x');
+    // "é" cut in two by the first piece's end, "É" whole in the second
+    long_line.replace(RAW_LINE_MAX - 1, 2, "\xC3\xA9");
+    long_line.replace(RAW_LINE_MAX + 50, 2, "\xC3\x89");
+    text += long_line + "\n";
+    text += "last \xC3\xA9t\xC3\xA9";
+    return text;
+}
+
+TEST_F(SearchEquivalence, WalksAgreeWithRegexecOnUtf8Text)
+{
+    Utf8Locale utf8;
+    text = utf8_equivalence_fixture();
+    check_every_walk({
+        "caf\xC3\xA9", "CAF\xC3\x89", "caf.$", "^caf. ", "\xC3\xA9t\xC3\xA9",
+        "^\xC3\xA9t", "^.t.$", "[\xC3\xA9\xC3\xA8]", "cr\xC3\xA8me", "kelvin", "ask",
+        "section", "istanbul", "\xE2\x80\x90 ", "na.ve", "i\xCC\x88", "\xE4\xB8\xAD+",
+        "^.. text", "t.t", "x\xC3\xA9", "\xC3\x89x", "filler", ".",
+    });
 }
 
 TEST_F(SearchEquivalence, CountsOfQualifyingLines)

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include "display/display.h"
@@ -92,6 +93,40 @@ inline void close_view_input()
         close(input_fd);
     cache_open_input(-1);
     pipe_mode = 0;
+}
+
+// Every display line of the input, walking forward from 0.
+struct display_line {
+    file_pos start;
+    std::string text;
+};
+
+inline std::vector<display_line> walk_forward()
+{
+    std::vector<display_line> lines;
+    file_pos pos = 0;
+    while (lines.size() < 10000) {
+        file_pos next = next_display_line(pos);
+        if (next == -1)
+            break;
+        lines.push_back({pos, line_text});
+        pos = next;
+    }
+    return lines;
+}
+
+inline std::vector<display_line> walk_backward(file_pos end)
+{
+    std::vector<display_line> lines;
+    file_pos pos = end;
+    while (lines.size() < 10000) {
+        file_pos start = prev_display_line(pos);
+        if (start == -1)
+            break;
+        lines.insert(lines.begin(), {start, line_text});
+        pos = start;
+    }
+    return lines;
 }
 
 #endif

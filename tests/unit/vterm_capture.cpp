@@ -8,13 +8,36 @@
 #include "terminal_fixture.h"
 #include "test_files.h"
 
-static std::string cells_text(int cols, const VTermScreenCell *cells)
+static void append_utf8(std::string &text, uint32_t c)
+{
+    if (c < 0x80) {
+        text += static_cast<char>(c);
+        return;
+    }
+    int extra = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    static const unsigned char lead[] = {0, 0xC0, 0xE0, 0xF0};
+    text += static_cast<char>(lead[extra] | (c >> (6 * extra)));
+    for (int i = extra - 1; i >= 0; i--)
+        text += static_cast<char>(0x80 | ((c >> (6 * i)) & 0x3F));
+}
+
+// In UTF-8 a cell is all its characters (a combining mark with its base)
+// and the right half of a wide character is nothing; otherwise each cell
+// is one byte, '?' beyond 0xFF.
+static std::string cells_text(int cols, const VTermScreenCell *cells, bool utf8 = false)
 {
     std::string text;
     for (int col = 0; col < cols; col++) {
         if (cells[col].width == 0)
             continue;
         uint32_t ch = cells[col].chars[0];
+        if (utf8 && ch == 0xFFFFFFFFu)
+            continue;
+        if (utf8 && ch != 0) {
+            for (int i = 0; i < VTERM_MAX_CHARS_PER_CELL && cells[col].chars[i] != 0; i++)
+                append_utf8(text, cells[col].chars[i]);
+            continue;
+        }
         text += ch == 0 ? ' ' : static_cast<char>(ch < 0x100 ? ch : '?');
     }
     while (!text.empty() && text.back() == ' ')
@@ -28,13 +51,13 @@ static int keep_scrolled_row(int cols, const VTermScreenCell *cells, void *user)
     return 1;
 }
 
-emulated_screen::emulated_screen(int rows_, int cols_, bool autowrap)
-    : rows(rows_), cols(cols_)
+emulated_screen::emulated_screen(int rows_, int cols_, bool autowrap, bool utf8_)
+    : rows(rows_), cols(cols_), utf8(utf8_)
 {
     static VTermScreenCallbacks callbacks = {};
     callbacks.sb_pushline = keep_scrolled_row;
     vt = vterm_new(rows, cols);
-    vterm_set_utf8(vt, 0);
+    vterm_set_utf8(vt, utf8 ? 1 : 0);
     screen = vterm_obtain_screen(vt);
     vterm_screen_set_callbacks(screen, &callbacks, this);
     vterm_screen_reset(screen, 1);
@@ -83,7 +106,7 @@ std::string emu_row(emulated_screen &emu, int row)
             cell.width = 1;
         }
     }
-    return cells_text(emu.cols, cells.data());
+    return cells_text(emu.cols, cells.data(), emu.utf8);
 }
 
 std::string emu_screen(emulated_screen &emu)

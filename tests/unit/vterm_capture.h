@@ -21,10 +21,11 @@ struct emulated_screen {
     VTerm *vt = nullptr;
     VTermScreen *screen = nullptr;
     int rows = 0, cols = 0;
+    bool utf8 = false;                      // decodes UTF-8, rows in UTF-8
     std::vector<std::string> scrolled_off;  // rows that left at the top
 
     // autowrap off emulates a terminal without automatic margins
-    emulated_screen(int rows, int cols, bool autowrap = true);
+    emulated_screen(int rows, int cols, bool autowrap = true, bool utf8 = false);
     ~emulated_screen();
     emulated_screen(const emulated_screen &) = delete;
     emulated_screen &operator=(const emulated_screen &) = delete;

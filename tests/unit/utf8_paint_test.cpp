@@ -1,0 +1,86 @@
+// Painting UTF-8 text on an emulated UTF-8 terminal: characters in their
+// columns (tab stops after wide characters and combining marks), a wide
+// character cut by the horizontal offset, combining marks alone or with a
+// base out of sight, caret forms, attributes over multibyte characters.
+// The lines come from line assembly, as on the screen.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "utf8_setup.h"
+#include "view_setup.h"
+#include "vterm_capture.h"
+
+namespace {
+
+const std::string E_ACUTE = "\xC3\xA9", CJK = "\xE4\xB8\xAD", GRIN = "\xF0\x9F\x98\x80";
+const std::string COMBINING_ACUTE = "\xCC\x81", HYPHEN = "\xE2\x80\x90";
+
+struct paint_case {
+    const char *what;
+    std::string input;      // one text line
+    int offset;
+    std::string row;        // as the terminal shows it, in UTF-8
+    std::string attrs;      // per column: ' ' plain, 'u' underline, 'b' bold
+};
+
+std::string attr_mask(emulated_screen &emu, size_t width)
+{
+    std::string mask;
+    for (size_t col = 0; col < width; col++) {
+        emu_attrs a = emu_attr(emu, 0, static_cast<int>(col));
+        mask += a.underline ? 'u' : a.bold ? 'b' : ' ';
+    }
+    return mask;
+}
+
+class Utf8PaintTest : public ::testing::Test {
+protected:
+    temp_dir dir;
+    void TearDown() override { close_view_input(); }
+};
+
+TEST_F(Utf8PaintTest, CharactersInTheirColumns)
+{
+    Utf8Locale utf8;
+    use_test_terminal("vorn-display");
+    const std::vector<paint_case> cases = {
+        {"text of all widths", "caf" + E_ACUTE + " " + HYPHEN + " " + CJK + GRIN + "!", 0,
+         "caf" + E_ACUTE + " " + HYPHEN + " " + CJK + GRIN + "!", ""},
+        {"tab after a wide character", CJK + "\tx", 0, CJK + "      x", ""},
+        {"tab after a combining mark", "e" + COMBINING_ACUTE + "\tx", 0,
+         "e" + COMBINING_ACUTE + "       x", ""},
+        {"combining mark alone", COMBINING_ACUTE + "x", 0, " " + COMBINING_ACUTE + "x", ""},
+        {"wide character cut by the offset", CJK + "ab", 1, " ab", ""},
+        {"wide character left of the offset", CJK + "ab", 2, "ab", ""},
+        {"base of a combining mark out of sight", "e" + COMBINING_ACUTE + "xy", 1, "xy", ""},
+        {"malformed bytes", "\xC3z\x9B\xE4\xB8", 0, "^Cz^[^d^x", ""},
+        {"C1 control in UTF-8", "\xC2\x9B.", 0, "^B^[.", ""},
+        {"bold accented letter", E_ACUTE + "\b" + E_ACUTE + "x", 0, E_ACUTE + "x", "b "},
+        // the emulator keeps a wide character's attributes on its first cell
+        {"underlined wide characters", "_\b" + CJK + "_\b" + CJK + "x", 0, CJK + CJK + "x",
+         "u u  "},
+        {"bold hyphen", HYPHEN + "\b" + HYPHEN + "-", 0, HYPHEN + "-", "b "},
+    };
+    for (const paint_case &c : cases) {
+        SCOPED_TRACE(c.what);
+        reset_view_settings(screen_height, screen_width);
+        horiz_off = c.offset;
+        wrap_lines = c.offset == 0;
+        open_view_file(dir, c.input + "\n");
+        ASSERT_NE(next_display_line(0), -1);
+        emulated_screen emu(12, 40, true, true);
+        emu_run(emu, [] {
+            cursor_home();
+            paint_line();
+        });
+        EXPECT_EQ(emu_row(emu, 0), c.row);
+        if (!c.attrs.empty()) {
+            EXPECT_EQ(attr_mask(emu, c.attrs.size()), c.attrs);
+        }
+        EXPECT_EQ(attr_state, 0) << "an attribute was left on";
+    }
+}
+
+}  // namespace
