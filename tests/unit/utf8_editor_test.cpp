@@ -79,6 +79,24 @@ TEST_F(Utf8EditorTest, CharactersAreTypedAndErasedWhole)
     }, true);
 }
 
+// Keys past the room for their echo (the window is 40 columns, the echo
+// stops at column 37) are stored whole and erased whole without touching
+// the screen; erasing then reaches the echoed characters again.
+TEST_F(Utf8EditorTest, CharactersPastTheEchoRoom)
+{
+    Utf8Locale utf8;
+    const std::string fill(33, 'a');
+    check({
+        {"the last echoed, the next not", fill + E_ACUTE + CJK + "\n", 0, fill + E_ACUTE + CJK,
+         "P: " + fill + E_ACUTE, 37},
+        {"the one not echoed erased", fill + E_ACUTE + CJK + "\x7f\n", 0, fill + E_ACUTE,
+         "P: " + fill + E_ACUTE, 37},
+        {"then an echoed one", fill + E_ACUTE + CJK + "\x7f\x7f\n", 0, fill, "P: " + fill, 36},
+        {"a character not echoed is erased whole", fill + "b" + E_ACUTE + "\x7f\n", 0,
+         fill + "b", "P: " + fill + "b", 37},
+    }, true);
+}
+
 TEST_F(Utf8EditorTest, BytesInTheCLocale)
 {
     Utf8Locale c_locale(false);
