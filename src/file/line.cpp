@@ -521,6 +521,11 @@ static int append_char(stored_char c)
 {
     if (stored_count() > LINE_FULL_AT)
         return 1;
+    // Plain text (no attribute open, no backspace before): the recognizer
+    // has nothing to rewrite, and nothing needs keeping.
+    if (opt_no_overstrike ||
+        (overstrike_state == OS_NONE && (stored_count() == 0 || last_stored(1) != '\b')))
+        return store_char(c) == 0 ? 0 : 1;
     line_snapshot before = take_snapshot();
     if (!opt_no_overstrike && overstrike_step(&c)) {
         restore_snapshot(before);

@@ -66,6 +66,31 @@ TEST(Utf8Screen, FileInCharacters)
     EXPECT_EQ(vt_wait_exit(*s), 0);
 }
 
+// A file name in the prompt: its characters in UTF-8, carets in the C
+// locale; a control byte in it is in caret form either way.
+TEST(Utf8Screen, FileNameInThePrompt)
+{
+    temp_home home;
+    const std::string name = "caf" + E_ACUTE + "\x1b" + CJK + ".txt";
+    home.write(name, TEXT);
+    struct name_case {
+        const char *locale;
+        std::string shown;
+    };
+    const name_case cases[] = {
+        {"C.UTF-8", "caf" + E_ACUTE + "^[" + CJK + ".txt"},
+        {"C", "caf^C^i^[^d^x^m.txt"},
+    };
+    for (const name_case &c : cases) {
+        SCOPED_TRACE(c.locale);
+        vt_ptr s = start_in(home, c.locale, {"-e", name}, 40);
+        ASSERT_TRUE(s);
+        EXPECT_TRUE(vt_wait_contains(*s, 23, c.shown)) << vt_row(*s, 23);
+        vt_type(*s, "q");
+        EXPECT_EQ(vt_wait_exit(*s), 0);
+    }
+}
+
 TEST(Utf8Screen, HorizontalScrollCountsColumns)
 {
     temp_home home;
