@@ -41,6 +41,11 @@ const search_literal &current_search_literal();   // of the current expression
 const unsigned char *find_search_literal(const search_literal *literal,
                                          const unsigned char *from,
                                          const unsigned char *end);
+// The last place in [from, end) holding the whole literal; null if none.
+// With an empty literal, the last byte of the range.
+const unsigned char *rfind_search_literal(const search_literal *literal,
+                                          const unsigned char *from,
+                                          const unsigned char *end);
 
 // --- search_scan.cpp: the walks of a search ---
 // One walk over the raw lines from `pos` to the n-th qualifying one.  On
@@ -55,8 +60,8 @@ struct search_walk {
 enum search_outcome { WALK_FOUND, WALK_NOT_FOUND, WALK_SIGNALLED };
 search_outcome walk_forward(search_walk *walk);
 search_outcome walk_backward(search_walk *walk);
-// Size of the blocks a forward walk reads a named file in (tests make it
-// small to cross block edges).  At least SEARCH_MIN_BLOCK.
+// Size of the blocks a walk reads a named file in (tests make it small to
+// cross block edges).  At least SEARCH_MIN_BLOCK.
 enum { SEARCH_MIN_BLOCK = 4 * 8192 };
 extern size_t search_block_size;
 

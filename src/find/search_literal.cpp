@@ -1,5 +1,5 @@
 // The literal that every match of a search expression must contain, and a
-// fast way to find it in a block of text.
+// fast way to find it in a block of text, from either end.
 //
 // A forward search through a large file runs the expression only on the
 // lines that could match: those holding the literal (or a backspace, see
@@ -329,13 +329,41 @@ static const unsigned char *find_key(const unsigned char *from, const unsigned c
     return nullptr;
 }
 
-const unsigned char *find_search_literal(const search_literal *literal,
-                                         const unsigned char *from,
-                                         const unsigned char *end)
+// The last place at or after `from` and before `end` where byte `key`
+// (either case of it when folding) lies: find_key looking from the end.
+static const unsigned char *rfind_key(const unsigned char *from, const unsigned char *end,
+                                      unsigned char key, bool both_cases)
+{
+    if (!both_cases)
+        return static_cast<const unsigned char *>(memrchr(from, key, static_cast<size_t>(end - from)));
+    unsigned char other = static_cast<unsigned char>(toupper(key));
+    while (from < end) {
+        size_t span = static_cast<size_t>(end - from);
+        if (span > CASE_WINDOW)
+            span = CASE_WINDOW;
+        const unsigned char *window = end - span;
+        auto *first = static_cast<const unsigned char *>(memrchr(window, key, span));
+        const unsigned char *after = first != nullptr ? first + 1 : window;
+        auto *second = static_cast<const unsigned char *>(
+            memrchr(after, other, static_cast<size_t>(end - after)));
+        if (second != nullptr)
+            return second;
+        if (first != nullptr)
+            return first;
+        end = window;
+    }
+    return nullptr;
+}
+
+// The first place (or with `backward` the last) in [from, end) holding the
+// whole literal.
+static const unsigned char *scan_for_literal(const search_literal *literal,
+                                             const unsigned char *from,
+                                             const unsigned char *end, bool backward)
 {
     size_t length = literal->text.size();
     if (length == 0)
-        return from < end ? from : nullptr;
+        return from < end ? (backward ? end - 1 : from) : nullptr;
     size_t key_index = literal->key_index;
     unsigned char key = static_cast<unsigned char>(literal->text[key_index]);
     bool both_cases = literal->fold_case && isalpha(key);
@@ -345,12 +373,30 @@ const unsigned char *find_search_literal(const search_literal *literal,
     const unsigned char *key_from = from + key_index;
     const unsigned char *key_end = end - (length - 1 - key_index);
     while (key_from < key_end) {
-        const unsigned char *hit = find_key(key_from, key_end, key, both_cases);
+        const unsigned char *hit = backward ? rfind_key(key_from, key_end, key, both_cases)
+                                            : find_key(key_from, key_end, key, both_cases);
         if (hit == nullptr)
             return nullptr;
         if (literal_at(literal, hit - key_index))
             return hit - key_index;
-        key_from = hit + 1;
+        if (backward)
+            key_end = hit;
+        else
+            key_from = hit + 1;
     }
     return nullptr;
+}
+
+const unsigned char *find_search_literal(const search_literal *literal,
+                                         const unsigned char *from,
+                                         const unsigned char *end)
+{
+    return scan_for_literal(literal, from, end, false);
+}
+
+const unsigned char *rfind_search_literal(const search_literal *literal,
+                                          const unsigned char *from,
+                                          const unsigned char *end)
+{
+    return scan_for_literal(literal, from, end, true);
 }

@@ -11,12 +11,15 @@
 // bytes from where the reading began, the last one shorter).  Line numbers
 // count text lines, not pieces.
 //
-// Forward through a named file the walk reads large blocks by position
-// (not through the block cache, which would cost a system call per
-// kilobyte and push the screen's blocks out), looks for the literal over
-// the whole block and examines only the lines where it lies; the lines in
-// between are only counted.  Standard input, inputs that cannot be read by
-// position, and backward walks go line by line through the block cache.
+// Through a named file a walk reads large blocks by position (not through
+// the block cache, which would cost a system call per kilobyte and push the
+// screen's blocks out), looks for the literal over the whole block and
+// examines only the lines where it lies; the lines in between are only
+// counted.  Backward, the block is the stretch of the file that ends at the
+// walk's position, the literal is looked for from its end, and the raw
+// lines are cut as the raw-line reader cuts them going backward (long ones
+// from their ends).  Standard input and inputs that cannot be read by
+// position go line by line through the block cache.
 //
 // A walk records a line-number pair where it found its target and about
 // once per RECORD_SPACING bytes passed, not for every line: the numbers
@@ -228,6 +231,144 @@ static search_outcome walk_blocks(search_walk *walk, bool *unreadable)
     }
 }
 
+// Reads the stretch of the file that ends at `end` into the block, as much
+// of it as fits.  False when the input cannot be read by position, or no
+// longer holds all of it.
+static bool read_before(block_view *view, file_pos end)
+{
+    file_pos start = end > static_cast<file_pos>(view->capacity)
+                         ? end - static_cast<file_pos>(view->capacity) : 0;
+    size_t want = static_cast<size_t>(end - start);
+    ssize_t got = pread(input_fd, view->data, want, start);
+    if (got < 0 || static_cast<size_t>(got) != want)
+        return false;
+    view->base = start;
+    view->length = want;
+    view->eof = false;
+    return true;
+}
+
+// The last places before the walk's position in the block where the
+// literal (whole) and a backspace lie, -1 for none; valid once `searched`.
+struct back_marks {
+    bool searched;
+    int64_t literal;
+    int64_t backspace;
+};
+
+// The last place before `cur` in the block where a line may match, -1 when
+// there is none.  The marks found for a later `cur` are kept while they lie
+// before this one.
+static int64_t last_candidate(const block_view *view, size_t cur, back_marks *marks)
+{
+    const search_literal &literal = current_search_literal();
+    const unsigned char *data = view->data;
+    auto length = static_cast<int64_t>(literal.text.size());
+    if (!marks->searched || marks->literal + length > static_cast<int64_t>(cur)) {
+        const unsigned char *hit = rfind_search_literal(&literal, data, data + cur);
+        marks->literal = hit != nullptr ? hit - data : -1;
+    }
+    if (!marks->searched || marks->backspace >= static_cast<int64_t>(cur)) {
+        auto *hit = static_cast<const unsigned char *>(memrchr(data, '\b', cur));
+        marks->backspace = hit != nullptr ? hit - data : -1;
+    }
+    marks->searched = true;
+    return marks->literal > marks->backspace ? marks->literal : marks->backspace;
+}
+
+// Where a backward walk at `cur` may go on without examining a line: past
+// every whole line after the last candidate (to the start of the line after
+// the one holding it), or, with no candidate in the block, to the first
+// line start of the block.  `cur` itself when no line can be passed.
+static size_t skip_back_target(const block_view *view, size_t cur, int64_t candidate)
+{
+    const unsigned char *data = view->data;
+    size_t from = candidate >= 0 ? static_cast<size_t>(candidate) : 0;
+    auto *newline = static_cast<const unsigned char *>(memchr(data + from, '\n', cur - from));
+    return newline != nullptr ? static_cast<size_t>(newline - data) + 1 : cur;
+}
+
+// The backward walk over blocks read by position; like walk_blocks it sets
+// *unreadable, and walk->pos where it stopped, when the input cannot be read
+// that way.  Each block holds, below the walk's position, a whole raw line
+// and the byte before it (or reaches the beginning of the file).
+static search_outcome walk_blocks_backward(search_walk *walk, bool *unreadable)
+{
+    size_t capacity = search_block_size < SEARCH_MIN_BLOCK ? size_t{SEARCH_MIN_BLOCK} : search_block_size;
+    block_view view = {block_buffer_of(capacity), 0, capacity, 0, false};
+    if (view.data == nullptr) {
+        *unreadable = true;
+        return WALK_NOT_FOUND;
+    }
+    bool skip_to_candidates = walk->want_match && !current_search_literal().text.empty();
+    int64_t lineno = walk->lineno;
+    file_pos pos = walk->pos;
+    file_pos recorded = pos;
+    size_t cur = 0;
+    bool loaded = false;
+    back_marks marks = {false, -1, -1};
+    for (;;) {
+        if (pending_signals != 0)
+            return WALK_SIGNALLED;
+        if (pos <= 0)
+            return WALK_NOT_FOUND;
+        if (!loaded || (view.base > 0 && cur < RAW_LINE_MAX + 2)) {
+            if (!read_before(&view, pos)) {
+                walk->pos = pos;
+                walk->lineno = lineno;
+                *unreadable = true;
+                return WALK_NOT_FOUND;
+            }
+            cur = static_cast<size_t>(pos - view.base);
+            loaded = true;
+            marks = {false, -1, -1};
+        }
+        const unsigned char *data = view.data;
+        if (skip_to_candidates) {
+            int64_t candidate = last_candidate(&view, cur, &marks);
+            if (candidate < 0 && view.base == 0)
+                return WALK_NOT_FOUND;
+            size_t target = skip_back_target(&view, cur, candidate);
+            if (target < cur) {
+                if (lineno != 0)
+                    lineno -= count_newlines(data + target, data + cur);
+                cur = target;
+                pos = view.base + static_cast<file_pos>(cur);
+                if (lineno != 0 && recorded - pos >= RECORD_SPACING) {
+                    recorded = pos;
+                    record_line(lineno, pos);
+                }
+                continue;   // the block may need to reach further back now
+            }
+        }
+        // One raw line, as prev_raw_line reads it: a newline just before
+        // the position is passed over, and a piece is cut RAW_LINE_MAX
+        // bytes before its end.
+        bool leaves_line = data[cur - 1] == '\n';
+        size_t end = leaves_line ? cur - 1 : cur;
+        size_t lowest = end > RAW_LINE_MAX ? end - RAW_LINE_MAX : 0;
+        auto *newline = static_cast<const unsigned char *>(
+            memrchr(data + lowest, '\n', end - lowest));
+        size_t start = newline != nullptr ? static_cast<size_t>(newline - data) + 1 : lowest;
+        if (leaves_line && lineno != 0)
+            lineno--;
+        bool qualifies = line_qualifies(data + start, end - start, walk->want_match);
+        cur = start;
+        pos = view.base + static_cast<file_pos>(start);
+        if (qualifies && --walk->n <= 0) {
+            walk->pos = pos;
+            walk->lineno = lineno;
+            if (starts_text_line_in(&view, start))
+                record_line(lineno, pos);
+            return WALK_FOUND;
+        }
+        if (lineno != 0 && recorded - pos >= RECORD_SPACING && starts_text_line_in(&view, start)) {
+            recorded = pos;
+            record_line(lineno, pos);
+        }
+    }
+}
+
 // Whether `pos` is the start of a text line (through the block cache).
 static bool starts_text_line(file_pos pos)
 {
@@ -284,10 +425,9 @@ search_outcome walk_forward(search_walk *walk)
     return walk_lines(walk);
 }
 
-search_outcome walk_backward(search_walk *walk)
+// The backward walk one raw line at a time through the block cache.
+static search_outcome walk_lines_backward(search_walk *walk)
 {
-    if (walk->n < 1)
-        walk->n = 1;
     file_pos pos = walk->pos;
     int64_t lineno = walk->lineno;
     file_pos recorded = pos;
@@ -319,4 +459,17 @@ search_outcome walk_backward(search_walk *walk)
             record_line(lineno, pos);
         }
     }
+}
+
+search_outcome walk_backward(search_walk *walk)
+{
+    if (walk->n < 1)
+        walk->n = 1;
+    if (!pipe_mode && input_fd >= 0) {
+        bool unreadable = false;
+        search_outcome outcome = walk_blocks_backward(walk, &unreadable);
+        if (!unreadable)
+            return outcome;
+    }
+    return walk_lines_backward(walk);
 }

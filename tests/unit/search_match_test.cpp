@@ -3,6 +3,7 @@
 // and the equivalence of the walks (blocks read by position, lines through
 // the block cache, backward) with running regexec on every reduced raw
 // line of the file.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <regex.h>
@@ -180,26 +181,32 @@ TEST(SearchMatch, FindingTheLiteral)
         const char *pattern;
         int fold_case;
         std::string haystack;
-        long at;                // -1: not found
+        long first;             // -1: not found
+        long last;
     };
     const std::vector<find_case> cases = {
-        {"needle", 0, "hay needle hay", 4},
-        {"needle", 0, "needl needle", 6},
-        {"needle", 0, "hay neeDle", -1},
-        {"needle", 1, "hay neeDLE", 4},
-        {"needle", 1, "NEEDLE", 0},
-        {"needle", 1, "needl", -1},         // cut at the end of the range
-        {"e:1", 1, "E:2 e:1", 4},
-        {"x", 0, "", -1},
-        {"", 0, "abc", 0},
+        {"needle", 0, "hay needle hay", 4, 4},
+        {"needle", 0, "needl needle", 6, 6},
+        {"needle", 0, "needle hay needle hay", 0, 11},
+        {"needle", 0, "hay neeDle", -1, -1},
+        {"needle", 1, "hay neeDLE", 4, 4},
+        {"needle", 1, "NEEDLE hay neeDLE", 0, 11},
+        {"needle", 1, "needl", -1, -1},     // cut at the end of the range
+        {"needle", 1, "eedle", -1, -1},     // cut at its start
+        {"e:1", 1, "E:2 e:1", 4, 4},
+        {"e:1", 1, "e:1 E:1 e:2", 0, 4},
+        {"x", 0, "", -1, -1},
+        {"", 0, "abc", 0, 2},
     };
     for (const find_case &c : cases) {
         search_literal literal;
         make_search_literal(c.pattern, c.fold_case, &literal);
         auto *from = reinterpret_cast<const unsigned char *>(c.haystack.data());
-        const unsigned char *hit = find_search_literal(&literal, from, from + c.haystack.size());
-        long at = hit != nullptr ? static_cast<long>(hit - from) : -1;
-        EXPECT_EQ(at, c.at) << c.pattern << " in " << c.haystack;
+        const unsigned char *end = from + c.haystack.size();
+        const unsigned char *first = find_search_literal(&literal, from, end);
+        const unsigned char *last = rfind_search_literal(&literal, from, end);
+        EXPECT_EQ(first != nullptr ? first - from : -1, c.first) << c.pattern << " in " << c.haystack;
+        EXPECT_EQ(last != nullptr ? last - from : -1, c.last) << c.pattern << " in " << c.haystack;
     }
     // a rare case of the key far beyond many of the other case: found in order
     search_literal literal;
@@ -207,6 +214,31 @@ TEST(SearchMatch, FindingTheLiteral)
     std::string text = std::string(20000, 'Q') + "q";
     auto *from = reinterpret_cast<const unsigned char *>(text.data());
     EXPECT_EQ(find_search_literal(&literal, from + 5, from + text.size()), from + 5);
+}
+
+// Looking from the end finds the last of the places found from the start,
+// also where one case of the key is rare before many of the other, past the
+// window the two cases are looked for in.
+TEST(SearchMatch, TheLastPlaceOfTheLiteral)
+{
+    std::string text = "Q" + std::string(20000, 'q') + "Qq";
+    auto *from = reinterpret_cast<const unsigned char *>(text.data());
+    for (int fold = 0; fold <= 1; fold++) {
+        search_literal literal;
+        make_search_literal("Qq", fold, &literal);
+        for (size_t start = 0; start < text.size(); start += 997) {
+            const unsigned char *expected = nullptr;
+            for (const unsigned char *at = from + start; at < from + text.size();) {
+                const unsigned char *hit = find_search_literal(&literal, at, from + text.size());
+                if (hit == nullptr)
+                    break;
+                expected = hit;
+                at = hit + 1;
+            }
+            EXPECT_EQ(rfind_search_literal(&literal, from + start, from + text.size()), expected)
+                << "fold " << fold << ", from " << start;
+        }
+    }
 }
 
 // ---- Equivalence of the walks with plain regexec per raw line ----
@@ -397,8 +429,7 @@ void SearchEquivalence::check_every_walk(const std::vector<const char *> &patter
                     SCOPED_TRACE(std::string(pattern) + (fold ? " -i " : " ") + mode.name +
                                  (want_match ? " matching" : " not matching"));
                     check_forward(&regex, want_match);
-                    if (!mode.pipe)
-                        check_backward(&regex, want_match);
+                    check_backward(&regex, want_match);
                 }
             }
             regfree(&regex);
@@ -470,6 +501,73 @@ TEST_F(SearchEquivalence, CountsOfQualifyingLines)
         search_walk walk = {0, 1, c.n, 1};
         search_outcome outcome = walk_forward(&walk);
         EXPECT_EQ(outcome == WALK_FOUND ? walk.pos : -1, c.expected);
+    }
+}
+
+// A backward walk through a file read in blocks examines the raw lines that
+// the raw-line reader gives going back from where it starts: from line
+// starts, from inside lines and long lines (whose pieces are then cut from
+// the start), and with the edges of the blocks it reads anywhere in the
+// lines, short and long; with and without a known line number, for the
+// first and the third qualifying line.
+TEST_F(SearchEquivalence, BackwardBlocksExamineTheRawLinesBeforeTheStart)
+{
+    // an empty first line, and three copies to pass several blocks
+    for (std::string copy = text; text.size() < 3 * copy.size();)
+        text += "\n" + copy;
+    text = "\n" + text;
+    open_input({"blocks", false, SEARCH_MIN_BLOCK});
+    std::vector<size_t> starts = {text.size(), 0, 1};
+    for (size_t long_line = text.find(std::string(100, 'x')); long_line != std::string::npos;
+         long_line = text.find(std::string(100, 'x'), long_line + 20000)) {
+        for (size_t at : {size_t{5000}, size_t{RAW_LINE_MAX} + 1, size_t{19999}, size_t{20001}})
+            starts.push_back(long_line + at);
+        // the bottom of the first block read falls into the long line
+        for (size_t at : {size_t{0}, size_t{1}, size_t{5000}, size_t{19998}})
+            starts.push_back(long_line + SEARCH_MIN_BLOCK + at);
+    }
+    unsigned seed = 4242;
+    for (int i = 0; i < 16; i++) {
+        seed = seed * 1103515245u + 12345u;
+        starts.push_back((seed >> 8) % text.size());
+    }
+    const char *const patterns[] = {"needle", "error", "^$", "x{5}", "nul.here"};
+    for (size_t start : starts) {
+        if (start > text.size())
+            continue;
+        // the pieces of the text before the start are those read backward
+        std::vector<raw_piece> pieces = backward_pieces(text.substr(0, start));
+        for (const char *pattern : patterns) {
+            regex_t regex;
+            ASSERT_EQ(regcomp(&regex, pattern, REG_EXTENDED | REG_NOSUB), 0);
+            ASSERT_EQ(search_compile(pattern), 1);
+            for (int want_match = 0; want_match <= 1; want_match++) {
+                std::vector<const raw_piece *> qualifying;
+                for (size_t i = 0; i < pieces.size() && qualifying.size() < 3; i++)
+                    if (oracle_qualifies(&regex, pieces[i].text, want_match))
+                        qualifying.push_back(&pieces[i]);
+                for (int n : {1, 3}) {
+                    for (bool numbered : {true, false}) {
+                        SCOPED_TRACE(testing::Message() << pattern << " from " << start
+                                     << (want_match ? " matching" : " not matching")
+                                     << ", n " << n << (numbered ? ", numbered" : ""));
+                        int64_t line = 1 + std::count(text.begin(), text.begin() + start, '\n');
+                        search_walk walk = {static_cast<file_pos>(start), numbered ? line : 0,
+                                            n, want_match};
+                        search_outcome result = walk_backward(&walk);
+                        if (qualifying.size() < static_cast<size_t>(n)) {
+                            EXPECT_EQ(result, WALK_NOT_FOUND);
+                            continue;
+                        }
+                        const raw_piece &target = *qualifying[static_cast<size_t>(n) - 1];
+                        ASSERT_EQ(result, WALK_FOUND);
+                        EXPECT_EQ(walk.pos, target.start);
+                        EXPECT_EQ(walk.lineno, numbered ? target.lineno : 0);
+                    }
+                }
+            }
+            regfree(&regex);
+        }
     }
 }
 
