@@ -27,12 +27,13 @@ enum { REGEX_MESSAGE_SIZE = 2048 };
 
 static regex_t current_regex;
 static int have_regex;
-// The text of the current expression and whether it was compiled for
-// UTF-8 text: the expression is compiled again for the way text is read
-// now when that was switched since (a repeated search after `utf8 off`
-// must match bytes, as a fresh one would).
+// The text of the current expression, its case setting, and whether it
+// was compiled for UTF-8 text: the expression is compiled again (with the
+// same case setting) for the way text is read now when that was switched
+// since, as a repeated search after `utf8 off` must match bytes.
 static std::string current_source;
 static int compiled_for_utf8;
+static int compiled_ignore_case;
 static search_literal required_literal;
 // A raw line is at most RAW_LINE_MAX bytes; matching needs it terminated.
 static char match_line[RAW_LINE_MAX + 1];
@@ -45,6 +46,7 @@ void search_reset()
     required_literal = search_literal{};
     current_source.clear();
     compiled_for_utf8 = 0;
+    compiled_ignore_case = 0;
 }
 
 // A backspace removes the character copied before it (the one it
@@ -84,15 +86,14 @@ const search_literal &current_search_literal()
     return required_literal;
 }
 
-// The case setting is looked at each time.  A failure shows regcomp's
-// message and leaves no expression at all.
-int search_compile(const char *pattern)
+// A failure shows regcomp's message and leaves no expression at all.
+static int compile_expression(const char *pattern, int ignore_case)
 {
     if (have_regex)
         regfree(&current_regex);
     have_regex = 0;
     required_literal = search_literal{};
-    int flags = REG_EXTENDED | REG_NOSUB | (opt_ignore_case ? REG_ICASE : 0);
+    int flags = REG_EXTENDED | REG_NOSUB | (ignore_case ? REG_ICASE : 0);
     int status = regcomp(&current_regex, pattern, flags);
     if (status != 0) {
         char message[REGEX_MESSAGE_SIZE];
@@ -104,8 +105,15 @@ int search_compile(const char *pattern)
     have_regex = 1;
     current_source = pattern;
     compiled_for_utf8 = utf8_text;
-    make_search_literal(pattern, opt_ignore_case, &required_literal);
+    compiled_ignore_case = ignore_case;
+    make_search_literal(pattern, ignore_case, &required_literal);
     return 1;
+}
+
+// The case setting is looked at each time.
+int search_compile(const char *pattern)
+{
+    return compile_expression(pattern, opt_ignore_case);
 }
 
 // Where the walk begins: the second row forward (the top line is never
@@ -129,7 +137,7 @@ int search_pattern(int forward, const char *pattern, int n, int want_match)
         return 0;
     } else if (compiled_for_utf8 != utf8_text) {
         std::string source = current_source;
-        if (!search_compile(source.c_str()))
+        if (!compile_expression(source.c_str(), compiled_ignore_case))
             return 0;
     }
     file_pos start = starting_position(forward);

@@ -15,6 +15,7 @@
 #include "language/language.h"
 #include "language_test_util.h"
 #include "terminal_fixture.h"
+#include "utf8_setup.h"
 #include "view_setup.h"
 #include "vterm_capture.h"
 
@@ -222,6 +223,28 @@ TEST_F(SearchTest, OverstruckAndCaseFoldedText)
     show_from_line(1);
     EXPECT_EQ(search(1, "word").first, 1);
     EXPECT_EQ(top_row(), "WORD");
+}
+
+// A repeated search after the text was switched to bytes matches bytes,
+// as a fresh one would, with the case setting it was given: "." no
+// longer takes the two bytes of "é".
+TEST_F(SearchTest, ARepeatedSearchFollowsTheSwitchToBytes)
+{
+    Utf8Locale utf8;
+    start("top\nx\ncaf\xC3\xA9\nCAFX\ncafx\n" + numbered(30));
+    emu = std::make_unique<emulated_screen>(screen_height, screen_width, true, true);
+    show_from_line(1);
+    EXPECT_EQ(search(1, "^caf.$").first, 1);
+    EXPECT_EQ(top_row(), "caf\xC3\xA9");
+    ASSERT_EQ(set_utf8_text(0), 0);
+    show_from_line(1);
+    EXPECT_EQ(search(1, nullptr).first, 1);
+    EXPECT_EQ(top_row(), "cafx");
+    ASSERT_EQ(set_utf8_text(1), 0);
+    opt_ignore_case = 1;
+    show_from_line(1);
+    EXPECT_EQ(search(1, nullptr).first, 1);
+    EXPECT_EQ(top_row(), "caf\xC3\xA9");
 }
 
 TEST_F(SearchTest, ABadExpressionReplacesTheLastGoodOne)
