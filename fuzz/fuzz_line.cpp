@@ -1,15 +1,16 @@
 // Fuzz target: line assembly and painting of arbitrary bytes.
 //
 // The first bytes of an input choose the settings (screen width, horizontal
-// offset, wrapping, -u, -s, tab width, the columns each attribute sequence
-// takes); the rest is the file.  Every display line is assembled walking
+// offset, wrapping, -u, -s, UTF-8 text, tab width, the columns each
+// attribute sequence takes); the rest is the file.  Every display line is assembled walking
 // forward from the start and painted into the output buffer, then the lines
 // are assembled again walking backward from the end.  What must hold:
 // - backward gives the lines forward gives, in the same places (with -s,
 //   where a run of empty lines may be entered from either end, the same
 //   texts);
-// - what the painter writes is printable bytes, the line's closing newline
-//   and the terminal's own sequences, nothing else;
+// - what the painter writes is printable bytes (in UTF-8 text also
+//   well-formed printable characters), the line's closing newline and the
+//   terminal's own sequences, nothing else;
 // - a painted row takes no more columns than the screen has (a backspace
 //   takes one back, an attribute sequence takes its glitch width), unless
 //   it holds a single character.
@@ -28,6 +29,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <clocale>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -94,6 +96,9 @@ void apply_settings(settings_reader *in)
     opt_no_overstrike = (flags >> 1) & 1;
     opt_squeeze = (flags >> 2) & 1;
     auto_margins = (flags >> 3) & 1;
+    charset_reset();
+    setlocale(LC_CTYPE, (flags >> 4) & 1 ? "C.UTF-8" : "C");
+    charset_init(1);
     tab_width = in->next() % 17;            // 0: the default
     int glitch = in->next();
     underline_width = underline_end_width = glitch & 1;
@@ -134,11 +139,13 @@ void check_painted(const std::string &row)
             unsigned char c = static_cast<unsigned char>(row[i]);
             if (c == '\n' && i + 1 == row.size())
                 break;
-            if (c < 0x20 || c > 0x7e)
+            text_char ch = decode_char(reinterpret_cast<const unsigned char *>(row.data()) + i,
+                                       row.size() - i);
+            if (c < 0x20 || c == 0x7f || ch.kind != CHAR_PRINTABLE)
                 abort();
             ++printable;
-            ++columns;
-            ++i;
+            columns += ch.width;
+            i += static_cast<size_t>(ch.length);
         }
         if (columns > widest)
             widest = columns;

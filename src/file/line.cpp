@@ -125,6 +125,14 @@ static stored_char char_before(const char *end)
     return c;
 }
 
+// Whether the last stored character is a blank of its own (not the low
+// byte of an escaped one, which may be 0x20).
+static bool last_is_blank()
+{
+    return stored_count() > 0 && last_stored(1) == ' ' &&
+           stored_length_before(line_cursor) == 1;
+}
+
 static bool last_is_backspace()
 {
     return last_stored(1) == '\b' && stored_length_before(line_cursor) == 1;
@@ -206,7 +214,7 @@ static void put_mark_before_last(int mark, int end_width)
 // blank Y is dropped instead: the terminal's mark occupies its column.
 static void insert_mark_before_last(int mark, int end_width)
 {
-    if (end_width > 0 && last_stored(1) == ' ') {
+    if (end_width > 0 && last_is_blank()) {
         line_cursor[-1] = static_cast<char>(mark);
         move_column(-1);
         return;
@@ -222,7 +230,7 @@ static int open_attribute(int mark, int width, int end_width)
     drop_char_and_backspace();
     if (reaches_edge(static_cast<int64_t>(width) + end_width))
         return 1;
-    if (width > 0 && stored_count() > 0 && last_stored(1) == ' ') {
+    if (width > 0 && last_is_blank()) {
         line_cursor[-1] = static_cast<char>(mark);
         move_column(static_cast<int64_t>(width) - 1);
     } else {
@@ -417,9 +425,27 @@ static int store_tab(int reserve)
     return 0;
 }
 
+// The columns kept free for closing the attribute that is open: that
+// attribute's own closing sequence (the terminal's bold and underline may
+// take different widths, and a character two columns wide after bold text
+// must leave room for the end of bold, not of underline).
+static int closing_reserve()
+{
+    switch (overstrike_state) {
+    case OS_NONE:
+        return 0;
+    case OS_UL_CHAR:
+    case OS_UL_NEXT:
+    case OS_UL_BS:
+        return underline_end_width;
+    default:
+        return bold_end_width;
+    }
+}
+
 static int store_char(stored_char c)
 {
-    int reserve = overstrike_state != OS_NONE ? underline_end_width : 0;
+    int reserve = closing_reserve();
     int width;
     if (c.length > 1) {
         width = multibyte_width(c);

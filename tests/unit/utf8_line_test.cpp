@@ -129,6 +129,46 @@ TEST_F(Utf8LineTest, OverstrikeWorksOnCharacters)
     });
 }
 
+// On a terminal whose bold takes a column and whose underline none, a
+// character two columns wide after bold text must leave room for the end
+// of bold: it begins the next line instead of passing the edge.
+TEST_F(Utf8LineTest, WideCharacterAfterBoldLeavesRoomForItsEnd)
+{
+    struct reserve_case {
+        bool utf8;
+        std::string input;
+        std::string line;
+        file_pos next;
+    };
+    const std::vector<reserve_case> cases = {
+        {false, "xxxxxxa\ba\x01" "e\n", "xxxxxx" + BOLD_ON + "a" + BOLD_OFF, 9},
+        {true, "xxxxxx" + E_ACUTE + "\b" + E_ACUTE + CJK + "e\n",
+         "xxxxxx" + BOLD_ON + E_ACUTE + BOLD_OFF, 11},
+    };
+    for (const reserve_case &c : cases) {
+        SCOPED_TRACE(c.utf8 ? "UTF-8" : "C locale");
+        Utf8Locale locale(c.utf8);
+        use(c.input, 10, 0, 1);
+        bold_width = bold_end_width = 1;
+        EXPECT_EQ(next_display_line(0), c.next);
+        EXPECT_EQ(std::string(line_text), c.line);
+        EXPECT_LE(line_column, 10);
+    }
+}
+
+// On a terminal whose underline takes a column, the closing mark takes the
+// place of a blank after the underlined text; an escaped 0xA0 (kept as
+// MARK_ESCAPED and 0x20) is no blank, and stays whole.
+TEST_F(Utf8LineTest, EscapedByteWithABlankLowHalfIsNoBlank)
+{
+    Utf8Locale utf8;
+    use("_\bu\xA0x_\b\xA0_\bv\n", 20, 0, 1);
+    underline_width = underline_end_width = 1;
+    next_display_line(0);
+    EXPECT_EQ(std::string(line_text),
+              UL_ON + "u" + UL_OFF + esc(0xA0) + "x" + UL_ON + esc(0xA0) + "v" + UL_OFF);
+}
+
 // A single-byte locale sees the same inputs byte by byte, as ever.
 TEST_F(Utf8LineTest, BytesInTheCLocale)
 {
