@@ -3,8 +3,10 @@
 // from the key to the moment the expected screen is there.
 //
 // Usage: vorn_bench_driver [--rows N] [--cols N]
-//            [--rss-name NAME]
+//            [--rss-name NAME] [--utf8]
 //            [--cwd DIR] [--timeout SECONDS] -- PROGRAM ARGS... -- STEP...
+// --utf8 runs the pager in the C.UTF-8 locale on a terminal that decodes
+// UTF-8.
 // Steps (run in order; waits give up after --timeout seconds):
 //   type:TEXT        type the bytes          key:NAME     a named key
 //   row:R:TEXT       wait until row R holds TEXT (R < 0 counts from the end)
@@ -195,7 +197,10 @@ int main(int argc, char **argv)
             config.options.rows = std::atoi(argv[++i]);
         else if (arg == "--cols" && i + 1 < argc)
             config.options.cols = std::atoi(argv[++i]);
-        else if (arg == "--timeout" && i + 1 < argc)
+        else if (arg == "--utf8") {
+            config.options.utf8 = true;
+            config.options.env.push_back({"LC_ALL", "C.UTF-8"});
+        } else if (arg == "--timeout" && i + 1 < argc)
             config.timeout_ms = std::atoi(argv[++i]) * 1000;
         else if (arg == "--cwd" && i + 1 < argc)
             config.options.cwd = argv[++i];

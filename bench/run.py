@@ -22,6 +22,9 @@ import time
 LINE_BODY = " the quick brown fox jumps over the lazy dog again\n"
 LINE_LEN = 10 + len(LINE_BODY)      # "000000001" + body
 LAST_LINE = "NEEDLE at the end\n"
+# The same lines in UTF-8: accented letters, CJK characters two columns
+# wide and an emoji, 50 columns in all.
+UTF8_BODY = " caf\u00e9 na\u00efve \u4e2d\u6587\u5b57 \u00fcber stra\u00dfe \u2014 \U0001f600 again\n"
 ROWS, COLS = 24, 80
 
 
@@ -35,17 +38,18 @@ def parse_size(text):
 
 # --- inputs ---------------------------------------------------------------
 
-def write_text(path, size):
-    """Numbered lines of LINE_LEN bytes up to about `size`, then LAST_LINE.
-    Returns the number of lines."""
-    lines = max(ROWS * 4, size // LINE_LEN)
+def write_text(path, size, body=LINE_BODY):
+    """Numbered lines of LINE_LEN bytes (of `body`) up to about `size`,
+    then LAST_LINE.  Returns the number of lines."""
+    line_len = 9 + len(body.encode("utf-8"))
+    lines = max(ROWS * 4, size // line_len)
     if not os.path.exists(path):
         tmp = path + ".tmp"
-        with open(tmp, "w") as out:
+        with open(tmp, "w", encoding="utf-8") as out:
             batch = 100000
             for start in range(1, lines + 1, batch):
                 end = min(lines + 1, start + batch)
-                out.write("".join("%09d%s" % (n, LINE_BODY) for n in range(start, end)))
+                out.write("".join("%09d%s" % (n, body) for n in range(start, end)))
             out.write(LAST_LINE)
         os.rename(tmp, path)
     return lines + 1
@@ -96,11 +100,14 @@ def run_command(argv, stdout=subprocess.DEVNULL, cwd=None):
     return took, None
 
 
-def run_driver(env, program, args, steps, cwd, cols=COLS, rss_name=None, timeout=600):
+def run_driver(env, program, args, steps, cwd, cols=COLS, rss_name=None, timeout=600,
+               utf8=False):
     argv = [env["driver"], "--rows", str(ROWS), "--cols", str(cols), "--cwd", cwd,
             "--timeout", str(timeout)]
     if rss_name:
         argv += ["--rss-name", rss_name]
+    if utf8:
+        argv += ["--utf8"]
     argv += ["--", program] + args + ["--"] + steps + ["rss"]
     proc = subprocess.run(argv, capture_output=True, text=True, env=env["child_env"],
                           timeout=timeout * 2 + 60)
@@ -154,11 +161,13 @@ def numbered(n):
 
 
 # vorn ends at the end of the last file unless -e is given; the peer stays.
-def interactive(env, cfg, name, args, steps, cols=COLS, rss_name=None, program=None):
+def interactive(env, cfg, name, args, steps, cols=COLS, rss_name=None, program=None,
+                utf8=False):
     prog = program or pager(env, name)
     if program is None and name == "vorn":
         args = ["-e"] + args
-    return lambda: run_driver(env, prog, args, steps, cfg.data, cols, rss_name, cfg.timeout)
+    return lambda: run_driver(env, prog, args, steps, cfg.data, cols, rss_name, cfg.timeout,
+                              utf8)
 
 
 def cases(env, cfg):
@@ -193,10 +202,11 @@ def cases(env, cfg):
     add("copy mode, binary file", cmd(env["vorn"], "binary.bin"),
         [("cat", cmd("cat", "binary.bin"))], "report")
 
-    def both(title, args, steps, peers, target, cols=COLS, less_args=None, less_steps=None):
-        vorn = interactive(env, cfg, "vorn", args, steps, cols)
+    def both(title, args, steps, peers, target, cols=COLS, less_args=None, less_steps=None,
+             utf8=False):
+        vorn = interactive(env, cfg, "vorn", args, steps, cols, utf8=utf8)
         less = interactive(env, cfg, "less", less_args if less_args is not None else args,
-                           less_steps or steps, cols)
+                           less_steps or steps, cols, utf8=utf8)
         add(title, vorn, peers + [("less", less)], target)
 
     both("first screen", [text], first_screen_steps() + ["lap:first"], [], "not slower")
@@ -265,7 +275,19 @@ def cases(env, cfg):
                            program="/bin/sh")
     add("pipe into the pager, then G", piped("vorn"), [("less", piped("less"))], "not slower")
 
-    add("UTF-8 text: paging and search", None, [], "not built")
+    # UTF-8 text in a UTF-8 locale: the same paging and a folded search,
+    # to set beside the ASCII runs above.
+    utf8_text = "utf8.txt"
+    both("UTF-8 text: paging by screens (%d)" % screens, [utf8_text],
+         first_screen_steps() + ["mark", "page:%d:%d:1" % (screens, ROWS - 1), "lap:page"],
+         [], "not slower", utf8=True)
+    if cfg.search_built:
+        both("UTF-8 text: search forward -i", ["-i", utf8_text],
+             first_screen_steps() + ["mark", "type:/needle\n", "any:NEEDLE at the end",
+                                     "lap:search"],
+             [("grep -ci", scan("grep", "-ci", "needle", utf8_text))], "grep <= 2", utf8=True)
+    else:
+        add("UTF-8 text: search forward -i", None, [], "not built")
     add("coloured text: paging and search", None, [], "not built")
     add("following a growing file", None, [], "not built")
     return c
@@ -391,6 +413,7 @@ def main():
     # a thirty-second in the quick run, where every screen is a round trip.
     page_size = cfg.size // 32 if cfg.quick else cfg.size * 100 // 1024
     cfg.page_lines = write_text(os.path.join(cfg.data, "page.txt"), page_size)
+    write_text(os.path.join(cfg.data, "utf8.txt"), page_size, UTF8_BODY)
     # The peer takes seconds for G on one 300 KB line (more than linearly
     # in its length): the quick run has a few shorter ones.
     if cfg.quick:
