@@ -11,6 +11,10 @@
 // painter writes a printable character's bytes together and counts its
 // columns, and a byte kept escaped is painted in caret form.
 //
+// A line with styles (the text's colours, matches to highlight; see
+// linestyle.cpp) is painted cell by cell in the style the changes of the
+// line, its overstrike marks and the match give it, and ends plain.
+//
 // Owned here: `erase_before_next_line`, set when a row reached the right
 // edge with an attribute on (some terminals carry it into the next row).
 #include "display.h"
@@ -31,6 +35,13 @@ struct paint_state {
     // so a combining mark joins it; and whether that one was written.
     bool joinable;
     bool base_written;
+    // A styled line (colours or matches, on a terminal that shows them):
+    // the whole style of each cell is put together and sent through
+    // style_apply instead of the pending changes above.
+    bool styled;
+    bool ul_on, bold_on;        // the overstrike marks passed
+    text_style text;            // the text's own style
+    int highlight;              // inside a match: standout
 };
 
 }  // namespace
@@ -59,11 +70,34 @@ static int64_t apply_attributes(paint_state *state)
     return width;
 }
 
+// The style of the next cell of a styled line: the text's own, with the
+// overstrike's underline and bold, and standout inside a match.
+static void apply_style(const paint_state *state)
+{
+    text_style wanted = state->text;
+    if (state->ul_on)
+        wanted.flags |= STYLE_UNDERLINE;
+    if (state->bold_on)
+        wanted.flags |= STYLE_BOLD;
+    if (state->highlight)
+        wanted.flags |= STYLE_STANDOUT;
+    style_apply(wanted);
+}
+
+static int64_t apply_changes(paint_state *state)
+{
+    if (state->styled) {
+        apply_style(state);
+        return 0;
+    }
+    return apply_attributes(state);
+}
+
 // One column's worth: written only when it lies right of the left edge.
 static void paint_cell(paint_state *state, int c)
 {
     if (state->col >= horiz_off) {
-        state->col += apply_attributes(state);
+        state->col += apply_changes(state);
         out_char(c);
     }
     state->col++;
@@ -93,8 +127,12 @@ static void paint_tab(paint_state *state)
 
 // An opening mark sets the change; a closing mark cancels an opening that
 // never reached a visible character.
-static void note_mark(int *pending, int opening)
+static void note_mark(paint_state *state, int *pending, int opening)
 {
+    if (state->styled) {
+        (pending == &state->ul_pending ? state->ul_on : state->bold_on) = opening != 0;
+        return;
+    }
     if (opening)
         *pending = 1;
     else
@@ -126,7 +164,7 @@ static void paint_multibyte(paint_state *state, const unsigned char *at, text_ch
         if (visible)
             out_bytes(at, ch.length);
     } else if (visible) {
-        state->col += apply_attributes(state);
+        state->col += apply_changes(state);
         out_bytes(at, ch.length);
         state->col += ch.width;
     } else {
@@ -170,15 +208,15 @@ static void paint_byte(paint_state *state, const unsigned char *at)
     switch (c) {
     case MARK_UL_ON:
     case MARK_UL_OFF:
-        note_mark(&state->ul_pending, c == MARK_UL_ON);
+        note_mark(state, &state->ul_pending, c == MARK_UL_ON);
         return;
     case MARK_BOLD_ON:
     case MARK_BOLD_OFF:
-        note_mark(&state->bold_pending, c == MARK_BOLD_ON);
+        note_mark(state, &state->bold_pending, c == MARK_BOLD_ON);
         return;
     case '\b':
         if (state->col > horiz_off) {
-            state->col += apply_attributes(state);
+            state->col += apply_changes(state);
             cursor_backspace();
             state->col--;
         }
@@ -214,14 +252,26 @@ void paint_line()
         erase_to_eol();
         erase_before_next_line = 0;
     }
-    paint_state state = {0, 0, 0, false, false};
+    paint_state state = {};
+    // the style changes belong to the display line, not to a raw line
+    state.styled = line_style_change_count > 0 && line_text == line_buffer && style_usable();
     int64_t right_edge = static_cast<int64_t>(screen_width) + horiz_off;
+    int change = 0;
     for (const unsigned char *at = text; *at != 0;) {
+        for (; state.styled && change < line_style_change_count &&
+               line_style_changes[change].offset <= at - text; change++) {
+            state.text = line_style_changes[change].style;
+            state.highlight = line_style_changes[change].highlight;
+        }
         at += paint_char(&state, at);
         if (state.col == right_edge && attr_state != 0)
             erase_before_next_line = 1;
     }
-    state.col += apply_attributes(&state);
+    // every styled line ends plain: nothing runs on into the next row
+    if (state.styled)
+        style_off();
+    else
+        state.col += apply_attributes(&state);
     // a terminal with automatic margins has already gone to the next row
     if (!(state.col >= right_edge && auto_margins && !newline_glitch))
         out_char('\n');

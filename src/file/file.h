@@ -2,6 +2,9 @@
 #ifndef VORN_FILE_H
 #define VORN_FILE_H
 
+#include <vector>
+
+#include "terminal/terminal.h"
 #include "vorn.h"
 
 // --- cache.cpp: the block cache ---
@@ -106,6 +109,40 @@ file_pos prev_display_line(file_pos pos);
 file_pos next_raw_line(file_pos pos);
 file_pos prev_raw_line(file_pos pos);
 void line_reset();                  // no line assembled
+
+// --- linestyle.cpp: the styles of a display line (colours, matches) ---
+struct file_range {
+    file_pos start, end;            // [start, end)
+};
+// The state from byte `offset` of the display line on: the text's own
+// style, and whether the bytes lie inside a match.
+struct line_style_change {
+    int offset;
+    text_style style;
+    int highlight;
+};
+enum { LINE_STYLE_CHANGES_MAX = LINE_BUFFER_SIZE + 1 };
+extern line_style_change line_style_changes[LINE_STYLE_CHANGES_MAX];
+extern int line_style_change_count;     // 0: the line is plain
+// Fills `ranges` with the matches of the raw piece of a text line that
+// starts at `piece`, in order and apart; may move the read position and
+// read raw lines.  Null while nothing is highlighted.
+typedef void (*match_range_finder)(file_pos piece, std::vector<file_range> *ranges);
+extern match_range_finder line_match_finder;
+int line_styles_active();
+// Before a display line starting at `pos` is assembled; `origin` is the
+// start of its text line, or -1 when not known.  Moves the read position.
+void line_styles_begin(file_pos pos, file_pos origin);
+void line_styles_restart();             // a wrapped row begins (backward)
+// After an ESC was read: 1 when a colour sequence followed and was taken
+// (the read position after it), else 0 (the read position unchanged).
+int line_styles_sequence(int offset);
+// Before the byte at `pos` is appended at `offset`.
+void line_styles_at(file_pos pos, int offset);
+// After a display line: where the next one starts, and whether it
+// continues the same text line.
+void line_styles_end(file_pos next, int wrapped);
+void line_styles_reset();
 
 // --- linescan.cpp: fast line walking for counting ---
 // Move the read position just past the next newline (1), or to the end of

@@ -63,7 +63,7 @@ static bool reaches_edge(int64_t columns)
     return column + columns >= screen_width;
 }
 
-enum { LINE_FULL_AT = LINE_BUFFER_SIZE - 12 };
+enum { LINE_FULL_AT = LINE_BUFFER_SIZE - 12, ESCAPE = 0x1b };
 
 static int stored_count()
 {
@@ -650,15 +650,23 @@ static file_pos skip_empty_lines()
     return cache_tell();
 }
 
+// With styles on, a colour sequence is handed to linestyle.cpp before the
+// line sees it (it takes no column and no byte), and every other byte's
+// position is noted there before it is appended.
 file_pos next_display_line(file_pos pos)
 {
-    if (pos == -1 || cache_seek(pos) != 0)
+    if (pos == -1)
+        return -1;
+    bool styled = line_styles_active();
+    line_styles_begin(pos, -1);
+    if (cache_seek(pos) != 0)
         return -1;
     int c = cache_next_char();
     if (c == 0)
         return -1;
     line_start();
     file_pos result;
+    bool wrapped = false;
     for (;;) {
         if (pending_signals != 0)
             return -1;
@@ -666,14 +674,23 @@ file_pos next_display_line(file_pos pos)
             result = cache_tell();
             break;
         }
+        if (styled) {
+            if (c == ESCAPE && line_styles_sequence(stored_count())) {
+                c = cache_next_char();
+                continue;
+            }
+            line_styles_at(cache_tell() - 1, stored_count());
+        }
         int taken;
         if (append_input(c, &taken) == 1) {
+            wrapped = wrap_lines != 0;
             result = wrap_lines ? cache_tell() - taken : skip_rest_of_line();
             break;
         }
         c = cache_next_char();
     }
     line_append(0);
+    line_styles_end(result, wrapped);
     if (opt_squeeze && line_text[0] == 0)
         return skip_empty_lines();
     return result;
@@ -724,11 +741,16 @@ file_pos prev_display_line(file_pos pos)
     if (opt_squeeze && skip_empty_lines_backward(pos) != 0)
         return -1;
     file_pos start = text_line_start_backward();
-    if (start == -1 || cache_seek(start) != 0)
+    if (start == -1)
+        return -1;
+    bool styled = line_styles_active();
+    line_styles_begin(start, start);
+    if (cache_seek(start) != 0)
         return -1;
     line_start();
     file_pos line_begin = start;
     file_pos next = start;
+    bool wrapped = false;
     for (;;) {
         int c = cache_next_char();
         if (c == 0 || pending_signals != 0)
@@ -736,6 +758,17 @@ file_pos prev_display_line(file_pos pos)
         if (c == '\n') {
             next++;
             break;
+        }
+        if (styled) {
+            if (c == ESCAPE && line_styles_sequence(stored_count())) {
+                next = cache_tell();
+                if (next >= pos) {
+                    wrapped = wrap_lines != 0;
+                    break;
+                }
+                continue;
+            }
+            line_styles_at(next, stored_count());
         }
         int taken;
         int full = append_input(c, &taken);
@@ -750,12 +783,16 @@ file_pos prev_display_line(file_pos pos)
             next -= taken;
             line_begin = next;
             line_start();
+            line_styles_restart();
             continue;
         }
-        if (next >= pos)
+        if (next >= pos) {
+            wrapped = wrap_lines != 0;
             break;
+        }
     }
     line_append(0);
+    line_styles_end(pos, wrapped);
     return line_begin;
 }
 
@@ -833,4 +870,5 @@ void line_reset()
     line_text = nullptr;
     overstrike_state = OS_NONE;
     set_column(0);
+    line_styles_reset();
 }

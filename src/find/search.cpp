@@ -75,6 +75,9 @@ bool search_line_qualifies(const char *text, size_t length, int want_match)
     // 0x80; it must not end the string here.
     for (size_t i = 0; i < length; i++)
         match_line[i] = text[i] != 0 ? text[i] : static_cast<char>(MARK_NUL);
+    // with colours shown, their sequences are no part of the text seen
+    if (show_colour)
+        length = remove_sgr_sequences(match_line, length);
     length = reduce_for_matching(match_line, length);
     match_line[length] = 0;
     bool matched = regexec(&current_regex, match_line, 0, nullptr, 0) == 0;

@@ -3,8 +3,9 @@
 // Every walk hands each raw line it decides on to `search_line_qualifies`,
 // or skips it without asking when the line cannot match: it holds neither
 // the literal that every match must contain nor a backspace (which could
-// join the literal out of overstruck pieces).  So a walk gives the same
-// answer as running the expression on every reduced line.
+// join the literal out of overstruck pieces) nor, with colours shown, an
+// ESC (a colour sequence inside a word).  So a walk gives the same answer
+// as running the expression on every reduced line.
 //
 // A raw line is what the raw-line reader delivers: a text line, or a piece
 // of one when it is longer than RAW_LINE_MAX bytes (pieces of that many
@@ -32,6 +33,7 @@
 #include <cstring>
 #include <memory>
 
+#include "display/display.h"
 #include "file/file.h"
 #include "find.h"
 
@@ -78,14 +80,26 @@ static void record_line(int64_t lineno, file_pos pos)
         linenum_add(static_cast<int>(lineno), pos);
 }
 
+// The byte that can join the literal out of pieces: a backspace (of an
+// overstrike), and with colours shown an ESC (a sequence inside a word).
+static const unsigned char *find_joiner(const unsigned char *from, size_t length)
+{
+    auto *backspace = static_cast<const unsigned char *>(memchr(from, '\b', length));
+    if (!show_colour)
+        return backspace;
+    size_t before = backspace != nullptr ? static_cast<size_t>(backspace - from) : length;
+    auto *escape = static_cast<const unsigned char *>(memchr(from, 0x1b, before));
+    return escape != nullptr ? escape : backspace;
+}
+
 // Whether a raw line of `length` bytes could match: it holds the literal or
-// a backspace.
+// a joiner.
 static bool may_match(const unsigned char *text, size_t length)
 {
     const search_literal &literal = current_search_literal();
     if (literal.text.empty())
         return true;
-    return memchr(text, '\b', length) != nullptr ||
+    return find_joiner(text, length) != nullptr ||
            find_search_literal(&literal, text, text + length) != nullptr;
 }
 
@@ -140,7 +154,7 @@ static size_t next_candidate(const block_view *view, size_t from, size_t region_
         marks->literal = hit != nullptr ? hit - data : static_cast<int64_t>(region_end);
     }
     if (marks->backspace < static_cast<int64_t>(from)) {
-        auto *hit = static_cast<const unsigned char *>(memchr(data + from, '\b', region_end - from));
+        auto *hit = find_joiner(data + from, region_end - from);
         marks->backspace = hit != nullptr ? hit - data : static_cast<int64_t>(region_end);
     }
     return static_cast<size_t>(marks->literal < marks->backspace ? marks->literal : marks->backspace);

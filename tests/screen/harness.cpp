@@ -825,6 +825,37 @@ vt_attrs vt_attr(vt_session &s, int row, int col)
             cell.attrs.reverse != 0};
 }
 
+static std::string colour_words(const VTermColor &colour, const char *name)
+{
+    if (VTERM_COLOR_IS_DEFAULT_FG(&colour) || VTERM_COLOR_IS_DEFAULT_BG(&colour))
+        return "";
+    if (VTERM_COLOR_IS_INDEXED(&colour))
+        return std::string(" ") + name + "=" + std::to_string(colour.indexed.idx);
+    return std::string(" ") + name + "=rgb(" + std::to_string(colour.rgb.red) + "," +
+           std::to_string(colour.rgb.green) + "," + std::to_string(colour.rgb.blue) + ")";
+}
+
+std::string vt_style(vt_session &s, int row, int col)
+{
+    VTermScreenCell cell;
+    if (!get_cell(s, row, col, &cell)) {
+        ADD_FAILURE() << "no cell at " << row << "," << col;
+        return "";
+    }
+    std::string words;
+    const std::pair<bool, const char *> attributes[] = {
+        {cell.attrs.bold != 0, " bold"},       {cell.attrs.italic != 0, " italic"},
+        {cell.attrs.underline != 0, " underline"}, {cell.attrs.blink != 0, " blink"},
+        {cell.attrs.reverse != 0, " reverse"},
+    };
+    for (const auto &[on, name] : attributes) {
+        if (on)
+            words += name;
+    }
+    words += colour_words(cell.fg, "fg") + colour_words(cell.bg, "bg");
+    return words.empty() ? "plain" : words.substr(1);
+}
+
 std::pair<int, int> vt_cursor(vt_session &s)
 {
     VTermPos pos;

@@ -110,6 +110,10 @@ struct vt_attrs {
     bool bold, underline, reverse;
 };
 vt_attrs vt_attr(vt_session &s, int row, int col);
+// A cell's whole style in words: "plain", or its attributes (bold italic
+// underline blink reverse, in that order) and then fg=... and bg=... where
+// not the default: a palette index, or rgb(r,g,b).
+std::string vt_style(vt_session &s, int row, int col);
 std::pair<int, int> vt_cursor(vt_session &s);  // row, col
 
 void vt_resize(vt_session &s, int rows, int cols);
