@@ -220,9 +220,14 @@ void edit_current_file()
         choose_editor();
     int line = line_to_edit();
     std::string command = editor;
-    if (editor_takes_line && line != 0)
-        command += " +" + std::to_string(line);
-    command += " " + editor_file_argument(current_file);
+    // Appended piece by piece: `" " + temporary` trips a false -Wrestrict
+    // of GCC 12 at -O3.
+    if (editor_takes_line && line != 0) {
+        command += " +";
+        command += std::to_string(line);
+    }
+    command += ' ';
+    command += editor_file_argument(current_file);
     run_shell_command(command.c_str());
 }
 
@@ -236,7 +241,8 @@ int show_help()
     }
     std::string command = "-vorn -e";
     command += opt_clear ? 'c' : ' ';
-    command += " " + shell_quote(help_file);
+    command += ' ';
+    command += shell_quote(help_file);
     run_shell_command(command.c_str());
     return 0;
 }
