@@ -139,6 +139,8 @@ void line_styles_restart();             // a wrapped row begins (backward)
 int line_styles_sequence(int offset);
 // Before the byte at `pos` is appended at `offset`.
 void line_styles_at(file_pos pos, int offset);
+// A byte was put in before offset `from`: the changes from there move on.
+void line_styles_shift(int from);
 // After a display line: where the next one starts, and whether it
 // continues the same text line.
 void line_styles_end(file_pos next, int wrapped);

@@ -208,6 +208,8 @@ static void put_mark_before_last(int mark, int end_width)
     line_cursor++;
     for (int i = 1; i <= length; i++)
         start_column[y + i] = y_start + end_width;
+    // what was noted to start after Y still does
+    line_styles_shift(y + length);
 }
 
 // The same, but on a terminal whose closing sequence takes a column a

@@ -201,6 +201,12 @@ void line_styles_at(file_pos pos, int offset)
     }
 }
 
+void line_styles_shift(int from)
+{
+    for (int i = line_style_change_count - 1; i >= 0 && line_style_changes[i].offset >= from; i--)
+        line_style_changes[i].offset++;
+}
+
 void line_styles_end(file_pos next, int wrapped)
 {
     remembered.end = -1;

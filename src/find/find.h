@@ -26,6 +26,11 @@ bool search_line_qualifies(const char *text, size_t length, int want_match);
 
 // --- highlight.cpp: the matches of the last pattern on the painted lines ---
 extern int highlight_matches;       // matches are shown in standout
+void set_highlight(int on);
+// The last pattern compiled (null: none), with the flags of its search;
+// and the sense of the last search (inverted: nothing to highlight).
+void highlight_pattern(const char *pattern, int flags);
+void highlight_sense(int want_match);
 void highlight_reset();
 
 // --- search_literal.cpp: a literal every match must contain ---

@@ -118,9 +118,11 @@ static int compile_expression(const char *pattern, int ignore_case)
         regerror(status, &current_regex, message, sizeof message);
         // regfree is not needed after a failed regcomp
         show_message(message);
+        highlight_pattern(nullptr, 0);
         return 0;
     }
     have_regex = 1;
+    highlight_pattern(pattern, flags);
     current_source = pattern;
     compiled_for_utf8 = utf8_text;
     compiled_ignore_case = ignore_case;
@@ -158,6 +160,7 @@ int search_pattern(int forward, const char *pattern, int n, int want_match)
         if (!compile_expression(source.c_str(), compiled_ignore_case))
             return 0;
     }
+    highlight_sense(want_match);
     file_pos start = starting_position(forward);
     if (start == -1) {
         show_message("Nothing to search");

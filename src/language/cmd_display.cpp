@@ -32,7 +32,7 @@ static const char *cmd_colour(int code, const char *pos)
         show_colour = state == 0;
         settog("_colour", state, 2, "on", "off");
     } else {
-        highlight_matches = state == 0;
+        set_highlight(state == 0);
         settog("_highlight", state, 2, "on", "off");
     }
     repaint_if_shown();

@@ -1,0 +1,120 @@
+// Highlighted matches on the emulated screen: every match of the last
+// pattern on the rows shown is in standout (reverse on the test terminal),
+// also across a wrap, in overstruck and coloured text, after n and N and a
+// horizontal scroll; none with the highlight off or after an inverted
+// search.
+#include <string>
+#include <vector>
+
+#include "pager_session.h"
+
+namespace {
+
+const std::string ESC = "\x1b";
+
+vt_ptr start_highlight(const temp_home &home, std::vector<std::string> args)
+{
+    vt_options options;
+    options.term = "vorn-colour";
+    options.args = std::move(args);
+    options.rows = 12;
+    options.cols = 40;
+    options.cwd = home.path;
+    options.env = {{"HOME", home.path}, {"TERMINFO", vt_terminfo_dir()}};
+    return vt_start(options);
+}
+
+// The columns of a row in reverse, as a string of '#' and '.'.
+std::string reversed(vt_session &s, int row, int width = 40)
+{
+    std::string marks;
+    for (int col = 0; col < width; col++)
+        marks += vt_attr(s, row, col).reverse ? '#' : '.';
+    while (!marks.empty() && marks.back() == '.')
+        marks.pop_back();
+    return marks;
+}
+
+std::string sample_text()
+{
+    std::string text = "start\n";
+    for (int i = 0; i < 20; i++)
+        text += "filler " + std::to_string(i) + "\n";
+    text += "foo bar foo\n";                                 // several on a row
+    text += std::string(38, 'x') + "foo\n";                 // across a wrap
+    text += "b\bbo\bo f\bfo\boo\bo _\bf_\bo_\bo\n";        // overstruck
+    text += ESC + "[31mf" + ESC + "[32moo" + ESC + "[m end\n";  // coloured
+    for (int i = 0; i < 20; i++)
+        text += "more " + std::to_string(i) + " foo\n";
+    return text;
+}
+
+TEST(HighlightScreen, MatchesOnTheRowsShown)
+{
+    temp_home home;
+    home.write("h.txt", sample_text());
+    home.write(".vornrc", "highlight on\n");
+    vt_ptr s = start_highlight(home, {"-R", "h.txt"});
+    ASSERT_TRUE(s);
+    ASSERT_ROW(*s, 0, "start");
+    vt_type(*s, "/foo\n");
+    ASSERT_ROW(*s, 0, "foo bar foo");
+    EXPECT_EQ(reversed(*s, 0), "###.....###");
+    EXPECT_ROW(*s, 1, std::string(38, 'x') + "fo");
+    EXPECT_EQ(reversed(*s, 1), std::string(38, '.') + "##");
+    EXPECT_EQ(reversed(*s, 2), "#");
+    EXPECT_ROW(*s, 3, "bo foo foo");
+    EXPECT_EQ(reversed(*s, 3), "...###.###");
+    EXPECT_TRUE(vt_attr(*s, 3, 3).bold);
+    EXPECT_TRUE(vt_attr(*s, 3, 8).underline);
+    EXPECT_ROW(*s, 4, "foo end");
+    EXPECT_EQ(reversed(*s, 4), "###");
+    EXPECT_EQ(vt_style(*s, 4, 0), "reverse fg=1");
+    EXPECT_EQ(vt_style(*s, 4, 2), "reverse fg=2");
+    EXPECT_EQ(reversed(*s, 5), ".......###");
+    // the prompt is the only other reverse on the screen
+    EXPECT_EQ(reversed(*s, 11).find('.'), std::string::npos);
+
+    // n: the next match at the top, the wrapped line's second row first
+    vt_type(*s, "n");
+    ASSERT_ROW(*s, 0, std::string(38, 'x') + "fo");
+    EXPECT_EQ(reversed(*s, 0), std::string(38, '.') + "##");
+    EXPECT_EQ(reversed(*s, 1), "#");
+    // N: back to the row before; it comes in on its own at the top
+    vt_type(*s, "N");
+    ASSERT_ROW(*s, 0, "foo bar foo");
+    EXPECT_EQ(reversed(*s, 0), "###.....###");
+    EXPECT_EQ(reversed(*s, 2), "#");
+
+    // scrolled right by 8 columns: the highlight stays on its letters
+    vt_key(*s, "tab");
+    vt_key(*s, "tab");
+    ASSERT_ROW(*s, 0, "foo");
+    EXPECT_EQ(reversed(*s, 0), "###");
+    EXPECT_ROW(*s, 1, std::string(30, 'x') + "foo");
+    EXPECT_EQ(reversed(*s, 1), std::string(30, '.') + "###");
+}
+
+TEST(HighlightScreen, NoneWhenOffOrInverted)
+{
+    temp_home home;
+    home.write("h.txt", sample_text());
+    home.write(".vornrc", "macro 0 H 'highlight (${_highlight_n} + 1)'\n");
+    vt_ptr s = start_highlight(home, {"-R", "h.txt"});
+    ASSERT_TRUE(s);
+    ASSERT_ROW(*s, 0, "start");
+    vt_type(*s, "/foo\n");
+    ASSERT_ROW(*s, 0, "foo bar foo");
+    for (int row = 0; row < 11; row++)
+        EXPECT_EQ(reversed(*s, row), "") << row;
+    vt_type(*s, "H");
+    ASSERT_TRUE(vt_wait(*s, [](vt_session &v) { return vt_attr(v, 0, 0).reverse; }));
+    EXPECT_EQ(reversed(*s, 0), "###.....###");
+    // an inverted search has nothing to highlight
+    vt_type(*s, "/!bar\n");
+    ASSERT_ROW(*s, 0, std::string(38, 'x') + "fo");
+    for (int row = 0; row < 11; row++)
+        EXPECT_EQ(reversed(*s, row), "") << row;
+}
+
+}  // namespace
