@@ -72,11 +72,12 @@ bool search_line_qualifies(const char *text, size_t length, int want_match)
 {
     VORN_ASSERT(have_regex && length <= RAW_LINE_MAX);
 #ifdef REG_STARTEND
-    // Most lines hold neither a backspace nor a NUL: their reduced text is
-    // the line itself, copied whole and matched with its length given, so
-    // that it is not measured again.  (It is still terminated: sanitizers
-    // read the string up to its NUL.)
-    if (memchr(text, '\b', length) == nullptr && memchr(text, 0, length) == nullptr) {
+    // Most lines hold neither a backspace nor a NUL (nor, with colours
+    // shown, an ESC): their reduced text is the line itself, copied whole
+    // and matched with its length given, so that it is not measured again.
+    // (It is still terminated: sanitizers read the string up to its NUL.)
+    if (memchr(text, '\b', length) == nullptr && memchr(text, 0, length) == nullptr &&
+        !(show_colour && memchr(text, 0x1b, length) != nullptr)) {
         memcpy(match_line, text, length);
         match_line[length] = 0;
         regmatch_t range[1];

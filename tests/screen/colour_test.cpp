@@ -171,9 +171,12 @@ TEST(ColourScreen, ColourCarriesOverWrappedRows)
     vt_type(*s, "k");
     ASSERT_ROW(*s, 0, std::string(40, 'r'));
     EXPECT_EQ(vt_style(*s, 0, 39), "fg=1");
-    // a repaint that starts at the middle row
+    // a repaint that starts at the middle row (on a screen cleared here, so
+    // that what is seen is the repaint's)
+    vt_feed(*s, "\x1b[H\x1b[2J");
     vt_type(*s, "r");
     ASSERT_ROW(*s, 0, std::string(40, 'r'));
+    ASSERT_TRUE(vt_wait(*s, [](vt_session &v) { return vt_style(v, 11, 1) == "reverse"; }));
     EXPECT_EQ(vt_style(*s, 0, 0), "fg=1");
     EXPECT_EQ(vt_style(*s, 1, 0), "fg=1");
     EXPECT_EQ(vt_style(*s, 2, 11), "plain");
