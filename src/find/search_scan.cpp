@@ -92,6 +92,17 @@ static const unsigned char *find_joiner(const unsigned char *from, size_t length
     return escape != nullptr ? escape : backspace;
 }
 
+// The last joiner before `end`, for the backward walk.
+static const unsigned char *rfind_joiner(const unsigned char *from, size_t length)
+{
+    auto *backspace = static_cast<const unsigned char *>(memrchr(from, '\b', length));
+    if (!show_colour)
+        return backspace;
+    size_t after = backspace != nullptr ? static_cast<size_t>(backspace - from) + 1 : 0;
+    auto *escape = static_cast<const unsigned char *>(memrchr(from + after, 0x1b, length - after));
+    return escape != nullptr ? escape : backspace;
+}
+
 // Whether a raw line of `length` bytes could match: it holds the literal or
 // a joiner.
 static bool may_match(const unsigned char *text, size_t length)
@@ -263,7 +274,7 @@ static bool read_before(block_view *view, file_pos end)
 }
 
 // The last places before the walk's position in the block where the
-// literal (whole) and a backspace lie, -1 for none; valid once `searched`.
+// literal (whole) and a joiner lie, -1 for none; valid once `searched`.
 struct back_marks {
     bool searched;
     int64_t literal;
@@ -283,7 +294,7 @@ static int64_t last_candidate(const block_view *view, size_t cur, back_marks *ma
         marks->literal = hit != nullptr ? hit - data : -1;
     }
     if (!marks->searched || marks->backspace >= static_cast<int64_t>(cur)) {
-        auto *hit = static_cast<const unsigned char *>(memrchr(data, '\b', cur));
+        auto *hit = rfind_joiner(data, cur);
         marks->backspace = hit != nullptr ? hit - data : -1;
     }
     marks->searched = true;

@@ -211,12 +211,17 @@ TEST(ColourScreen, SearchMatchesTheTextAsShown)
         text += "filler " + std::to_string(i) + "\n";
     text += "com" + ESC + "[1mmit" + ESC + "[m abc\n";
     home.write("log.txt", filled(text));
-    vt_ptr s = start_colour(home, {"-R", "log.txt"});
+    vt_ptr s = start_colour(home, {"-e", "-R", "log.txt"});
     ASSERT_TRUE(s);
     ASSERT_ROW(*s, 0, "first");
     vt_type(*s, "/commit\n");
     ASSERT_ROW(*s, 0, "commit abc");
     EXPECT_EQ(vt_style(*s, 0, 3), "bold");
+    // and backward, from the end
+    vt_type(*s, "G");
+    ASSERT_ROW_HAS(*s, 11, "END");
+    vt_type(*s, "?commit\n");
+    ASSERT_ROW(*s, 0, "commit abc");
 
     s = start_colour(home, {"log.txt"});
     ASSERT_TRUE(s);
