@@ -25,6 +25,10 @@ LAST_LINE = "NEEDLE at the end\n"
 # The same lines in UTF-8: accented letters, CJK characters two columns
 # wide and an emoji, 50 columns in all.
 UTF8_BODY = " caf\u00e9 na\u00efve \u4e2d\u6587\u5b57 \u00fcber stra\u00dfe \u2014 \U0001f600 again\n"
+# A line as tools that colour their output write it: sequences around
+# words and inside them, resets at the end.
+COLOUR_BODY = (" \x1b[33mcommit\x1b[m \x1b[1;32mfile.c\x1b[m | 3 \x1b[32m++\x1b[31m-\x1b[m"
+               " \x1b[38;5;208mwarn\x1b[0ming \x1b[48;2;10;20;30mtext\x1b[m\n")
 ROWS, COLS = 24, 80
 
 
@@ -288,7 +292,20 @@ def cases(env, cfg):
              [("grep -ci", scan("grep", "-ci", "needle", utf8_text))], "grep <= 2", utf8=True)
     else:
         add("UTF-8 text: search forward -i", None, [], "not built")
-    add("coloured text: paging and search", None, [], "not built")
+    # Coloured text shown as colours (-R for both).
+    colour_text = "colour.txt"
+    colour_screens = max(1, (cfg.colour_lines - ROWS) // (ROWS - 1) - 1)
+    both("coloured text: paging by screens (%d)" % colour_screens, ["-R", colour_text],
+         first_screen_steps() + ["mark", "page:%d:%d:1" % (colour_screens, ROWS - 1),
+                                 "lap:page"],
+         [], "not slower")
+    if cfg.search_built:
+        both("coloured text: search forward", ["-R", colour_text],
+             first_screen_steps() + ["mark", "type:/NEEDLE\n", "any:NEEDLE at the end",
+                                     "lap:search"],
+             [("grep -c", scan("grep", "-c", "NEEDLE", colour_text))], "grep <= 2")
+    else:
+        add("coloured text: search forward", None, [], "not built")
     add("following a growing file", None, [], "not built")
     return c
 
@@ -414,6 +431,7 @@ def main():
     page_size = cfg.size // 32 if cfg.quick else cfg.size * 100 // 1024
     cfg.page_lines = write_text(os.path.join(cfg.data, "page.txt"), page_size)
     write_text(os.path.join(cfg.data, "utf8.txt"), page_size, UTF8_BODY)
+    cfg.colour_lines = write_text(os.path.join(cfg.data, "colour.txt"), page_size, COLOUR_BODY)
     # The peer takes seconds for G on one 300 KB line (more than linearly
     # in its length): the quick run has a few shorter ones.
     if cfg.quick:
