@@ -207,9 +207,10 @@ bool apply_parameters(const sgr_parameters &params, text_style *style)
     return true;
 }
 
-}  // namespace
-
-size_t sgr_length(const unsigned char *text, size_t length)
+// Where the bytes of a sequence (ESC, '[', parameter bytes, 'm') end,
+// within the length and SGR_MAX_LENGTH; 0 when they do not.  Whether the
+// parameters make sense is not looked at yet.
+size_t sequence_end(const unsigned char *text, size_t length)
 {
     if (length < 3 || text[0] != 0x1b || text[1] != '[')
         return 0;
@@ -223,9 +224,20 @@ size_t sgr_length(const unsigned char *text, size_t length)
     return 0;
 }
 
+}  // namespace
+
+// A sequence with parameters that cannot be applied (a number too long, an
+// extended colour cut short) is no sequence to the length either: what is
+// measured as a colour is always applied as one.
+size_t sgr_length(const unsigned char *text, size_t length)
+{
+    text_style scratch;
+    return sgr_apply(text, length, &scratch);
+}
+
 size_t sgr_apply(const unsigned char *text, size_t length, text_style *style)
 {
-    size_t total = sgr_length(text, length);
+    size_t total = sequence_end(text, length);
     if (total == 0)
         return 0;
     sgr_parameters params;

@@ -187,6 +187,11 @@ void winch(int)
 int read_interruptible(int fd, void *buf, int size)
 {
     out_flush();
+    // ppoll passes over a negative descriptor and would wait for ever.
+    if (fd < 0) {
+        errno = EBADF;
+        return -1;
+    }
     sigset_t blocked = stop_and_resize(), previous;
     sigprocmask(SIG_BLOCK, &blocked, &previous);
     sigset_t unblocked = previous;

@@ -101,6 +101,22 @@ TEST(ReadInterruptible, ReadsDataAndReportsErrors)
     EXPECT_EQ(pending_signals, 0);
 }
 
+// A descriptor that is not open (a closed input, no keyboard) is an error
+// at once: poll ignores a negative descriptor and would wait for ever.
+// The alarm ends the test program if the read waits.
+TEST(ReadInterruptible, NoDescriptorIsAnErrorNotAWait)
+{
+    signals_installed installed;
+    char buffer[8];
+    signal(SIGALRM, SIG_DFL);
+    alarm(20);
+    EXPECT_EQ(read_interruptible(-1, buffer, sizeof buffer), -1);
+    int closed = dup(0);
+    close(closed);
+    EXPECT_EQ(read_interruptible(closed, buffer, sizeof buffer), -1);
+    alarm(0);
+}
+
 // A stop or resize not yet served does not wait behind the next key.
 TEST(ReadInterruptible, UnservedSignalReturnsAtOnceAndKeepsTheData)
 {
