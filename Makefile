@@ -8,7 +8,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FILE ?= README.md
 BUILD ?= build
 
-.PHONY: all deps fuzz-deps vorn run test test-plain test-sanitize install fuzz fuzz-run clean \
+.PHONY: all deps fuzz-deps vorn run test test-plain test-sanitize install fuzz fuzz-run soak clean \
 	bench bench-quick bench-deps
 
 all: vorn
@@ -73,6 +73,16 @@ fuzz-run: fuzz
 		nice -n 19 build-fuzz/fuzz/fuzz_$$t $$flags -max_total_time=$(FUZZ_TIME) \
 			-print_final_stats=1 build-fuzz/corpus/$$t fuzz/corpus/$$t || exit 1; \
 	done
+
+# The long randomised soak: the pager under ASan and UBSan fed SOAK_KEYS
+# random steps (make test runs a short one); SOAK_SEED picks another run.
+SOAK_KEYS ?= 40000
+SOAK_SEED ?= 20261210
+
+soak: deps build-sanitize/CMakeCache.txt
+	cmake --build build-sanitize -j $(JOBS) --target vorn vorn_screen_tests
+	VORN_SOAK_KEYS=$(SOAK_KEYS) VORN_SOAK_SEED=$(SOAK_SEED) \
+		build-sanitize/tests/vorn_screen_tests --gtest_filter='Soak.*'
 
 # The benchmark suite, side by side with its peers.  It has a build of its
 # own (the usual optimisation, no tests), so that `make test` never builds

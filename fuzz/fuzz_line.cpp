@@ -1,7 +1,7 @@
 // Fuzz target: line assembly and painting of arbitrary bytes.
 //
 // The first bytes of an input choose the settings (screen width, horizontal
-// offset, wrapping, -u, -s, UTF-8 text, tab width, the columns each
+// offset, wrapping, -u, -s, UTF-8 text, colours shown (-R), tab width, the columns each
 // attribute sequence takes); the rest is the file.  Every display line is assembled walking
 // forward from the start and painted into the output buffer, then the lines
 // are assembled again walking backward from the end.  What must hold:
@@ -9,8 +9,8 @@
 //   where a run of empty lines may be entered from either end, the same
 //   texts);
 // - what the painter writes is printable bytes (in UTF-8 text also
-//   well-formed printable characters), the line's closing newline and the
-//   terminal's own sequences, nothing else;
+//   well-formed printable characters), the line's closing newline, the
+//   terminal's own sequences and (with -R) colour sequences, nothing else;
 // - a painted row takes no more columns than the screen has (a backspace
 //   takes one back, an attribute sequence takes its glitch width), unless
 //   it holds a single character.
@@ -25,6 +25,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -50,6 +51,7 @@ struct sequence {
     int columns;
 };
 std::vector<sequence> sequences;
+std::string erase_sequence;
 
 void add_sequence(const char *id, int columns)
 {
@@ -68,6 +70,7 @@ void collect_sequences()
     add_sequence("md", bold_width);
     add_sequence("me", bold_end_width);
     add_sequence("ce", 0);
+    erase_sequence = termcap_value("ce");
     add_sequence("bc", -1);
     sequences.push_back({"\b", -1});
 }
@@ -99,6 +102,7 @@ void apply_settings(settings_reader *in)
     charset_reset();
     setlocale(LC_CTYPE, (flags >> 4) & 1 ? "C.UTF-8" : "C");
     charset_init(1);
+    show_colour = (flags >> 5) & 1;
     tab_width = in->next() % 17;            // 0: the default
     int glitch = in->next();
     underline_width = underline_end_width = glitch & 1;
@@ -118,6 +122,20 @@ std::string take_output()
     return text;
 }
 
+// With colours shown, the painter applies the text's colours with SGR
+// sequences of its own making: CSI, parameters, "m".  Their length at
+// `at`, or 0.
+size_t sgr_length(const std::string &row, size_t at)
+{
+    if (!show_colour || row.compare(at, 2, "\x1b[") != 0)
+        return 0;
+    size_t end = at + 2;
+    while (end < row.size() && (isdigit(static_cast<unsigned char>(row[end])) ||
+                                row[end] == ';' || row[end] == ':'))
+        ++end;
+    return end < row.size() && row[end] == 'm' ? end + 1 - at : 0;
+}
+
 // The painted row: only printable bytes and the known sequences, ended
 // by a newline unless the terminal's margin took the cursor on; and no
 // more columns than the screen is wide.
@@ -132,8 +150,16 @@ void check_painted(const std::string &row)
                 (found == nullptr || s.text.size() > found->text.size()))
                 found = &s;
         }
-        if (found != nullptr) {
+        size_t sgr = sgr_length(row, i);
+        if (found == nullptr && sgr > 0) {
+            i += sgr;
+        } else if (found != nullptr) {
             columns += found->columns;
+            // A row that a row with an attribute on left behind is erased
+            // first (attributes off, then erase): the text starts at the
+            // left edge after that.
+            if (found->text == erase_sequence)
+                columns = 0;
             i += found->text.size();
         } else {
             unsigned char c = static_cast<unsigned char>(row[i]);
@@ -272,6 +298,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     linenum_clear();
     pos_reset();
     out_discard();
+    sgr_reset();
     attr_state = 0;
     settings_reader in{data, size};
     apply_settings(&in);
