@@ -81,7 +81,7 @@ SOAK_SEED ?= 20261210
 
 soak: deps build-sanitize/CMakeCache.txt
 	cmake --build build-sanitize -j $(JOBS) --target vorn vorn_screen_tests
-	VORN_SOAK_KEYS=$(SOAK_KEYS) VORN_SOAK_SEED=$(SOAK_SEED) \
+	VORN_SOAK_KEYS=$(SOAK_KEYS) VORN_SOAK_SEED=$(SOAK_SEED) VORN_SOAK_REPAINTS=1 \
 		build-sanitize/tests/vorn_screen_tests --gtest_filter='Soak.*'
 
 # The benchmark suite, side by side with its peers.  It has a build of its

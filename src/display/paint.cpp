@@ -93,6 +93,19 @@ static int64_t apply_changes(paint_state *state)
     return apply_attributes(state);
 }
 
+// The columns that apply_changes would take now.
+static int64_t pending_width(const paint_state *state)
+{
+    if (state->styled)
+        return 0;
+    int64_t width = 0;
+    if (state->ul_pending != 0)
+        width += state->ul_pending == 1 ? underline_width : underline_end_width;
+    if (state->bold_pending != 0)
+        width += state->bold_pending == 1 ? bold_width : bold_end_width;
+    return width;
+}
+
 // One column's worth: written only when it lies right of the left edge.
 static void paint_cell(paint_state *state, int c)
 {
@@ -215,7 +228,9 @@ static void paint_byte(paint_state *state, const unsigned char *at)
         note_mark(state, &state->bold_pending, c == MARK_BOLD_ON);
         return;
     case '\b':
-        if (state->col > horiz_off) {
+        // Line assembly has counted the attribute sequences pending here
+        // (they take columns on some terminals) before the backspace.
+        if (state->col + pending_width(state) > horiz_off) {
             state->col += apply_changes(state);
             cursor_backspace();
             state->col--;

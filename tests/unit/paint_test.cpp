@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "view_setup.h"
+#include "terminal_fixture.h"
 #include "vterm_capture.h"
 
 namespace {
@@ -112,6 +113,20 @@ TEST_F(PaintTest, AttributeWidthsCountAsColumns)
     emulated_screen emu(12, 40);
     paint_at_top(emu, UL_ON + "a" + UL_OFF + "\tb");
     EXPECT_EQ(emu_row(emu, 0), "a     b");
+}
+
+// A backspace after an attribute that opens at the left edge: line assembly
+// counted the opening sequence's column before the backspace took one back,
+// so the painter sends the sequence and the backspace too, instead of
+// keeping the column and passing the right edge at the end of the row.
+TEST_F(PaintTest, BackspaceAfterAnAttributeAtTheLeftEdge)
+{
+    start("vorn-display-sg");
+    ASSERT_EQ(bold_width, 1);
+    std::string line = BOLD_ON + "\b\x80" + BOLD_OFF + "x";
+    memcpy(line_buffer, line.c_str(), line.size() + 1);
+    line_text = line_buffer;
+    EXPECT_EQ(capture_output([] { paint_line(); }), "\x1b[1m\b^@\x1b[mx\n");
 }
 
 TEST_F(PaintTest, NewlineAfterAFullWidthLine)
