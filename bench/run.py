@@ -74,6 +74,20 @@ def write_long_lines(path, size, line_len):
     os.rename(tmp, path)
 
 
+def one_line_rows(size):
+    """The text of a file that is one line of `size` bytes of numbered words
+    (no two rows alike), cut into rows of COLS columns."""
+    words = "".join("w%07d " % n for n in range(size // 9 + 1))[: size - 1]
+    return words, [words[i:i + COLS] for i in range(0, len(words), COLS)]
+
+
+def write_one_line(path, size):
+    if not os.path.exists(path):
+        with open(path + ".tmp", "w") as out:
+            out.write(one_line_rows(size)[0] + "\n")
+        os.rename(path + ".tmp", path)
+
+
 def write_binary(path, size):
     if os.path.exists(path):
         return
@@ -264,6 +278,16 @@ def cases(env, cfg):
     long_g = ["row:0:L000001 ", "mark"] + end + ["lap:G", "snap", "mark", "type:b", "changed",
                                                 "notrow:-1:END", "lap:b"]
     both("long lines: G, then b", ["long.txt"], long_g, [], "not slower")
+
+    # One line of a tenth of the main size: G, then b, against the same
+    # wrapping done once (the peer pager takes minutes there).
+    rows = one_line_rows(cfg.one_line_size)[1]
+    one_steps = ["row:0:" + rows[0][:40], "mark", "type:G", "row:%d:%s" % (ROWS - 2, rows[-1][:40]),
+                 "lap:G", "mark", "type:b", "row:%d:%s" % (ROWS - 2, rows[-1 - (ROWS - 1)][:40]),
+                 "lap:b"]
+    add("one long line: G, then b", interactive(env, cfg, "vorn", ["one-line.txt"], one_steps),
+        [("fold|tail", sh("fold -w %d one-line.txt | tail -n %d" % (COLS, ROWS - 1)))],
+        "fold <= 3")
     if cfg.search_built:
         both("long lines: search after G, b", ["long.txt"],
              long_g[:-1] + ["mark", "type:/NEEDLE\n", "any:NEEDLE at the end", "lap:search"],
@@ -439,6 +463,8 @@ def main():
     else:
         write_long_lines(os.path.join(cfg.data, "long.txt"), cfg.size, 300 * 1024)
     write_binary(os.path.join(cfg.data, "binary.bin"), max(1 << 20, cfg.size // 8))
+    cfg.one_line_size = max(64 * 1024, cfg.size // 10)
+    write_one_line(os.path.join(cfg.data, "one-line.txt"), cfg.one_line_size)
     write_text(os.path.join(cfg.data, "probe.txt"), 100 * LINE_LEN)
     subprocess.run(["cat", "text.txt", "long.txt", "page.txt"], cwd=cfg.data,
                    stdout=subprocess.DEVNULL, check=True)  # page cache hot

@@ -251,10 +251,21 @@ void jump_percent(int n)
     }
     // taken in 128 bits, so that no length can make the product overflow
     file_pos pos = static_cast<file_pos>(static_cast<__int128>(n) * length / 100);
-    if (cache_seek(pos) == 0) {
-        if (scan_back_to_newline(0))
-            cache_next_char();
-        pos = cache_tell();
+    // The start of the line holding pos; a named file is searched in large
+    // pieces, as a long line would cost a read per block through the cache.
+    if (pipe_mode) {
+        if (cache_seek(pos) == 0) {
+            if (scan_back_to_newline(0))
+                cache_next_char();
+            pos = cache_tell();
+        }
+    } else {
+        line_scan_reset();
+        file_pos start = line_scan_prev(pos + 1, 1);
+        if (pending_signals != 0)
+            return;
+        if (start != -1)
+            pos = start;
     }
     jump_pos(pos);
 }

@@ -69,6 +69,8 @@ int buffer_count;
 // The pool the first input asks for.
 static const int START_BUFFER_SETTING = 10;
 int buffer_setting = START_BUFFER_SETTING;
+unsigned cache_generation;
+int64_t input_bytes_read;
 
 namespace {
 
@@ -80,6 +82,9 @@ int sequential_input;
 unsigned input_serial;
 unsigned cached_serial;
 int cached_fd = -1;
+// The length of a named input when cache_drop_beyond_end last looked; -1
+// before the first look at an input.
+file_pos length_seen = -1;
 
 std::unordered_map<int64_t, block_buffer *> buffer_of_block;
 
@@ -174,6 +179,7 @@ int read_into(block_buffer *b)
             show_message("read error");
             finish_and_exit(EXIT_FAILURE);
         }
+        input_bytes_read += n;
         if (sequential_input)
             pipe_read_offset += n;
         replace_nul_bytes(b->data + b->size, static_cast<size_t>(n));
@@ -263,6 +269,8 @@ int cache_add_buffers(int n)
 
 void cache_init(int count)
 {
+    cache_generation++;
+    length_seen = -1;
     buffer_setting = buffer_count;
     if (buffer_count < count && cache_add_buffers(count - buffer_count) != 0) {
         char text[80];
@@ -313,6 +321,8 @@ void cache_reset()
     eof_offset = -1;
     sequential_input = 0;
     ++input_serial;     // whatever comes next is a new input
+    ++cache_generation;
+    length_seen = -1;
     cached_fd = -1;
     buffer_setting = buffer_count > START_BUFFER_SETTING ? buffer_count : START_BUFFER_SETTING;
 }
@@ -331,12 +341,21 @@ file_pos cache_drop_beyond_end()
     auto holds_data_from = [](const block_buffer *b, int offset) {
         return offset < b->size && b->data[offset] != 0;
     };
+    bool shrank = length < length_seen;
     for (block_buffer *p = buffer_ring.next; p != &buffer_ring; p = p->next) {
         if (p->block > end_block && holds_data_from(p, 0))
             hold_block(p, -1);
         else if (p->block == end_block && holds_data_from(p, end_offset))
             p->size = end_offset;   // read from the end again: the marker
+        else
+            continue;
+        shrank = true;
     }
+    // Whatever was worked out from bytes beyond the new end (held here or
+    // not) is stale.
+    if (shrank)
+        cache_generation++;
+    length_seen = length;
     return length;
 }
 

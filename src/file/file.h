@@ -26,6 +26,13 @@ extern int64_t pipe_read_offset;
 extern int64_t eof_offset;
 extern int buffer_count;
 extern int buffer_setting;
+// Changes whenever what the cache delivers may have changed (a new input,
+// a flush, a file cut short): what was worked out from the old bytes is
+// then stale.
+extern unsigned cache_generation;
+// Bytes read from the input so far, through the cache or straight: what
+// the walks over the text really cost.
+extern int64_t input_bytes_read;
 
 // Makes fd the input: a new one, even when its number is that of the input
 // before (input_fd is set only here).  cache_init then starts it afresh.
@@ -146,6 +153,26 @@ void line_styles_shift(int from);
 void line_styles_end(file_pos next, int wrapped);
 void line_styles_reset();
 
+// --- wrapstarts.cpp: display-line starts kept for one long text line ---
+// While lines wrap, the starts found in the text line last gone back in
+// are kept, so that moves inside it never assemble it from its start
+// again.  Display start number 0 is the text line's start.
+struct display_start {
+    int64_t number;
+    file_pos pos;
+};
+void wrap_starts_forget();
+// Keeps the starts of the text line beginning at `line_begin`, of which
+// [line_begin, newline_free_end) is known to hold no newline.
+void wrap_starts_begin(file_pos line_begin, file_pos newline_free_end);
+// Whether the text line kept, under the settings in force, is the one a
+// backward scan from `read_pos` finds (it holds the bytes before it).
+bool wrap_starts_hold(file_pos read_pos);
+void wrap_starts_note(int64_t number, file_pos pos);
+void wrap_starts_reach(file_pos end);   // [line_begin, end) holds no newline
+// The last start known at or before `target`; only while one is kept.
+display_start wrap_starts_before(file_pos target);
+
 // --- linescan.cpp: fast line walking for counting ---
 // Move the read position just past the next newline (1), or to the end of
 // the input (0); and back onto the newline before the read position (1),
@@ -162,6 +189,14 @@ int scan_back_to_newline(int stop_on_signal);
 void line_scan_reset();
 file_pos line_scan_next(file_pos pos, int stop_on_signal, int *newline = nullptr);
 file_pos line_scan_prev(file_pos pos, int stop_on_signal);
+// The bytes of the input from `pos` on that are at hand in one piece, and
+// their number in *avail; null (and 0) at the end of the input, where it
+// cannot be reached, or when a signal abandoned the read.  Straight from a
+// named file in large pieces (a NUL of the input is 0 there), or through
+// the block cache a block at a time (NUL as 0x80; the input that cannot
+// be read by position always).  Valid until the next read of either kind.
+const unsigned char *line_scan_bytes(file_pos pos, size_t *avail);
+const unsigned char *cache_bytes_at(file_pos pos, size_t *avail);
 // The newlines in [from, to) of a named input, read straight: their number,
 // and the line starts just after the first and the last of them (-1 when
 // there is none).  Returns where the count ended: `to`, or the end of the

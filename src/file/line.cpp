@@ -26,7 +26,9 @@
 // no byte once it holds over LINE_BUFFER_SIZE - 12, and the recognizer and
 // the closing add at most three to a character of at most four bytes), so
 // the terminating NUL always fits; and every operation is one pass over
-// its bytes through the block cache.
+// its bytes.  Forward they come through the block cache; backward a long
+// line of a named file is read straight in large pieces (see
+// prev_display_line), so that it costs no read per block.
 #include <climits>
 #include <cstring>
 
@@ -588,34 +590,47 @@ int line_append(int c)
     return append_char(input_byte(c));
 }
 
-// The character of the input that begins with the byte c just read: in
-// UTF-8 text the whole of a well-formed printable character, else c alone
-// (the bytes read after it are given back).  *taken is the number of input
-// bytes it spans.
-static stored_char read_input_char(int c, int *taken)
+// The character of the input that begins with byte c, the `count` bytes
+// after it being `after` (continuation bytes, as far as they go): in UTF-8
+// text the whole of a well-formed printable character, else c alone.
+// *taken is the number of input bytes it spans.
+static stored_char input_char_of(int c, const unsigned char *after, int count, int *taken)
 {
     *taken = 1;
     int length = utf8_text ? utf8_sequence_length(c) : 0;
     if (length == 0)
         return input_byte(c);
     stored_char whole = {{static_cast<unsigned char>(c), 0, 0, 0}, 1};
-    while (whole.length < length) {
+    for (int i = 0; i < count && whole.length < length; i++)
+        whole.bytes[whole.length++] = after[i];
+    if (whole.length == length &&
+        decode_char(whole.bytes, static_cast<size_t>(length)).kind == CHAR_PRINTABLE) {
+        *taken = length;
+        return whole;
+    }
+    return input_byte(c);
+}
+
+// The same for the byte c just read from the cache: the bytes read after
+// it that the character does not span are given back.
+static stored_char read_input_char(int c, int *taken)
+{
+    int length = utf8_text ? utf8_sequence_length(c) : 0;
+    unsigned char after[3];
+    int count = 0;
+    while (count + 1 < length) {
         int next = cache_next_char();
         if ((next & 0xC0) != 0x80) {
             if (next != 0)
                 cache_prev_char();
             break;
         }
-        whole.bytes[whole.length++] = static_cast<unsigned char>(next);
+        after[count++] = static_cast<unsigned char>(next);
     }
-    if (whole.length == length &&
-        decode_char(whole.bytes, static_cast<size_t>(length)).kind == CHAR_PRINTABLE) {
-        *taken = length;
-        return whole;
-    }
-    for (int i = 1; i < whole.length; i++)
+    stored_char whole = input_char_of(c, after, count, taken);
+    for (int i = *taken - 1; i < count; i++)
         cache_prev_char();
-    return input_byte(c);
+    return whole;
 }
 
 // Adds the input character beginning with byte c (c is not 0); as
@@ -726,26 +741,200 @@ static int skip_empty_lines_backward(file_pos pos)
     return 0;
 }
 
+// Lines up to this long are read through the block cache, which holds the
+// blocks of the screen; a walk that goes on past it reads a named file
+// straight, in large pieces, as a long line would cost a read per block.
+enum { SHORT_WALK = 8192 };
+
 // The start of the text line holding the byte before the read position.
 // -1 with a signal pending.
 static file_pos text_line_start_backward()
 {
+    file_pos read_pos = cache_tell();
+    for (int i = 0; i < SHORT_WALK; i++) {
+        int c = cache_prev_char();
+        if (c == '\n')
+            return cache_tell() + 1;
+        if (c == 0)
+            return pending_signals != 0 ? -1 : cache_tell();
+    }
+    if (!pipe_mode)
+        return line_scan_prev(read_pos + 1, 1);
     int newline = scan_back_to_newline(1);
     if (pending_signals != 0)
         return -1;
     return newline ? cache_tell() + 1 : cache_tell();
 }
 
-file_pos prev_display_line(file_pos pos)
+namespace {
+
+// The bytes of the input from `pos` on, taken a piece at a time: through
+// the block cache for the first SHORT_WALK bytes, then straight.
+struct byte_run {
+    file_pos pos;
+    const unsigned char *bytes;
+    size_t avail;
+    file_pos straight_from;
+};
+
+}  // namespace
+
+// The byte at the run's position as the block cache gives it (a NUL of the
+// input as MARK_NUL); 0 at the end of the input or where it cannot be read.
+static int run_byte(byte_run *run)
 {
-    if (pos <= 0 || cache_seek(pos - 1) != 0)
-        return -1;
-    if (opt_squeeze && skip_empty_lines_backward(pos) != 0)
-        return -1;
-    file_pos start = text_line_start_backward();
-    if (start == -1)
-        return -1;
-    bool styled = line_styles_active();
+    if (run->avail == 0) {
+        run->bytes = run->pos >= run->straight_from ? line_scan_bytes(run->pos, &run->avail)
+                                                    : cache_bytes_at(run->pos, &run->avail);
+        if (run->avail == 0)
+            return 0;
+    }
+    int c = *run->bytes;
+    return c == 0 ? static_cast<int>(MARK_NUL) : c;
+}
+
+static void run_skip(byte_run *run, size_t count)
+{
+    run->pos += static_cast<file_pos>(count);
+    if (count > run->avail) {
+        run->avail = 0;
+        return;
+    }
+    run->bytes += count;
+    run->avail -= count;
+}
+
+// The byte `ahead` places after the run's position, as run_byte gives it.
+// Past the bytes at hand it comes through the cache, and the run takes its
+// bytes afresh at the next run_byte (a cache read may reuse their buffer).
+static int run_peek(byte_run *run, size_t ahead)
+{
+    if (ahead < run->avail) {
+        int c = run->bytes[ahead];
+        return c == 0 ? static_cast<int>(MARK_NUL) : c;
+    }
+    run->avail = 0;
+    if (cache_seek(run->pos + static_cast<file_pos>(ahead)) != 0)
+        return 0;
+    return cache_next_char();
+}
+
+// As append_input, for the character that begins with the byte c at the
+// run's position; the run stays where it is.
+static int run_append(byte_run *run, int c, int *taken)
+{
+    if (c < 0x80 || !utf8_text) {
+        *taken = 1;
+        return append_char(single(c));
+    }
+    int length = utf8_sequence_length(c);
+    unsigned char after[3];
+    int count = 0;
+    while (count + 1 < length) {
+        int next = run_peek(run, static_cast<size_t>(count) + 1);
+        if ((next & 0xC0) != 0x80)
+            break;
+        after[count++] = static_cast<unsigned char>(next);
+    }
+    return append_char(input_char_of(c, after, count, taken));
+}
+
+// The columns of each byte that line assembly stores as it comes, whatever
+// stands around it in its display line: printable ASCII and a NUL (0
+// straight from the file, 0x80 through the cache); 0 for every other byte
+// (a control byte may begin a sequence that takes no column).
+static void plain_widths(unsigned char widths[256])
+{
+    for (int c = 0; c < 256; c++) {
+        bool plain = c == 0 || c == MARK_NUL || (c >= 0x20 && c < 0x7f);
+        widths[c] = static_cast<unsigned char>(plain ? byte_width(c == 0 ? MARK_NUL : c) : 0);
+    }
+}
+
+// With wrapping, the display line beginning at the run's position ends
+// before the first byte that would pass the right edge.  When every byte up
+// to that one is plain and at hand, the end is found here without
+// assembling the line; -1 otherwise.
+static file_pos plain_line_end(const byte_run *run, const unsigned char widths[256])
+{
+    int64_t columns = 0;
+    for (size_t i = 0; i < run->avail; i++) {
+        int width = widths[run->bytes[i]];
+        if (width == 0)
+            return -1;
+        if (i > 0 && columns + width > screen_width)
+            return run->pos + static_cast<file_pos>(i);
+        columns += width;
+    }
+    return -1;
+}
+
+// Assembles display lines forward from display start `from` until the one
+// holding byte `target` is in the line buffer; returns its start, or -1 at
+// the end of the input or with a signal pending.  Cut lines (no wrapping)
+// end with the first full line.  With `remember`, the starts passed and
+// how far the text line is known go to the wrap memory, and the lines
+// before the target's that are plain are only measured, not assembled.
+static file_pos assemble_through(display_start from, file_pos target, bool remember)
+{
+    unsigned char widths[256];
+    bool measure = remember && wrap_lines && screen_width < LINE_FULL_AT;
+    if (measure)
+        plain_widths(widths);
+    byte_run run = {from.pos, nullptr, 0, from.pos + SHORT_WALK};
+    int64_t number = from.number;
+    file_pos line_begin = from.pos;
+    bool at_line_start = true;
+    line_start();
+    for (;;) {
+        if (pending_signals != 0)
+            return -1;
+        if (measure && at_line_start && run_byte(&run) != 0) {
+            file_pos end = plain_line_end(&run, widths);
+            if (end != -1 && end <= target) {
+                run_skip(&run, static_cast<size_t>(end - run.pos));
+                line_begin = end;
+                wrap_starts_note(++number, line_begin);
+                continue;
+            }
+        }
+        int c = run_byte(&run);
+        if (c == 0 || c == '\n') {
+            if (remember)
+                wrap_starts_reach(run.pos);
+            if (c == 0)
+                return -1;
+            break;
+        }
+        int taken;
+        if (run_append(&run, c, &taken) == 1) {
+            if (!wrap_lines)
+                break;
+            // the character that did not fit begins the next display line
+            line_append(0);
+            line_begin = run.pos;
+            if (remember)
+                wrap_starts_note(++number, line_begin);
+            line_start();
+            at_line_start = true;
+            continue;
+        }
+        at_line_start = false;
+        run_skip(&run, static_cast<size_t>(taken));
+        if (run.pos > target) {
+            if (remember)
+                wrap_starts_reach(run.pos);
+            break;
+        }
+    }
+    line_append(0);
+    return line_begin;
+}
+
+// With colours or matches shown the styles of the text line are followed
+// from its start: the line is assembled through the cache from there.
+static file_pos prev_styled_display_line(file_pos pos, file_pos start)
+{
     line_styles_begin(start, start);
     if (cache_seek(start) != 0)
         return -1;
@@ -761,17 +950,15 @@ file_pos prev_display_line(file_pos pos)
             next++;
             break;
         }
-        if (styled) {
-            if (c == ESCAPE && line_styles_sequence(stored_count())) {
-                next = cache_tell();
-                if (next >= pos) {
-                    wrapped = wrap_lines != 0;
-                    break;
-                }
-                continue;
+        if (c == ESCAPE && line_styles_sequence(stored_count())) {
+            next = cache_tell();
+            if (next >= pos) {
+                wrapped = wrap_lines != 0;
+                break;
             }
-            line_styles_at(next, stored_count());
+            continue;
         }
+        line_styles_at(next, stored_count());
         int taken;
         int full = append_input(c, &taken);
         next += taken;
@@ -796,6 +983,40 @@ file_pos prev_display_line(file_pos pos)
     line_append(0);
     line_styles_end(pos, wrapped);
     return line_begin;
+}
+
+// Inside a long wrapped text line the starts kept by the wrap memory are
+// used: the line is walked from its start once, and a move inside it
+// then walks at most a few hundred display lines.
+static file_pos prev_plain_display_line(file_pos pos, file_pos read_pos)
+{
+    if (wrap_lines && wrap_starts_hold(read_pos))
+        return assemble_through(wrap_starts_before(pos - 1), pos - 1, true);
+    file_pos start = text_line_start_backward();
+    if (start == -1)
+        return -1;
+    if (!wrap_lines)
+        return assemble_through({0, start}, pos - 1, false);
+    wrap_starts_begin(start, read_pos);
+    if (!wrap_starts_hold(read_pos))
+        return assemble_through({0, start}, pos - 1, false);   // no memory to be had
+    return assemble_through(wrap_starts_before(pos - 1), pos - 1, true);
+}
+
+file_pos prev_display_line(file_pos pos)
+{
+    if (pos <= 0 || cache_seek(pos - 1) != 0)
+        return -1;
+    if (opt_squeeze && skip_empty_lines_backward(pos) != 0)
+        return -1;
+    if (line_styles_active()) {
+        file_pos start = text_line_start_backward();
+        return start == -1 ? -1 : prev_styled_display_line(pos, start);
+    }
+    line_styles_begin(pos, pos);    // nothing is styled: no change is kept
+    file_pos found = prev_plain_display_line(pos, cache_tell());
+    line_styles_end(pos, 0);
+    return found;
 }
 
 file_pos next_raw_line(file_pos pos)
@@ -873,4 +1094,5 @@ void line_reset()
     overstrike_state = OS_NONE;
     set_column(0);
     line_styles_reset();
+    wrap_starts_forget();
 }

@@ -30,6 +30,23 @@ enum { BUSY_CHECK_LINES = 100, BUSY_DELAY_SECONDS = 2 };
 
 }  // namespace
 
+// The text line that held the position counted last: [begin, end) is line
+// `line` (0: none).  A move inside one long line asks for positions inside
+// it prompt after prompt; counting through the line each time would cost
+// its length.
+struct counted_line {
+    file_pos begin, end;
+    int line;
+    unsigned generation;    // cache_generation when it was counted
+};
+
+static counted_line last_counted;
+
+static void remember_counted(file_pos begin, file_pos end, int line)
+{
+    last_counted = {begin, end, line, cache_generation};
+}
+
 static linenum_entry linenum_pool[LINENUM_POOL_SIZE];
 static linenum_entry linenum_head;
 static linenum_entry *linenum_free;
@@ -37,6 +54,7 @@ static linenum_entry *linenum_spare;
 
 void linenum_clear()
 {
+    last_counted.line = 0;
     for (int i = 0; i < LINENUM_POOL_SIZE - 1; i++)
         linenum_pool[i].next = i + 1 < LINENUM_POOL_SIZE - 1 ? &linenum_pool[i + 1]
                                                              : nullptr;
@@ -125,6 +143,8 @@ void linenum_add(int line, file_pos pos)
 
 void linenum_forget_from(file_pos pos)
 {
+    if (last_counted.end > pos)
+        last_counted.line = 0;
     ensure_list();
     while (linenum_head.prev != &linenum_head && linenum_head.prev->pos >= pos) {
         linenum_entry *last = linenum_head.prev;
@@ -223,7 +243,9 @@ static int count_forward(const linenum_entry *from, file_pos pos, busy_watch *wa
     int64_t n = from->line;
     if (!skip_forward(&q, &n, pos, watch))
         return 0;
+    file_pos before = q;
     while (q < pos) {
+        before = q;
         q = line_scan_next(q, 1);
         if (pending_signals != 0 || q == -1)
             return 0;
@@ -233,7 +255,11 @@ static int count_forward(const linenum_entry *from, file_pos pos, busy_watch *wa
     if (n <= INT_MAX)
         linenum_add(static_cast<int>(n), q);
     int64_t line = q == pos ? n : n - 1;
-    return line <= INT_MAX ? static_cast<int>(line) : 0;
+    if (line > INT_MAX)
+        return 0;
+    if (q > pos)
+        remember_counted(before, q, static_cast<int>(line));
+    return static_cast<int>(line);
 }
 
 // Counts text lines backward from the known start of line `from->line`.
@@ -243,7 +269,9 @@ static int count_backward(const linenum_entry *from, file_pos pos, busy_watch *w
     int64_t n = from->line;
     if (!skip_backward(&q, &n, pos, watch))
         return 0;
+    file_pos after = q;
     while (q > pos) {
+        after = q;
         q = line_scan_prev(q, 1);
         if (pending_signals != 0 || q == -1)
             return 0;
@@ -251,6 +279,8 @@ static int count_backward(const linenum_entry *from, file_pos pos, busy_watch *w
         n--;
     }
     linenum_add(static_cast<int>(n), q);
+    if (q < pos)
+        remember_counted(q, after, static_cast<int>(n));
     return static_cast<int>(n);
 }
 
@@ -260,6 +290,9 @@ int linenum_find(file_pos pos)
         return 0;
     if (pos == 0)
         return 1;
+    if (last_counted.line > 0 && last_counted.generation == cache_generation &&
+        last_counted.begin <= pos && pos < last_counted.end)
+        return last_counted.line;
     ensure_list();
     linenum_entry *e = linenum_head.next;
     while (e != &linenum_head && e->pos < pos)

@@ -13,8 +13,11 @@
 // of a whole range of a named file piece by piece, for the line numbers of
 // far positions.
 //
-// Owned here: the scanner's piece of the file.  It is valid only within
-// one walk; every walk starts with `line_scan_reset`.
+// Owned here: the scanner's piece of the file.  A piece read before the
+// input was opened, flushed or cut short is never used; a walk that must
+// see bytes changed in place starts with `line_scan_reset`.  Going back by
+// display lines (line_scan_bytes, for line assembly) keeps the piece from row
+// to row, so that a screenful of rows inside one piece reads it once.
 #include <cstring>
 #include <unistd.h>
 #if defined(__SSE2__) && defined(__x86_64__)
@@ -181,6 +184,7 @@ enum { SCAN_PIECE_SIZE = 256 * 1024 };
 static unsigned char scan_piece[SCAN_PIECE_SIZE];
 static file_pos scan_piece_start = -1;     // -1: nothing held
 static size_t scan_piece_length;
+static unsigned scan_piece_generation;     // cache_generation when read
 
 void line_scan_reset()
 {
@@ -200,12 +204,17 @@ static bool load_piece(file_pos start, size_t length)
         return false;
     scan_piece_start = start;
     scan_piece_length = static_cast<size_t>(got);
+    scan_piece_generation = cache_generation;
+    input_bytes_read += got;
     return true;
 }
 
+// A piece read before the input was opened, flushed or cut short holds
+// nothing any more.
 static bool piece_holds(file_pos pos)
 {
-    return scan_piece_start >= 0 && pos >= scan_piece_start &&
+    return scan_piece_start >= 0 && scan_piece_generation == cache_generation &&
+           pos >= scan_piece_start &&
            pos < scan_piece_start + static_cast<file_pos>(scan_piece_length);
 }
 
@@ -253,6 +262,39 @@ file_pos line_scan_next(file_pos pos, int stop_on_signal, int *newline)
     }
 }
 
+const unsigned char *cache_bytes_at(file_pos pos, size_t *avail)
+{
+    *avail = 0;
+    if (cache_seek(pos) != 0 || cache_next_char() == 0)
+        return nullptr;
+    const block_buffer *b = cache_buffer_of(pos / BLOCK_SIZE);
+    if (b == nullptr)
+        return nullptr;
+    const unsigned char *start = b->data + pos % BLOCK_SIZE;
+    size_t held = static_cast<size_t>(b->size - pos % BLOCK_SIZE);
+    auto *marker = static_cast<const unsigned char *>(memchr(start, 0, held));
+    *avail = marker != nullptr ? static_cast<size_t>(marker - start) : held;
+    return start;
+}
+
+// A piece begins a quarter of its size before the position asked for: a
+// walk forward reads on in it, and walks that begin a little further back
+// each time (going back by display lines) find their bytes there again.
+const unsigned char *line_scan_bytes(file_pos pos, size_t *avail)
+{
+    *avail = 0;
+    if (!piece_holds(pos)) {
+        file_pos start = pos > SCAN_PIECE_SIZE / 4 ? pos - SCAN_PIECE_SIZE / 4 : 0;
+        if (!load_piece(start, SCAN_PIECE_SIZE))
+            return cache_bytes_at(pos, avail);
+    }
+    if (!piece_holds(pos))
+        return nullptr;     // the end of the input
+    size_t offset = static_cast<size_t>(pos - scan_piece_start);
+    *avail = scan_piece_length - offset;
+    return scan_piece + offset;
+}
+
 file_pos line_scan_prev(file_pos pos, int stop_on_signal)
 {
     if (pos <= 0)
@@ -260,6 +302,8 @@ file_pos line_scan_prev(file_pos pos, int stop_on_signal)
     // the newline at pos - 1 ends the line wanted; search what lies before
     file_pos end = pos - 1;
     while (end > 0) {
+        if (stop_on_signal && pending_signals != 0)
+            return -1;
         if (!piece_holds(end - 1)) {
             file_pos start = end > SCAN_PIECE_SIZE ? end - SCAN_PIECE_SIZE : 0;
             if (!load_piece(start, static_cast<size_t>(end - start)))

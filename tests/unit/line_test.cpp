@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "utf8_setup.h"
 #include "view_setup.h"
 
 namespace {
@@ -232,6 +233,93 @@ TEST_F(LineTest, BackwardGivesTheLinesForwardGives)
             EXPECT_EQ(backward[i].text, forward[i].text) << "line " << i;
         }
     }
+}
+
+void expect_same_lines(const std::vector<display_line> &seen,
+                       const std::vector<display_line> &wanted)
+{
+    ASSERT_EQ(seen.size(), wanted.size());
+    for (size_t i = 0; i < wanted.size(); i++) {
+        ASSERT_EQ(seen[i].start, wanted[i].start) << "line " << i;
+        ASSERT_EQ(seen[i].text, wanted[i].text) << "line " << i;
+    }
+}
+
+// One text line far longer than a screen, between short ones, made of runs
+// that line assembly takes as they come (words, NULs, caret bytes) and runs
+// that it does not (tabs, overstrikes): going back through all of its
+// display lines gives what going forward gives, from a file and from a
+// pipe, and again after the width changed; and the line is read a few
+// times in all, not once per display line.
+std::string long_line_text(bool utf8 = false)
+{
+    const std::string plain = "plain words " + std::string(30, '\0') + "\x01\x02 more ";
+    const std::string mixed = utf8 ? "w\xc3\xa9rds\t\xe4\xb8\xad\xf0\x9f\x98\x80\xc3\xc3\x00x\b\xc3\xa9 "
+                                   : "words\tand\x01x\bx_\by ";
+    std::string text = "short\nlines\n";
+    while (text.size() < 58000)
+        text += plain + plain + mixed;
+    return text + "\nend\n";
+}
+
+TEST_F(LineTest, GoingBackInALongLineReadsItAFewTimesInAll)
+{
+    struct long_line_case {
+        int width;
+        bool pipe;
+        bool utf8;
+    } cases[] = {{13, false, false}, {11, false, false}, {2, false, false}, {1, false, false},
+                 {13, true, false},  {13, false, true},  {7, true, true}};
+    for (const long_line_case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + (c.pipe ? " columns, pipe" : " columns") +
+                     (c.utf8 ? ", UTF-8" : ""));
+        Utf8Locale locale(c.utf8);
+        const std::string text = long_line_text(c.utf8);
+        const file_pos end = static_cast<file_pos>(text.size());
+        line_settings settings;
+        settings.width = c.width;
+        apply(settings);
+        if (c.pipe)
+            open_view_pipe(text);
+        else
+            open_view_file(dir, text);
+        std::vector<display_line> forward = walk_forward();
+        ASSERT_GT(forward.size(), 4500u);   // more than the latest starts kept
+        int64_t before = input_bytes_read;
+        expect_same_lines(walk_backward(end), forward);
+        EXPECT_LT(input_bytes_read - before, 4 * end);
+
+        screen_width = c.width + 2;
+        forward = walk_forward();
+        before = input_bytes_read;
+        expect_same_lines(walk_backward(end), forward);
+        EXPECT_LT(input_bytes_read - before, 4 * end);
+    }
+}
+
+// The starts kept for a long line were found in bytes that a file cut
+// short no longer has: once the cut is noticed, going back follows the
+// bytes written after it.
+TEST_F(LineTest, StartsOfALongLineCutShortAreForgotten)
+{
+    line_settings narrow;
+    narrow.width = 7;
+    std::string text = long_line_text();
+    use(text, narrow);
+    file_pos end = static_cast<file_pos>(text.size());
+    expect_same_lines(walk_backward(end), walk_forward());
+
+    std::string kept = text.substr(0, text.size() / 2);
+    std::string written = "\nnew\tline " + std::string(40, 'n') + "\nand one more\n";
+    std::string path = dir.path + "/input";
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(kept.size())), 0);
+    EXPECT_EQ(cache_drop_beyond_end(), static_cast<file_pos>(kept.size()));
+    FILE *stream = fopen(path.c_str(), "ab");
+    ASSERT_NE(stream, nullptr);
+    fputs(written.c_str(), stream);
+    fclose(stream);
+    expect_same_lines(walk_backward(static_cast<file_pos>(kept.size() + written.size())),
+                      walk_forward());
 }
 
 // A character that does not fit ends the line before an overstrike it

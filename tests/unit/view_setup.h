@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <string>
@@ -105,7 +106,7 @@ inline std::vector<display_line> walk_forward()
 {
     std::vector<display_line> lines;
     file_pos pos = 0;
-    while (lines.size() < 10000) {
+    while (lines.size() < 100000) {
         file_pos next = next_display_line(pos);
         if (next == -1)
             break;
@@ -119,13 +120,14 @@ inline std::vector<display_line> walk_backward(file_pos end)
 {
     std::vector<display_line> lines;
     file_pos pos = end;
-    while (lines.size() < 10000) {
+    while (lines.size() < 100000) {
         file_pos start = prev_display_line(pos);
         if (start == -1)
             break;
-        lines.insert(lines.begin(), {start, line_text});
+        lines.push_back({start, line_text});
         pos = start;
     }
+    std::reverse(lines.begin(), lines.end());
     return lines;
 }
 
