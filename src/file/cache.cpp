@@ -82,8 +82,8 @@ int sequential_input;
 unsigned input_serial;
 unsigned cached_serial;
 int cached_fd = -1;
-// The length of a named input when cache_drop_beyond_end last looked; -1
-// before the first look at an input.
+// The length of a named input when it was opened or flushed, or when
+// cache_drop_beyond_end last looked; -1 when unknown.
 file_pos length_seen = -1;
 
 std::unordered_map<int64_t, block_buffer *> buffer_of_block;
@@ -298,6 +298,7 @@ void cache_init(int count)
     pipe_read_offset = 0;
     eof_offset = -1;
     cache_seek(0);
+    length_seen = cache_length();
 }
 
 void cache_open_input(int fd)
