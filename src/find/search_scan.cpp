@@ -80,6 +80,18 @@ static void record_line(int64_t lineno, file_pos pos)
         linenum_add(static_cast<int>(lineno), pos);
 }
 
+// The walk ends on the raw line at `pos`; its number is kept for the prompt
+// when that raw line starts a text line.
+static search_outcome found_at(search_walk *walk, file_pos pos, int64_t lineno,
+                               bool starts_line)
+{
+    walk->pos = pos;
+    walk->lineno = lineno;
+    if (starts_line)
+        record_line(lineno, pos);
+    return WALK_FOUND;
+}
+
 // The byte that can join the literal out of pieces: a backspace (of an
 // overstrike), and with colours shown an ESC (a sequence inside a word).
 static const unsigned char *find_joiner(const unsigned char *from, size_t length)
@@ -240,13 +252,9 @@ static search_outcome walk_blocks(search_walk *walk, bool *unreadable)
             memchr(view.data + piece, '\n', limit - piece));
         size_t end = newline != nullptr ? static_cast<size_t>(newline - view.data) : limit;
         if (line_qualifies(view.data + piece, end - piece, walk->want_match) &&
-            --walk->n <= 0) {
-            walk->pos = view.base + static_cast<file_pos>(piece);
-            walk->lineno = lineno;
-            if (starts_text_line_in(&view, piece))
-                record_line(lineno, walk->pos);
-            return WALK_FOUND;
-        }
+            --walk->n <= 0)
+            return found_at(walk, view.base + static_cast<file_pos>(piece), lineno,
+                            starts_text_line_in(&view, piece));
         cur = end;
         if (end < view.length && view.data[end] == '\n') {
             cur++;
@@ -380,13 +388,8 @@ static search_outcome walk_blocks_backward(search_walk *walk, bool *unreadable)
         bool qualifies = line_qualifies(data + start, end - start, walk->want_match);
         cur = start;
         pos = view.base + static_cast<file_pos>(start);
-        if (qualifies && --walk->n <= 0) {
-            walk->pos = pos;
-            walk->lineno = lineno;
-            if (starts_text_line_in(&view, start))
-                record_line(lineno, pos);
-            return WALK_FOUND;
-        }
+        if (qualifies && --walk->n <= 0)
+            return found_at(walk, pos, lineno, starts_text_line_in(&view, start));
         if (lineno != 0 && recorded - pos >= RECORD_SPACING && starts_text_line_in(&view, start)) {
             recorded = pos;
             record_line(lineno, pos);
@@ -418,13 +421,8 @@ static search_outcome walk_lines(search_walk *walk)
             return WALK_NOT_FOUND;
         size_t length = strlen(line_text);
         auto *text = reinterpret_cast<unsigned char *>(line_text);
-        if (line_qualifies(text, length, walk->want_match) && --walk->n <= 0) {
-            walk->pos = pos;
-            walk->lineno = lineno;
-            if (starts_text_line(pos))
-                record_line(lineno, pos);
-            return WALK_FOUND;
-        }
+        if (line_qualifies(text, length, walk->want_match) && --walk->n <= 0)
+            return found_at(walk, pos, lineno, starts_text_line(pos));
         bool newline = next == pos + static_cast<file_pos>(length) + 1;
         pos = next;
         if (newline && lineno != 0) {
@@ -437,17 +435,27 @@ static search_outcome walk_lines(search_walk *walk)
     }
 }
 
-search_outcome walk_forward(search_walk *walk)
+// A named file is scanned in large stretches; a pipe, or a file whose
+// stretches cannot be read, one raw line at a time through the cache (from
+// where the stretches stopped).
+static search_outcome walk_either(search_walk *walk,
+                                  search_outcome (*by_stretches)(search_walk *, bool *),
+                                  search_outcome (*by_lines)(search_walk *))
 {
     if (walk->n < 1)
         walk->n = 1;
     if (!pipe_mode && input_fd >= 0) {
         bool unreadable = false;
-        search_outcome outcome = walk_blocks(walk, &unreadable);
+        search_outcome outcome = by_stretches(walk, &unreadable);
         if (!unreadable)
             return outcome;
     }
-    return walk_lines(walk);
+    return by_lines(walk);
+}
+
+search_outcome walk_forward(search_walk *walk)
+{
+    return walk_either(walk, walk_blocks, walk_lines);
 }
 
 // The backward walk one raw line at a time through the block cache.
@@ -472,13 +480,8 @@ static search_outcome walk_lines_backward(search_walk *walk)
         auto *text = reinterpret_cast<unsigned char *>(line_text);
         bool qualifies = line_qualifies(text, length, walk->want_match);
         pos = start;
-        if (qualifies && --walk->n <= 0) {
-            walk->pos = pos;
-            walk->lineno = lineno;
-            if (starts_text_line(pos))
-                record_line(lineno, pos);
-            return WALK_FOUND;
-        }
+        if (qualifies && --walk->n <= 0)
+            return found_at(walk, pos, lineno, starts_text_line(pos));
         if (lineno != 0 && recorded - pos >= RECORD_SPACING && starts_text_line(pos)) {
             recorded = pos;
             record_line(lineno, pos);
@@ -488,13 +491,5 @@ static search_outcome walk_lines_backward(search_walk *walk)
 
 search_outcome walk_backward(search_walk *walk)
 {
-    if (walk->n < 1)
-        walk->n = 1;
-    if (!pipe_mode && input_fd >= 0) {
-        bool unreadable = false;
-        search_outcome outcome = walk_blocks_backward(walk, &unreadable);
-        if (!unreadable)
-            return outcome;
-    }
-    return walk_lines_backward(walk);
+    return walk_either(walk, walk_blocks_backward, walk_lines_backward);
 }
