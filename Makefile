@@ -54,6 +54,8 @@ install: deps
 # with clang under ASan and UBSan.  `make fuzz` builds them; `make fuzz-run`
 # then runs each in turn for FUZZ_TIME seconds at the lowest priority (or
 # only FUZZ_TARGET=NAME), keeping what it finds in build-fuzz/corpus/NAME.
+# An input that made a target fail goes to fuzz/regressions/NAME once
+# mended: the test suite replays those and the seeds (fuzz_replay.NAME).
 FUZZ_TIME ?= 60
 FUZZ_TARGETS = $(patsubst fuzz/fuzz_%.cpp,%,$(wildcard fuzz/fuzz_*.cpp))
 FUZZ_TARGET ?= $(FUZZ_TARGETS)

@@ -108,6 +108,9 @@ void apply_settings(settings_reader *in)
     underline_width = underline_end_width = glitch & 1;
     bold_width = bold_end_width = (glitch >> 1) & 1;
     standout_width = standout_end_width = (glitch >> 2) & 1;
+    // The styles the terminal can show follow from these widths, as when
+    // the description is read: only states the pager can be in are explored.
+    read_style_capabilities(false);
 }
 
 std::string take_output()

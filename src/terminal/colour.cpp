@@ -228,6 +228,15 @@ void reset_towards(const text_style &to)
     }
 }
 
+// Any attribute that takes a column when switched on or off: line assembly
+// counts those columns only for the attributes it sends itself, so a style
+// sent on top would push the row past the screen's edge.
+bool attributes_take_room()
+{
+    return standout_width != 0 || standout_end_width != 0 || underline_width != 0 ||
+           underline_end_width != 0 || bold_width != 0 || bold_end_width != 0;
+}
+
 }  // namespace
 
 void style_reset()
@@ -244,7 +253,7 @@ void style_reset()
 void read_style_capabilities(bool hard_copy)
 {
     style_reset();
-    styles_usable = !hard_copy && standout_width == 0;
+    styles_usable = !hard_copy && !attributes_take_room();
     if (!styles_usable)
         return;
     seq.all_off = term_kept_string("me");

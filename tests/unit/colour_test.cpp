@@ -159,6 +159,25 @@ TEST_F(Colour, ErasingSwitchesTheStyleOff)
     }
 }
 
+// Any attribute that takes a column on or off, not standout alone, leaves
+// the terminal without styles: line assembly counts none for them, so a
+// style would push a row past the screen's edge.
+TEST_F(Colour, NoStylesWhereAnyAttributeTakesAColumn)
+{
+    int *const widths[] = {&standout_width, &standout_end_width, &underline_width,
+                           &underline_end_width, &bold_width, &bold_end_width};
+    for (int *width : widths) {
+        load("vorn-colour");
+        *width = 1;
+        read_style_capabilities(false);
+        EXPECT_EQ(style_usable(), 0);
+        EXPECT_EQ(capture_output([] { style_apply(fg_index(1, STYLE_BOLD)); }), "");
+        *width = 0;
+        read_style_capabilities(false);
+        EXPECT_NE(style_usable(), 0);
+    }
+}
+
 TEST(NearestColour, PicksTheClosestOfThePalette)
 {
     struct {
