@@ -52,18 +52,28 @@ void note_eof()
 // Where the new lines go: from the top of a cleared screen for a full
 // screen with -c, else on the bottom row.  New lines that do not continue
 // the screen start a fresh table, after a "...skipping..." line (never on
-// the program's first screen).
+// the program's first screen).  A cleared screen keeps none of the old
+// rows even where the new lines continue them, so the table starts afresh
+// too: when the input ends before the screen is full, the new lines stay
+// on the top rows, and the table must say so (a repaint, a search or a
+// backward move starts from the top row that is shown).
 static void prepare_forward(int n, file_pos pos)
 {
-    if (opt_clear && n >= text_rows()) {
+    bool cleared = opt_clear && n >= text_rows();
+    if (cleared) {
         clear();
         cursor_home();
     } else {
         cursor_lower_left();
         erase_to_eol();
     }
-    if (pos == screen_pos(SCREEN_AFTER_BOTTOM))
+    if (pos == screen_pos(SCREEN_AFTER_BOTTOM)) {
+        if (cleared) {
+            pos_reset();
+            pos_push_bottom(pos);
+        }
         return;
+    }
     pos_reset();
     pos_push_bottom(pos);
     if (opt_clear) {

@@ -257,15 +257,19 @@ int take_pending_signals(int bits)
     return taken;
 }
 
+// The screen is painted again even when the size is what it was: the
+// window may have changed and changed back before we looked (the signals
+// of both merge into one), and a terminal that was narrower or shorter
+// meanwhile has dropped what did not fit.
 void serve_resize()
 {
     int old_width = screen_width, old_height = screen_height;
     read_termcap();
+    repaint_needed = 1;
     if (screen_width == old_width && screen_height == old_height)
         return;
     set_number_variable("_sc_width", screen_width);
     set_number_variable("_sc_height", screen_height - 1);
-    repaint_needed = 1;
 }
 
 void serve_stop()

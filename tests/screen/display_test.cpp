@@ -267,6 +267,31 @@ TEST(DisplayScreen, JumpToTheEndShowsTheSkippingLine)
     EXPECT_TRUE(shows_lines(*s, 0, 22, 178));
 }
 
+// With -c a page forward clears the screen and paints from the top; where
+// the text ends before the screen is full, its last lines stay on the top
+// rows, and the pager must know that is what the screen shows: a repaint
+// gives the same rows, a line back opens above the top row shown.
+TEST(DisplayScreen, ClearedPageThatReachesTheEnd)
+{
+    temp_home home;
+    home.write("numbers", numbered(30));
+    vt_ptr s = start_on(home, {"-e", "-c", "numbers"});
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(shows_lines(*s, 0, 22, 1));
+    vt_type(*s, " ");
+    ASSERT_ROW(*s, 23, "numbers: END");
+    EXPECT_TRUE(shows_lines(*s, 0, 6, 24));
+    EXPECT_ROW(*s, 7, "");
+    // marked behind the pager's back: only its repaint takes the mark away
+    vt_feed(*s, "\x1b[1;1HMARK\x1b[K\x1b[24;1H");
+    vt_type(*s, "\x0c");
+    ASSERT_TRUE(vt_wait(*s, [](vt_session &v) { return vt_row(v, 0) != "MARK"; }));
+    EXPECT_TRUE(shows_lines(*s, 0, 6, 24)) << vt_screen(*s);
+    EXPECT_ROW(*s, 7, "");
+    vt_type(*s, "k");
+    EXPECT_TRUE(shows_lines(*s, 0, 7, 23)) << vt_screen(*s);
+}
+
 TEST(DisplayScreen, WindowThatGrowsAndShrinks)
 {
     temp_home home;

@@ -866,6 +866,12 @@ std::pair<int, int> vt_cursor(vt_session &s)
 void vt_resize(vt_session &s, int rows, int cols)
 {
     vt_pump(s);  // what was written for the old size lands on the old size
+    // The same size again is no change: the pty signals nothing, and the
+    // emulator would still redo its rows (libvterm moves them up).
+    int old_rows = 0, old_cols = 0;
+    vterm_get_size(s.vt, &old_rows, &old_cols);
+    if (rows == old_rows && cols == old_cols)
+        return;
     winsize size{};
     size.ws_row = static_cast<unsigned short>(rows);
     size.ws_col = static_cast<unsigned short>(cols);

@@ -267,6 +267,22 @@ TEST(KeyScreen, CountsAndKeySequences)
     EXPECT_ROW(*s, BOTTOM, pressed("No (N-th) previous file"));
 }
 
+// The first key of a sequence is echoed where the prompt ends: after a
+// prompt that fills the bottom line, a key shown as ^X must not wrap onto
+// a new row, which would scroll the text up by one.
+TEST(KeyScreen, KeyAfterAFullPromptKeepsTheText)
+{
+    temp_home home;
+    vt_ptr s = start_at_line_1(home, numbered, 30);
+    ASSERT_TRUE(s);
+    play(*s, "\x07");      // the long prompt, cut to the line
+    ASSERT_TRUE(vt_wait_contains(*s, BOTTOM, "numbered200.txt: file 1/1")) << vt_screen(*s);
+    play(*s, "\x1b");      // the start of a key sequence, shown as ^[
+    ASSERT_ROW(*s, BOTTOM, "^[");
+    EXPECT_ROW(*s, 0, "line 1");
+    EXPECT_ROW(*s, BOTTOM - 1, "line 23");
+}
+
 // A key that dismisses a message is the next command.
 TEST(KeyScreen, MessageKeyRunsAsCommand)
 {

@@ -124,7 +124,9 @@ TEST_F(PromptTest, Pieces)
         EXPECT_TRUE(emu_attr(*emu, BOTTOM_LINE, 0).reverse);
         EXPECT_TRUE(emu_attr(*emu, BOTTOM_LINE, static_cast<int>(c.text.size()) - 1).reverse);
         EXPECT_FALSE(emu_attr(*emu, BOTTOM_LINE, static_cast<int>(c.text.size())).reverse);
-        EXPECT_EQ(input_column, 0);
+        // the echo of the next key starts where the prompt ends
+        EXPECT_EQ(input_column, static_cast<int>(c.text.size()) + standout_width +
+                                    standout_end_width);
     }
 }
 
