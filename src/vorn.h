@@ -62,7 +62,8 @@ extern int screen_height;           // rows, bottom line included
 extern int screen_width;            // columns
 
 // --- Signals (terminal/signals.cpp) ---
-enum { PENDING_STOP = 2, PENDING_RESIZE = 4 };
+// PENDING_INTERRUPT only while catch_interrupt is on (following).
+enum { PENDING_STOP = 2, PENDING_RESIZE = 4, PENDING_INTERRUPT = 8 };
 extern volatile sig_atomic_t pending_signals;
 // What a read of the keyboard or the input returns when a stop or window
 // change abandoned it: no byte and no error, the signal is to be served.

@@ -16,6 +16,17 @@ int cmd_char(int c, char *buffer, char **bufcur, char *bufend);
 int erase_char(char *buffer, char **bufcur);
 void command_reset();                // no key pushed back, no one-key read
 
+// --- follow.cpp: following growing input ---
+extern int follow_by_name;           // reopen a file replaced under its name
+extern int follow_requested;         // follow from the first screen on (-F)
+// Shows the end of the current input and the text that arrives, until a
+// key or the interrupt key; then ordinary paging at the end.
+void follow_input();
+// The end that following left on the screen is still there, unmoved: the
+// prompt does not end the program on it.
+bool end_is_held();
+void follow_reset();                 // no setting, no request, nothing held
+
 // --- macro.cpp: the macro table ---
 struct macro_entry {
     char *macro;                    // key sequence (owned)

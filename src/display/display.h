@@ -42,6 +42,10 @@ void jump_pos(file_pos pos);
 // its end are forgotten, and when the screen showed anything at or beyond
 // its new end, it shows the last screenful of what is left.
 void notice_shrunk_file();
+// Clears the screen and shows the screenful of text that ends at `end`
+// (the position after the bottom row), or all of a shorter text from the
+// top; the position table is made anew.
+void show_last_screenful(file_pos end);
 void paint_forward(int n, file_pos pos, int paging);
 void paint_backward(int n, file_pos pos, int paging);
 void note_eof();

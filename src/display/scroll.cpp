@@ -193,13 +193,22 @@ void paint_rows_again()
 }
 
 // Clears the screen and builds it upward from `end`, which becomes the
-// position after the bottom row.
+// position after the bottom row (a text shorter than the screen takes its
+// top rows).
 static void rebuild_upward(int n, file_pos end)
 {
     clear();
+    // The cursor is left below the rows painted, not on the bottom line
+    // where the painting of a file that fits the screen leaves it.
+    file_fits_screen = 0;
     pos_reset();
     pos_push_top(end);
     paint_backward(n, end, 0);
+}
+
+void show_last_screenful(file_pos end)
+{
+    rebuild_upward(text_rows(), end);
 }
 
 void notice_shrunk_file()

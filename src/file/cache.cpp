@@ -35,6 +35,12 @@
 // reads; an unseekable named input is treated the same way inside this file,
 // because reading one again "at an offset" would silently deliver other data.
 //
+// A writer that is slow must not hold the pager in a read: while
+// sequential_reads_wait is clear, a read of a sequential input happens only
+// when the descriptor already has bytes (or its end) to give.  Where it has
+// none, the buffer is left without a marker, so that 0 means "nothing yet"
+// and the same position is read again later.
+//
 // Buffers are allocated zero-filled, one calloc per cache_add_buffers call,
 // and never freed or moved: pointers into them stay valid for the whole run.
 //
@@ -51,6 +57,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <poll.h>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -71,6 +78,7 @@ static const int START_BUFFER_SETTING = 10;
 int buffer_setting = START_BUFFER_SETTING;
 unsigned cache_generation;
 int64_t input_bytes_read;
+int sequential_reads_wait = 1;
 
 namespace {
 
@@ -152,6 +160,13 @@ void replace_nul_bytes(unsigned char *p, size_t n)
         *p++ = 0x80;
 }
 
+// Whether a read of fd would return at once.
+bool readable_now(int fd)
+{
+    pollfd watched{fd, POLLIN, 0};
+    return poll(&watched, 1, 0) > 0;
+}
+
 // Read into `b` until it covers read_offset; returns the byte there, or 0
 // for the end of the input or a read abandoned by a signal.
 int read_into(block_buffer *b)
@@ -168,6 +183,8 @@ int read_into(block_buffer *b)
                 show_message("pipe error");
                 finish_and_exit(EXIT_FAILURE);
             }
+            if (!sequential_reads_wait && !readable_now(input_fd))
+                return 0;
         } else {
             // Cannot fail for the inputs read this way (see above).
             lseek(input_fd, pos, SEEK_SET);
@@ -206,6 +223,11 @@ void drop_end_markers(block_buffer *b)
 }
 
 } // namespace
+
+int cache_input_sequential()
+{
+    return sequential_input;
+}
 
 block_buffer *cache_buffer_of(int64_t block)
 {
@@ -321,6 +343,7 @@ void cache_reset()
     pipe_read_offset = 0;
     eof_offset = -1;
     sequential_input = 0;
+    sequential_reads_wait = 1;
     ++input_serial;     // whatever comes next is a new input
     ++cache_generation;
     length_seen = -1;

@@ -50,6 +50,13 @@ file_pos cache_length();
 int cache_seek_end();
 int cache_seek_begin();
 
+// While clear (when following), a sequential input is read only as far as
+// its writer has written: where nothing more has come yet it seems to end,
+// without an end-of-file marker, so the next look reads on.  Set otherwise.
+extern int sequential_reads_wait;
+// The input must be read in sequence (a pipe, standard input, a fifo).
+int cache_input_sequential();
+
 // A named file that shrank: forget what is held at or beyond its end.
 // Returns the length, or -1 for an input without one.
 file_pos cache_drop_beyond_end();

@@ -44,6 +44,7 @@ static const char *cmd_deftog(int, const char *pos)
     set_variable("_ls_regexp", "");
     settog("_colour", show_colour ? 0 : 1, 2, "on", "off");
     settog("_highlight", highlight_matches ? 0 : 1, 2, "on", "off");
+    settog("_follow_name", follow_by_name ? 0 : 1, 2, "on", "off");
     return pos;
 }
 

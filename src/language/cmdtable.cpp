@@ -44,6 +44,8 @@ const command_entry *const command_table[] = {
     &cmd_prevtag_entry,
     &cmd_colour_entry,
     &cmd_highlight_entry,
+    &cmd_follow_entry,
+    &cmd_follow_name_entry,
 };
 
 const int command_table_size =

@@ -56,6 +56,10 @@ extern const command_entry cmd_prevtag_entry;
 extern const command_entry cmd_colour_entry;
 extern const command_entry cmd_highlight_entry;
 
+// cmd_follow.cpp: following growing input
+extern const command_entry cmd_follow_entry;
+extern const command_entry cmd_follow_name_entry;
+
 // Helpers shared by the command files (cmd_session.cpp)
 // A count as the int the display and file operations take, clamped to the
 // int range instead of cut to its low bits.

@@ -53,7 +53,9 @@ enum command_code {
     CODE_COLOUR = 37,
     CODE_HIGHLIGHT = 38,
     CODE_UTF8 = 39,
-    COMMAND_CODE_COUNT = 40
+    CODE_FOLLOW = 40,
+    CODE_FOLLOW_NAME = 41,
+    COMMAND_CODE_COUNT = 42
 };
 
 // A handler gets its code and the position just behind its name; it returns

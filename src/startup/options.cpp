@@ -65,12 +65,14 @@ const char option_summary[] =
     "  -c          moves of a screenful or more repaint from the top\n"
     "  -e          stay at the end of the last file instead of ending\n"
     "  -f          accepted and ignored\n"
+    "  -F          follow the first file: show text as it arrives\n"
     "  -i          searches ignore case\n"
     "  -n          no line numbers\n"
     "  -R          show the colour sequences of the text as colours\n"
     "  -s          squeeze runs of empty lines into one\n"
     "  -t tag      start at the tag\n"
     "  -u          show overstruck text as it is, not as underline and bold\n"
+    "  -W          follow a file by name: reopen it when it was replaced\n"
     "  -x tabs     tab stops every tabs columns (8 when below 1)\n"
     "  -/ pattern  start at the first line matching pattern (or +/pattern)\n"
     "  --help      show this summary and exit\n"
@@ -132,13 +134,15 @@ int scan_options(int argc, char **argv)
     // argument that is not an option.
     optind = 0;
     int c;
-    while ((c = getopt(argc, argv, "+/:bceinRst:ux:f")) != -1) {
+    while ((c = getopt(argc, argv, "+/:bceFinRst:uWx:f")) != -1) {
         switch (c) {
         case '/': first_pattern = optarg; break;
         case 'b': opt_bytes = 1; break;
         case 'c': opt_clear = 1; break;
         case 'e': opt_stay_at_end = 1; break;
         case 'f': break;
+        // the follow settings, which the follow commands change later
+        case 'F': follow_requested = 1; break;
         case 'i': opt_ignore_case = 1; break;
         case 'n': show_line_numbers = 0; break;
         // the display's setting, which the colour command changes later
@@ -149,6 +153,7 @@ int scan_options(int argc, char **argv)
             find_tag(optarg);
             break;
         case 'u': opt_no_overstrike = 1; break;
+        case 'W': follow_by_name = 1; break;
         case 'x': tab_width = parse_tab_width(optarg); break;
         default: print_usage_and_exit();
         }

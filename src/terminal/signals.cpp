@@ -15,7 +15,10 @@
 // and served by the command loop.  No long jumps are needed.
 //
 // SIGINT is not blocked: its handler ends the program at once, in the
-// handler, as the orderly exit.
+// handler, as the orderly exit.  While following growing input the user
+// watches and waits, and the interrupt key only stops the watch: the
+// handler then just sets PENDING_INTERRUPT, and wait_for_input sleeps with
+// SIGINT unblocked only inside ppoll, as the other two are.
 //
 // Every other signal whose default action ends the process (hang-up, quit,
 // termination, the user and timer signals, a broken pipe, the real-time
@@ -43,6 +46,9 @@ volatile sig_atomic_t pending_signals;
 namespace {
 
 int empty_read_count;
+
+// Set while following: an interrupt is caught rather than obeyed.
+volatile sig_atomic_t interrupt_caught;
 
 const int ABANDONING_SIGNALS = PENDING_STOP | PENDING_RESIZE;
 
@@ -98,6 +104,10 @@ void install(int sig, void (*handler)(int))
 
 void interrupt_handler(int)
 {
+    if (interrupt_caught) {
+        pending_signals = pending_signals | PENDING_INTERRUPT;
+        return;
+    }
     out_discard();
     finish_and_exit();
 }
@@ -214,6 +224,46 @@ int read_interruptible(int fd, void *buf, int size)
     return n < 0 ? -1 : static_cast<int>(n);
 }
 
+int wait_for_input(int input_fd, int timeout_ms)
+{
+    out_flush();
+    sigset_t blocked = stop_and_resize(), previous;
+    sigaddset(&blocked, SIGINT);
+    sigprocmask(SIG_BLOCK, &blocked, &previous);
+    sigset_t unblocked = previous;
+    sigdelset(&unblocked, SIGTSTP);
+    sigdelset(&unblocked, SIGWINCH);
+    sigdelset(&unblocked, SIGINT);
+    int result = WAIT_SIGNAL;
+    if ((pending_signals & (ABANDONING_SIGNALS | PENDING_INTERRUPT)) == 0) {
+        pollfd watched[2] = {{keyboard_fd, POLLIN, 0}, {input_fd, POLLIN, 0}};
+        timespec limit = {timeout_ms / 1000, (timeout_ms % 1000) * 1000000L};
+        int n = ppoll(watched, input_fd >= 0 ? 2 : 1, timeout_ms < 0 ? nullptr : &limit,
+                      &unblocked);
+        if (n < 0)
+            // Any other failure is left for the read of the keyboard to meet.
+            result = errno == EINTR ? WAIT_SIGNAL : WAIT_KEY;
+        else if (n == 0)
+            result = WAIT_TIMEOUT;
+        else
+            result = watched[0].revents != 0 ? WAIT_KEY : WAIT_INPUT;
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    return result;
+}
+
+void catch_interrupt(int on)
+{
+    sigset_t blocked, previous;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGINT);
+    sigprocmask(SIG_BLOCK, &blocked, &previous);
+    interrupt_caught = on;
+    if (!on)
+        pending_signals = pending_signals & ~PENDING_INTERRUPT;
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
 int get_key()
 {
     for (;;) {
@@ -309,4 +359,5 @@ void signals_reset()
     keyboard_fd = 2;
     pending_signals = 0;
     empty_read_count = 0;
+    interrupt_caught = 0;
 }

@@ -102,6 +102,20 @@ int get_key();
 void install_signals(int on);
 void handle_pending_signals();
 void winch(int sig);
+// While set (by following), the interrupt key sets PENDING_INTERRUPT
+// instead of ending the program; clearing it drops an interrupt caught.
+void catch_interrupt(int on);
+// What wait_for_input saw first.
+enum {
+    WAIT_SIGNAL = 0,    // a stop, resize or caught interrupt is pending
+    WAIT_KEY = 1,       // the keyboard has a byte (or its end)
+    WAIT_INPUT = 2,     // input_fd is readable (or at its end)
+    WAIT_TIMEOUT = 3,   // timeout_ms passed
+};
+// Sleeps until the keyboard or `input_fd` (-1: the keyboard alone) can be
+// read, a signal is pending, or timeout_ms passes (-1: no limit); the
+// keyboard wins over the input.  Output is flushed first.
+int wait_for_input(int input_fd, int timeout_ms);
 // The keyboard on descriptor 2, nothing pending; the handlers stay.
 void signals_reset();
 

@@ -92,12 +92,14 @@ help_out=$(printf '%s\n' "$usage"; cat <<'HELP'
   -c          moves of a screenful or more repaint from the top
   -e          stay at the end of the last file instead of ending
   -f          accepted and ignored
+  -F          follow the first file: show text as it arrives
   -i          searches ignore case
   -n          no line numbers
   -R          show the colour sequences of the text as colours
   -s          squeeze runs of empty lines into one
   -t tag      start at the tag
   -u          show overstruck text as it is, not as underline and bold
+  -W          follow a file by name: reopen it when it was replaced
   -x tabs     tab stops every tabs columns (8 when below 1)
   -/ pattern  start at the first line matching pattern (or +/pattern)
   --help      show this summary and exit

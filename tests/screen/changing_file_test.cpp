@@ -8,22 +8,6 @@
 
 namespace {
 
-std::string numbered_lines(int first, int last)
-{
-    std::string text;
-    for (int i = first; i <= last; ++i)
-        text += "line " + std::to_string(i) + "\n";
-    return text;
-}
-
-void append_file(const std::string &path, const std::string &text)
-{
-    FILE *stream = fopen(path.c_str(), "ab");
-    ASSERT_NE(stream, nullptr);
-    fputs(text.c_str(), stream);
-    fclose(stream);
-}
-
 vt_ptr start_on(const temp_home &dir, const std::string &text)
 {
     dir.write("g.txt", text);
@@ -39,11 +23,11 @@ vt_ptr start_on(const temp_home &dir, const std::string &text)
 TEST(ChangingFile, GrowthIsSeenAndEveryLineStaysReachable)
 {
     temp_home dir;
-    auto s = start_on(dir, numbered_lines(1, 10));
+    auto s = start_on(dir, numbered_text(1, 10));
     ASSERT_TRUE(s);
     ASSERT_ROW(*s, 22, "line 10");      // a short file is painted at the bottom
     ASSERT_ROW_HAS(*s, 23, "END");
-    append_file(dir.path + "/g.txt", numbered_lines(11, 40));
+    append_to_file(dir.path + "/g.txt", numbered_text(11, 40));
     struct {
         const char *keys;
         const char *top, *bottom;   // rows 0 and 22
@@ -88,12 +72,12 @@ TEST(ChangingFile, TruncatedFileShowsNothingBeyondItsNewEnd)
     for (auto c : cases) {
         SCOPED_TRACE(c.name);
         temp_home dir;
-        auto s = start_on(dir, numbered_lines(1, 100));
+        auto s = start_on(dir, numbered_text(1, 100));
         ASSERT_TRUE(s);
         ASSERT_ROW(*s, 0, "line 1");
         play(*s, std::string(c.keys) + "=");
         ASSERT_ROW_HAS(*s, 23, "pct");
-        dir.write("g.txt", numbered_lines(1, 10));
+        dir.write("g.txt", numbered_text(1, 10));
         vt_type(*s, "==");      // two commands that only redraw the prompt
         EXPECT_TRUE(vt_wait(*s, [](vt_session &v) { return vt_row(v, 10).empty(); }))
             << vt_screen(*s);

@@ -292,6 +292,21 @@ TEST(DisplayScreen, ClearedPageThatReachesTheEnd)
     EXPECT_TRUE(shows_lines(*s, 0, 7, 23)) << vt_screen(*s);
 }
 
+// G on a file that fits the screen shows it from the top row, and the
+// prompt still goes to the bottom line, not over a line of the text.
+TEST(DisplayScreen, JumpToTheEndOfAShortFileKeepsThePromptAtTheBottom)
+{
+    temp_home home;
+    home.write("ten", numbered(10));
+    vt_ptr s = start_on(home, {"-e", "ten"});
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(shows_lines(*s, 13, 22, 1));
+    vt_type(*s, "G");
+    EXPECT_ROW(*s, 23, "ten: END");
+    EXPECT_TRUE(shows_lines(*s, 0, 9, 1));
+    EXPECT_ROW(*s, 10, "");
+}
+
 TEST(DisplayScreen, WindowThatGrowsAndShrinks)
 {
     temp_home home;

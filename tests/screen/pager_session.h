@@ -56,6 +56,24 @@ inline std::string read_file(const std::string &path)
     return text.str();
 }
 
+// "word first" to "word last", a line each.
+inline std::string numbered_text(int first, int last, const std::string &word = "line")
+{
+    std::string text;
+    for (int i = first; i <= last; ++i)
+        text += word + " " + std::to_string(i) + "\n";
+    return text;
+}
+
+// Adds `text` to the end of the file at `path`, as a writer of a log does.
+inline void append_to_file(const std::string &path, const std::string &text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    out << text;
+    if (!out.flush())
+        ADD_FAILURE() << "cannot append to " << path;
+}
+
 // The pager on files of tests/data (named relative to it), with `home` as
 // HOME; nothing is awaited.
 inline vt_ptr start_pager(const temp_home &home,

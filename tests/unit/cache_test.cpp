@@ -429,6 +429,42 @@ TEST(Cache, SignalDuringAPipeReadIsNotTheEnd)
     close_input();
 }
 
+// While reads do not wait (following), a pipe whose writer is slow seems
+// to end where its bytes end, without an end marker: what comes later is
+// read on from there, and only the writer's closing is the end.
+TEST(Cache, PipeReadWithoutWaitingStopsWhereTheWriterIs)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    cache_open_input(fds[0]);
+    pipe_mode = 1;
+    cache_init(buffer_setting);
+    sequential_reads_wait = 0;
+    std::string first = pattern_bytes(1500), second = pattern_bytes(700);
+    ASSERT_EQ(write(fds[1], first.data(), first.size()), static_cast<ssize_t>(first.size()));
+    // the alarm ends the test program should a read wait for the writer
+    signal(SIGALRM, SIG_DFL);
+    alarm(20);
+    EXPECT_EQ(cache_seek_end(), 0);
+    EXPECT_EQ(cache_tell(), 1500);
+    EXPECT_EQ(pipe_read_offset, 1500);
+    EXPECT_EQ(cache_length(), -1) << "no end yet";
+    EXPECT_EQ(cache_next_char(), 0);
+    EXPECT_EQ(cache_next_char(), 0) << "still nothing, and no wait";
+    ASSERT_EQ(write(fds[1], second.data(), second.size()), static_cast<ssize_t>(second.size()));
+    ASSERT_EQ(cache_seek(1500), 0);
+    EXPECT_EQ(cache_seek_end(), 0);
+    EXPECT_EQ(cache_tell(), 2200);
+    EXPECT_EQ(cache_length(), -1);
+    close(fds[1]);
+    EXPECT_EQ(cache_seek_end(), 0);
+    EXPECT_EQ(cache_length(), 2200);
+    alarm(0);
+    sequential_reads_wait = 1;
+    EXPECT_EQ(first_difference(read_backward(), as_delivered(first + second)), -1);
+    close_input();
+}
+
 TEST(Cache, PastTheEndReadsNothing)
 {
     // A named file accepts any position; past its end there is no byte.

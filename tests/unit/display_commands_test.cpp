@@ -1,4 +1,5 @@
-// The colour and highlight commands through the interpreter: the word is
+// The colour, highlight and follow_name commands through the interpreter:
+// the word is
 // parsed whatever the condition flag, the setting and its toggle pair
 // change only while the flag is set, a number selects by its parity (so
 // the toggle idiom of the prompt style works), and deftog shows the state
@@ -7,6 +8,7 @@
 
 #include <string>
 
+#include "command/command.h"
 #include "display/display.h"
 #include "find/find.h"
 #include "language/language.h"
@@ -29,7 +31,9 @@ TEST(DisplayCommands, OnOffAndTheToggle)
     struct {
         const char *name;
         int *setting;
-    } commands[] = {{"colour", &show_colour}, {"highlight", &highlight_matches}};
+    } commands[] = {{"colour", &show_colour},
+                    {"highlight", &highlight_matches},
+                    {"follow_name", &follow_by_name}};
     const setting_case cases[] = {
         {"on", 1, 0, 0, 1, "on", ERR_NONE},
         {"off", 1, 1, 0, 0, "off", ERR_NONE},
@@ -60,6 +64,7 @@ TEST(DisplayCommands, OnOffAndTheToggle)
             EXPECT_EQ(error_code, c.code);
         }
     }
+    follow_reset();
     reset_language_state();
 }
 
@@ -69,12 +74,16 @@ TEST(DisplayCommands, DeftogShowsTheStateInForce)
         reset_language_state();
         show_colour = on;
         highlight_matches = !on;
+        follow_by_name = on;
         ASSERT_EQ(run_command_string("deftog"), 0);
+        EXPECT_EQ(variable_value("_follow_name_s"), on ? "on" : "off");
+        EXPECT_EQ(variable_value("_follow_name_n"), on ? "0" : "1");
         EXPECT_EQ(variable_value("_colour_s"), on ? "on" : "off");
         EXPECT_EQ(variable_value("_colour_n"), on ? "0" : "1");
         EXPECT_EQ(variable_value("_highlight_s"), on ? "off" : "on");
         EXPECT_EQ(variable_value("_highlight_n"), on ? "1" : "0");
     }
+    follow_reset();
     reset_language_state();
 }
 

@@ -241,6 +241,7 @@ TEST(InitScript, BuiltinScriptContent)
         {":t", 0, "asktag"},
         {"t", 1, "nexttag ${number}"},
         {"T", 1, "prevtag ${number}"},
+        {"F", 0, "follow"},
         {"\x07", 0, "stat (${_statprompt_n} + 1)"},
         {"=", 0, "stat (${_statprompt_n} + 1)"},
         {"q", 0, "quit"},

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "command/command.h"
 #include "display/display.h"
 #include "startup/startup.h"
 
@@ -65,25 +66,31 @@ TEST(Options, FlagsAndTheFirstFile)
         {{"vorn", "+/pat", "f"}, 2, "", "pat"},
         {{"vorn", "-e/pat"}, 2, "e", "pat"},
         {{"vorn", "-Rs", "-R"}, 3, "Rs", nullptr},
+        {{"vorn", "-F", "-W", "f"}, 3, "FW", nullptr},
+        {{"vorn", "-eW", "f"}, 2, "eW", nullptr},
     };
     for (auto &c : cases) {
         options_reset();
         sgr_reset();
+        follow_reset();
         std::vector<char *> vector;
         EXPECT_EQ(scan(c.words, vector), c.first_file) << c.words.size();
         std::string on;
         if (opt_clear) on += 'c';
         if (opt_stay_at_end) on += 'e';
+        if (follow_requested) on += 'F';
         if (opt_ignore_case) on += 'i';
         if (!show_line_numbers) on += 'n';
         if (show_colour) on += 'R';
         if (opt_squeeze) on += 's';
         if (opt_no_overstrike) on += 'u';
+        if (follow_by_name) on += 'W';
         EXPECT_EQ(on, c.settings) << c.words[1 % c.words.size()];
         EXPECT_STREQ(first_pattern, c.pattern);
     }
     options_reset();
     sgr_reset();
+    follow_reset();
 }
 
 TEST(Options, PlusSlashIsRewrittenEverywhere)

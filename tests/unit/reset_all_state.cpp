@@ -18,6 +18,7 @@ void reset_all_state()
     messages_reset();
     prompt_reset();
     command_reset();
+    follow_reset();
     macro_reset();
     interpreter_reset();
     variables_reset();

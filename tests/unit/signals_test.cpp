@@ -134,6 +134,58 @@ TEST(ReadInterruptible, UnservedSignalReturnsAtOnceAndKeepsTheData)
     EXPECT_EQ(byte, 'a');
 }
 
+// The wait of following: the keyboard before the input, the input, the
+// time running out, and a pending signal at once.
+TEST(WaitForInput, ReportsWhatCameFirst)
+{
+    signals_installed installed;
+    pipe_pair keys, input;
+    int saved_keyboard = keyboard_fd;
+    keyboard_fd = keys.fds[0];
+    EXPECT_EQ(wait_for_input(input.fds[0], 10), WAIT_TIMEOUT);
+    EXPECT_EQ(wait_for_input(-1, 0), WAIT_TIMEOUT);
+    input.put("i");
+    EXPECT_EQ(wait_for_input(input.fds[0], -1), WAIT_INPUT);
+    EXPECT_EQ(wait_for_input(-1, 10), WAIT_TIMEOUT) << "the input is not watched";
+    keys.put("k");
+    EXPECT_EQ(wait_for_input(input.fds[0], -1), WAIT_KEY);
+    for (int bit : {PENDING_RESIZE, PENDING_STOP}) {
+        pending_signals = bit;
+        EXPECT_EQ(wait_for_input(input.fds[0], -1), WAIT_SIGNAL);
+    }
+    pending_signals = 0;
+    keyboard_fd = saved_keyboard;
+}
+
+// While caught, the interrupt key ends a wait with PENDING_INTERRUPT and
+// no exit; catching it no more drops the bit.  Should the wait not give
+// up, the helper feeds the keyboard after a while: a fault shows as a
+// failure, not a hang.
+TEST(WaitForInput, CaughtInterruptEndsTheWaitWithoutEnding)
+{
+    signals_installed installed;
+    pipe_pair keys, done;
+    int saved_keyboard = keyboard_fd;
+    keyboard_fd = keys.fds[0];
+    catch_interrupt(1);
+    pid_t helper = fork();
+    if (helper == 0) {
+        kill(getppid(), SIGINT);
+        pollfd returned{done.fds[0], POLLIN, 0};
+        poll(&returned, 1, 10000);
+        (void)!write(keys.fds[1], "x", 1);
+        _exit(0);
+    }
+    int seen = wait_for_input(-1, -1);
+    done.put("d");
+    waitpid(helper, nullptr, 0);
+    EXPECT_EQ(seen, WAIT_SIGNAL);
+    EXPECT_EQ(pending_signals, PENDING_INTERRUPT);
+    catch_interrupt(0);
+    EXPECT_EQ(pending_signals, 0);
+    keyboard_fd = saved_keyboard;
+}
+
 TEST(GetKey, SkipsNulBytesAndReturnsUnsignedValues)
 {
     struct {

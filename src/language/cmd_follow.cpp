@@ -1,0 +1,40 @@
+// Commands of following growing input: `follow` watches the end of the
+// current input; `follow_name` (on or off, with the toggle pair
+// `_follow_name`: on 0, off 1) says whether a file replaced under its name
+// is opened again by that name while following.
+//
+// A `follow` before the first screen (from an initialization script) asks
+// for following from the first screen on, as -F does.
+#include "command/command.h"
+#include "commands.h"
+#include "display/display.h"
+
+static const char *cmd_follow(int code, const char *pos);
+static const char *cmd_follow_name(int code, const char *pos);
+
+const command_entry cmd_follow_entry = {"follow", CODE_FOLLOW, cmd_follow};
+const command_entry cmd_follow_name_entry = {"follow_name", CODE_FOLLOW_NAME, cmd_follow_name};
+
+static const char *cmd_follow(int, const char *pos)
+{
+    if (!exec_flag)
+        return pos;
+    if (screen_pos(SCREEN_TOP) == -1) {
+        follow_requested = 1;
+        return pos;
+    }
+    follow_input();
+    return pos;
+}
+
+static const char *cmd_follow_name(int, const char *pos)
+{
+    int state = choose_word(&pos, 2, "on", "off");
+    if (state < 0)
+        return nullptr;
+    if (!exec_flag)
+        return pos;
+    follow_by_name = state == 0;
+    settog("_follow_name", state, 2, "on", "off");
+    return pos;
+}
