@@ -165,27 +165,30 @@ void start_text_again(follow_state *st, const char *note)
     show_end(st, st->known_length);
 }
 
-void look_at_named_file(follow_state *st)
+// False when the screen stayed as it was.
+bool look_at_named_file(follow_state *st)
 {
     if (follow_by_name && replaced_by_name()) {
         show_arrivals(st, cache_length());  // the last words of the old file
         reopen_current_file();
         start_text_again(st, "file replaced");
-        return;
+        return true;
     }
     file_pos length = cache_length();
     if (length < st->known_length) {
         start_text_again(st, "file truncated");
-        return;
+        return true;
     }
     st->known_length = length;
-    show_arrivals(st, length);
+    return show_arrivals(st, length);
 }
 
 // The bottom line while waiting: the name, the number of the last line
-// shown, a note of what happened last, and how to stop.
-void show_waiting_line(const follow_state *st, file_pos end)
+// shown, a note of what happened last, and how to stop.  It is written
+// only when the screen changed: a quiet wait sends nothing to the terminal.
+void show_waiting_line(const follow_state *st)
 {
+    file_pos end = st->shown_end;
     std::string text = prompt_name != nullptr ? prompt_name : "";
     if (show_line_numbers && end > 0) {
         int line = linenum_find(end - 1);
@@ -221,20 +224,25 @@ bool serve_signals(follow_state *st)
 void follow_loop(follow_state *st)
 {
     bool sequential = cache_input_sequential();
+    bool changed = true;
     for (;;) {
         if (sequential) {
-            show_arrivals(st, available_end());
+            changed |= show_arrivals(st, available_end());
             if (input_ended())
                 return;
         } else {
-            look_at_named_file(st);
+            changed |= look_at_named_file(st);
         }
-        file_pos end = sequential ? pipe_read_offset : st->known_length;
-        show_waiting_line(st, end);
+        if (changed)
+            show_waiting_line(st);
+        changed = false;
         int seen = sequential ? wait_for_input(input_fd, -1)
                               : wait_for_input(-1, POLL_INTERVAL_MS);
-        if (seen == WAIT_SIGNAL && !serve_signals(st))
-            return;
+        if (seen == WAIT_SIGNAL) {
+            if (!serve_signals(st))
+                return;
+            changed = true;
+        }
         if (seen == WAIT_KEY && get_key() != READ_ABANDONED)
             return;
     }
