@@ -236,6 +236,10 @@ void follow_loop(follow_state *st)
         if (changed)
             show_waiting_line(st);
         changed = false;
+        // Painting and counting read on where the text ends: what they
+        // took from the pipe is no longer there for the wait to see.
+        if (sequential && (pipe_read_offset != st->shown_end || input_ended()))
+            continue;
         int seen = sequential ? wait_for_input(input_fd, -1)
                               : wait_for_input(-1, POLL_INTERVAL_MS);
         if (seen == WAIT_SIGNAL) {
