@@ -206,6 +206,13 @@ void show_waiting_line(const follow_state *st)
     standout_off();
 }
 
+// Standard input may also be a file or a device that simply ended.
+bool reads_a_pipe()
+{
+    struct stat input;
+    return fstat(input_fd, &input) == 0 && (S_ISFIFO(input.st_mode) || S_ISSOCK(input.st_mode));
+}
+
 // Serves a stop or a window change; false for the interrupt key.
 bool serve_signals(follow_state *st)
 {
@@ -274,7 +281,8 @@ void follow_input()
     end_held = 1;
     held_top = screen_pos(SCREEN_TOP);
     if (ended)
-        show_message("End of input: the writer closed the pipe");
+        show_message(reads_a_pipe() ? "End of input: the writer closed the pipe"
+                                    : "End of input");
 }
 
 bool end_is_held()

@@ -4,6 +4,7 @@
 // does not end the program (either of them, the end of the text); a search
 // after following; the pager's CPU time while it waits.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -100,6 +101,30 @@ TEST(Follow, AppendedLinesAppearAndTheBottomLineCountsThem)
         vt_type(*s, "q");
         EXPECT_EQ(vt_wait_exit(*s), 0);
     }
+}
+
+// A line written in two pieces shows whole once its end comes, and a line
+// longer than the window takes the rows it wraps over.
+TEST(Follow, LinesWrittenInPiecesAndLongLines)
+{
+    temp_home dir;
+    auto s = start_on(dir, numbered_text(1, 30), {"-F"});
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(waiting_at(*s, 30));
+    append_to_file(dir.path + "/g.txt", "hal");
+    ASSERT_TRUE(vt_row_is(*s, 22, "hal"));
+    append_to_file(dir.path + "/g.txt", "ves\n");
+    ASSERT_TRUE(vt_row_is(*s, 22, "halves"));
+    EXPECT_ROW(*s, 21, "line 30");
+    append_to_file(dir.path + "/g.txt", std::string(200, 'x') + "\nline 33\n");
+    ASSERT_TRUE(waiting_at(*s, 33));
+    EXPECT_ROW(*s, 22, "line 33");
+    EXPECT_ROW(*s, 21, std::string(40, 'x'));
+    EXPECT_ROW(*s, 20, std::string(80, 'x'));
+    EXPECT_ROW(*s, 19, std::string(80, 'x'));
+    EXPECT_ROW(*s, 18, "halves");
+    vt_type(*s, "qq");
+    EXPECT_EQ(vt_wait_exit(*s), 0);
 }
 
 // Any key and the interrupt key stop following; neither ends the program,
@@ -276,6 +301,62 @@ TEST(Follow, SlowPipeShowsLinesAsWrittenAndItsClosingEndsTheWait)
     EXPECT_ROW(*s, 22, "slow 30");
     vt_type(*s, "g");
     ASSERT_ROW(*s, 0, "slow 1");
+    vt_type(*s, "q");
+    EXPECT_EQ(vt_wait_exit(*s), 0);
+}
+
+// A named pipe is followed as standard input is: its name on the bottom
+// line, its lines as they come, its writer's closing the end of the wait.
+TEST(Follow, NamedPipe)
+{
+    temp_home dir;
+    std::string fifo = dir.path + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    vt_options options;
+    options.cwd = dir.path;
+    options.args = {"-F", "fifo"};
+    options.env = {{"HOME", dir.path}};
+    vt_ptr s = vt_start(options);
+    ASSERT_TRUE(s);
+    // the write end opens once the pager has opened the read end (nothing
+    // it writes marks the moment: try again and again)
+    int writer = -1;
+    auto opened = [&](vt_session &) {
+        writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        return writer >= 0;
+    };
+    for (int tries = 0; tries < 250 && writer < 0; tries++)
+        vt_wait(*s, opened, 20);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(fcntl(writer, F_SETFL, 0), 0);
+    ASSERT_TRUE(vt_row_is(*s, 23, std::string("fifo: ") + waiting));
+    ASSERT_EQ(write(writer, "fifo 1\n", 7), 7);
+    ASSERT_TRUE(waiting_at(*s, 1, "fifo"));
+    EXPECT_ROW(*s, 0, "fifo 1");
+    ASSERT_EQ(write(writer, "fifo 2\n", 7), 7);
+    ASSERT_TRUE(waiting_at(*s, 2, "fifo"));
+    close(writer);
+    ASSERT_TRUE(vt_row_is(*s, 23, pressed("End of input: the writer closed the pipe")));
+    vt_type(*s, "\nq");
+    EXPECT_EQ(vt_wait_exit(*s), 0);
+}
+
+// Standard input that is a file ends as a file does: no writer to speak of.
+TEST(Follow, StandardInputFromAFileEndsTheWait)
+{
+    temp_home dir;
+    dir.write("g.txt", numbered_text(1, 30));
+    vt_options options;
+    options.cwd = dir.path;
+    options.program = "/bin/sh";
+    options.args = {"-c", std::string("exec '") + VORN_BINARY + "' -F < g.txt"};
+    options.env = {{"HOME", dir.path}};
+    vt_ptr s = vt_start(options);
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(vt_row_is(*s, 23, pressed("End of input")));
+    EXPECT_ROW(*s, 22, "line 30");
+    vt_type(*s, "\n");
+    ASSERT_TRUE(vt_row_is(*s, 23, "stdin: END"));
     vt_type(*s, "q");
     EXPECT_EQ(vt_wait_exit(*s), 0);
 }

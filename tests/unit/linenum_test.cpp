@@ -156,6 +156,25 @@ TEST_F(LinenumTest, PairsBeyondACutAreForgotten)
     EXPECT_EQ(linenum_find(start_of(100)), 100);
 }
 
+// A file that grows while followed: the number of its new last line is
+// counted on from the number known at its old end, reading the new text
+// only, not again from the top.
+TEST_F(LinenumTest, AGrowingFileIsCountedOnFromItsOldEnd)
+{
+    file_pos old_end = static_cast<file_pos>(text.size());
+    ASSERT_EQ(linenum_find(old_end - 1), 10000);
+    std::string more;
+    for (int i = 10001; i <= 10100; i++)
+        more += std::to_string(1000000000 + i).substr(1) + "\n";
+    FILE *log = fopen((dir.path + "/input").c_str(), "ab");
+    ASSERT_NE(log, nullptr);
+    fputs(more.c_str(), log);
+    fclose(log);
+    int64_t read_before = input_bytes_read;
+    EXPECT_EQ(linenum_find(old_end + static_cast<file_pos>(more.size()) - 1), 10100);
+    EXPECT_LT(input_bytes_read - read_before, 8 * 1024) << "read again from the top";
+}
+
 TEST_F(LinenumTest, OffWithOptionN)
 {
     linenum_add(5, start_of(5));
