@@ -169,8 +169,10 @@ void start_text_again(follow_state *st, const char *note)
 bool look_at_named_file(follow_state *st)
 {
     if (follow_by_name && replaced_by_name()) {
-        show_arrivals(st, cache_length());  // the last words of the old file
+        bool changed = show_arrivals(st, cache_length());  // the old file's last words
         reopen_current_file();
+        if (replaced_by_name())
+            return changed;     // not opened (yet): the old file stays, tried again
         start_text_again(st, "file replaced");
         return true;
     }

@@ -67,15 +67,8 @@ static bool length_known(file_pos length)
     return length > 0;
 }
 
-// Following from the start (-F, or `follow` in a script) shows the end
-// instead of the beginning or the first match.
 static void show_first_screen()
 {
-    if (follow_requested) {
-        follow_requested = 0;
-        follow_input();
-        return;
-    }
     if (first_pattern != nullptr && search_pattern(1, first_pattern, 1, 1))
         return;
     jump_line(1);
@@ -126,10 +119,17 @@ static void write_short_prompt()
 int show_prompt()
 {
     notice_shrunk_file();
-    if (screen_pos(SCREEN_TOP) == -1)
+    // Following asked for from the start (-F, or `follow` in a script)
+    // begins at the first prompt, in place of the first screen or after
+    // the screen a tag gave.
+    if (follow_requested) {
+        follow_requested = 0;
+        follow_input();
+    } else if (screen_pos(SCREEN_TOP) == -1) {
         show_first_screen();
-    else if (repaint_needed)
+    } else if (repaint_needed) {
         repaint_screen();
+    }
     if (!opt_stay_at_end && !end_is_held() && at_eof != 0 && !(file_index + 1 < file_count))
         finish_at_end_of_input();
     cursor_lower_left();

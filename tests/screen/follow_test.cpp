@@ -62,7 +62,8 @@ long cpu_ticks(vt_session &s)
     return utime < 0 || stime < 0 ? -1 : utime + stime;
 }
 
-// The key F, the option -F and the option in VORN all start following:
+// The key F, the option -F, the option in VORN and `follow` in a script
+// all start following:
 // the end shows, and lines appended appear at the bottom, scrolling, with
 // the line number of the last one on the waiting line; more than a
 // screenful at once shows the new end.
@@ -73,14 +74,17 @@ TEST(Follow, AppendedLinesAppearAndTheBottomLineCountsThem)
         std::vector<std::string> args;
         std::vector<std::pair<std::string, std::string>> env;
         const char *keys;
+        const char *script;     // ~/.vornrc
     } cases[] = {
-        {"key F", {"-e"}, {}, "F"},
-        {"option -F", {"-F"}, {}, ""},
-        {"VORN=-F", {}, {{"VORN", "-F"}}, ""},
+        {"key F", {"-e"}, {}, "F", ""},
+        {"option -F", {"-F"}, {}, "", ""},
+        {"VORN=-F", {}, {{"VORN", "-F"}}, "", ""},
+        {"follow in ~/.vornrc", {}, {}, "", "follow\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         temp_home dir;
+        dir.write(".vornrc", c.script);
         auto s = start_on(dir, numbered_text(1, 30), c.args, c.env);
         ASSERT_TRUE(s);
         play(*s, c.keys);
