@@ -34,6 +34,10 @@ void scroll_backward(int n, int paging);
 void repaint_screen();
 void paint_rows_again();
 void repaint_from(file_pos pos);
+// Lines have just stopped wrapping: the top row may hold a later row of a
+// wrapped text line, which is no display line any more; the screen is
+// painted again from the start of that text line.
+void repaint_unwrapped();
 void jump_end();
 void jump_line(int n);
 void jump_percent(int n);

@@ -261,6 +261,24 @@ void jump_line(int n)
     jump_pos(pos);
 }
 
+// The start of the text line holding the byte at `pos` (pos itself when
+// it cannot be reached); a named file is searched in large pieces, as a
+// long line would cost a read per block through the cache.  With a signal
+// pending the result is not to be used.
+static file_pos text_line_start(file_pos pos)
+{
+    if (pipe_mode) {
+        if (cache_seek(pos) != 0)
+            return pos;
+        if (scan_back_to_newline(0))
+            cache_next_char();
+        return cache_tell();
+    }
+    line_scan_reset();
+    file_pos start = line_scan_prev(pos + 1, 1);
+    return start != -1 ? start : pos;
+}
+
 void jump_percent(int n)
 {
     file_pos length = cache_length();
@@ -270,23 +288,21 @@ void jump_percent(int n)
     }
     // taken in 128 bits, so that no length can make the product overflow
     file_pos pos = static_cast<file_pos>(static_cast<__int128>(n) * length / 100);
-    // The start of the line holding pos; a named file is searched in large
-    // pieces, as a long line would cost a read per block through the cache.
-    if (pipe_mode) {
-        if (cache_seek(pos) == 0) {
-            if (scan_back_to_newline(0))
-                cache_next_char();
-            pos = cache_tell();
-        }
-    } else {
-        line_scan_reset();
-        file_pos start = line_scan_prev(pos + 1, 1);
-        if (pending_signals != 0)
-            return;
-        if (start != -1)
-            pos = start;
-    }
+    pos = text_line_start(pos);
+    if (pending_signals != 0)
+        return;
     jump_pos(pos);
+}
+
+void repaint_unwrapped()
+{
+    file_pos top = screen_pos(SCREEN_TOP);
+    if (top == -1) {
+        repaint_screen();
+        return;
+    }
+    file_pos start = text_line_start(top);
+    repaint_from(pending_signals != 0 ? top : start);
 }
 
 void jump_pos(file_pos pos)

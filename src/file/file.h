@@ -120,6 +120,9 @@ void line_start();
 int line_append(int c);
 file_pos next_display_line(file_pos pos);
 file_pos prev_display_line(file_pos pos);
+// The start of the display line holding the byte at `pos` (pos itself
+// where a text line begins).
+file_pos display_line_holding(file_pos pos);
 file_pos next_raw_line(file_pos pos);
 file_pos prev_raw_line(file_pos pos);
 void line_reset();                  // no line assembled

@@ -1019,6 +1019,17 @@ file_pos prev_display_line(file_pos pos)
     return found;
 }
 
+// A raw line may begin inside a long text line (a piece of it), where no
+// display line begins unless by chance: the one holding its first byte
+// does.  With a signal pending, `pos` itself.
+file_pos display_line_holding(file_pos pos)
+{
+    if (pos <= 0 || cache_seek(pos - 1) != 0 || cache_next_char() == '\n')
+        return pos;
+    file_pos start = prev_display_line(pos + 1);
+    return start == -1 ? pos : start;
+}
+
 file_pos next_raw_line(file_pos pos)
 {
     line_text = raw_buffer;

@@ -177,6 +177,8 @@ int search_pattern(int forward, const char *pattern, int n, int want_match)
         show_message("Pattern not found");
         return 0;
     }
-    jump_pos(walk.pos);
+    // the walk ends on a raw line, which may be a later piece of a long
+    // text line: the screen starts with the display line that holds it
+    jump_pos(display_line_holding(walk.pos));
     return 1;
 }

@@ -96,14 +96,16 @@ static const char *chscroll(int code, const char *pos)
         return pos;
     if (code == CODE_LSCROLL) {
         scroll_left(count);
+        repaint_screen();
     } else if (wrap_lines == 1) {
         // The first rscroll only stops the wrapping.
         VORN_ASSERT(horiz_off == 0);
         wrap_lines = 0;
+        repaint_unwrapped();
     } else {
         scroll_right(count);
+        repaint_screen();
     }
-    repaint_screen();
     set_number_variable("_curhscroll", horiz_off);
     settog("_wraplines", wrap_lines ? 1 : 0, 2, "off", "on");
     return pos;

@@ -350,6 +350,9 @@ TEST(KeyScreen, HorizontalKeys)
         {"<tab><tab><tab><backtab>", false, 8},
         {"<tab><tab><backtab><backtab>", true, 0},
         {"<right>", false, 0},
+        // the top row held a later row of line 1: line 1 shows from its start
+        {"j<right>", false, 0},
+        {"jj<home><home>", false, 0},
         {"<right><right>", false, 1},
         {"<right>5<right><right>", false, 10},
         {"<right>5<right><right><left>", false, 5},

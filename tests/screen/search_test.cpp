@@ -124,6 +124,35 @@ TEST(SearchScreen, FirstScreenAtTheFirstMatch)
     }
 }
 
+// A match in a long text line lies in one of the pieces the search reads
+// it in, which begin where no display line does: the screen must start
+// with a row of the line as a move through it shows (rows of 80 columns
+// from the line's start, here each beginning with "r").
+TEST(SearchScreen, MatchInALongLineStartsAtItsRow)
+{
+    temp_home home;
+    std::string line;
+    for (int i = 0; i < 250; i++)
+        line += "r" + std::string(79, '.');
+    line.replace(12345, 5, "MATCH");
+    home.write("long.txt", line + "\nend\n");
+    const std::vector<std::string> searches = {"/MATCH<enter>", "G?MATCH<enter>"};
+    for (const std::string &keys : searches) {
+        SCOPED_TRACE(keys);
+        vt_ptr s = start_pager(home, {"-e", home.path + "/long.txt"}, ROWS);
+        ASSERT_TRUE(s);
+        ASSERT_ROW(*s, BOTTOM, "long.txt (8%)");
+        play(*s, keys);
+        // the search is done once the prompt shows another place
+        ASSERT_TRUE(vt_wait(*s, [](vt_session &v) {
+            std::string prompt = vt_row(v, BOTTOM);
+            return prompt.rfind("long.txt (", 0) == 0 && prompt != "long.txt (8%)";
+        })) << vt_screen(*s);
+        for (int row = 0; row < 2; row++)
+            EXPECT_EQ(vt_row(*s, row).substr(0, 2), "r.") << vt_screen(*s);
+    }
+}
+
 // Bytes still to be read by the pager from its standard input pipe.
 bool pipe_drained(vt_session &s)
 {
