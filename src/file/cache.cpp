@@ -34,6 +34,9 @@
 // refused.  Only descriptor 0 sets pipe_mode, which the rest of the pager
 // reads; an unseekable named input is treated the same way inside this file,
 // because reading one again "at an offset" would silently deliver other data.
+// A character device that can be positioned (/dev/zero) is read by position,
+// but the size the system gives it means nothing: its length, and so its
+// end, is known only once reading has found it.
 //
 // A writer that is slow must not hold the pager in a read: while
 // sequential_reads_wait is clear, a read of a sequential input happens only
@@ -58,6 +61,7 @@
 #include <cstring>
 #include <new>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -84,6 +88,10 @@ namespace {
 
 // Set by cache_init: the input must be read in sequence (see above).
 int sequential_input;
+// Set by cache_init: a character device read by position, whose size the
+// system does not know (lseek gives 0 for /dev/zero, which never ends):
+// its length is known only once its end has been read.
+int unsized_input;
 // The open that made input_fd the input (a count that wraps), and the one
 // whose data the buffers hold; they let cache_init tell the re-reading of
 // the same input (flush, after the editor) from a new one.
@@ -308,6 +316,9 @@ void cache_init(int count)
     cached_serial = input_serial;
     cached_fd = input_fd;
     sequential_input = pipe_mode || lseek(input_fd, 0, SEEK_CUR) < 0;
+    struct stat status;
+    unsized_input = !sequential_input && fstat(input_fd, &status) == 0 &&
+                    S_ISCHR(status.st_mode);
     if (sequential_input && same_input && !pipe_mode) {
         // An unseekable named input cannot be read afresh: what was read of
         // it is all there is, so it is kept.
@@ -344,6 +355,7 @@ void cache_reset()
     eof_offset = -1;
     sequential_input = 0;
     sequential_reads_wait = 1;
+    unsized_input = 0;
     ++input_serial;     // whatever comes next is a new input
     ++cache_generation;
     length_seen = -1;
@@ -401,7 +413,7 @@ file_pos cache_tell()
 
 file_pos cache_length()
 {
-    if (sequential_input)
+    if (sequential_input || unsized_input)
         return eof_offset;
     off_t end = lseek(input_fd, 0, SEEK_END);
     return end < 0 ? -1 : static_cast<file_pos>(end);
@@ -409,7 +421,7 @@ file_pos cache_length()
 
 int cache_seek_end()
 {
-    if (!sequential_input) {
+    if (!sequential_input && !unsized_input) {
         file_pos length = cache_length();
         if (length == -1)
             return 1;

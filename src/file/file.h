@@ -188,16 +188,20 @@ display_start wrap_starts_before(file_pos target);
 // the input (0); and back onto the newline before the read position (1),
 // or to the beginning (0).  With `stop_on_signal` both give up (0) once a
 // signal is pending.
-int scan_past_newline(int stop_on_signal);
+int scan_past_newline(int stop_on_signal, file_pos limit = -1);
 int scan_back_to_newline(int stop_on_signal);
 // Line starts: the start of the line after the one holding `pos` (the end
 // of the input for a last line without newline; *newline, when given, says
 // whether a newline ended the line), and the start of the line before the
 // line start `pos`; -1 when there is none or it cannot be reached.  The
 // read position is not kept.  A walk begins with line_scan_reset, so that
-// a changed file is read afresh.
+// a changed file is read afresh.  With `limit` (not -1), a line that has
+// not ended by `limit` is looked at no further: a position at or beyond
+// `limit` is returned with *newline 0 (a line need not end at all, on a
+// device or in an endless pipe); scan_past_newline stops there too (0).
 void line_scan_reset();
-file_pos line_scan_next(file_pos pos, int stop_on_signal, int *newline = nullptr);
+file_pos line_scan_next(file_pos pos, int stop_on_signal, int *newline = nullptr,
+                        file_pos limit = -1);
 file_pos line_scan_prev(file_pos pos, int stop_on_signal);
 // The bytes of the input from `pos` on that are at hand in one piece, and
 // their number in *avail; null (and 0) at the end of the input, where it

@@ -234,6 +234,19 @@ static bool skip_backward(file_pos *q, int64_t *n, file_pos pos, busy_watch *wat
     return true;
 }
 
+// The line holding the position counted to is read on only so far to find
+// its end (and record the next line's start): a line may never end (an
+// endless device), and its number is known without its end.
+enum { LINE_END_LOOKAHEAD = 1 << 20 };
+
+static int line_without_end(file_pos start, int64_t line)
+{
+    if (line > INT_MAX)
+        return 0;
+    linenum_add(static_cast<int>(line), start);
+    return static_cast<int>(line);
+}
+
 // Counts text lines forward from the known start `from` of line `line` up
 // to `pos`; records and returns the number of the line holding `pos`.  A
 // number beyond the range of an int is not known (0).
@@ -246,9 +259,12 @@ static int count_forward(const linenum_entry *from, file_pos pos, busy_watch *wa
     file_pos before = q;
     while (q < pos) {
         before = q;
-        q = line_scan_next(q, 1);
+        int newline = 0;
+        q = line_scan_next(q, 1, &newline, pos + LINE_END_LOOKAHEAD);
         if (pending_signals != 0 || q == -1)
             return 0;
+        if (!newline && q >= pos + LINE_END_LOOKAHEAD)
+            return line_without_end(before, n);
         busy_check(watch, 1);
         n++;
     }

@@ -114,10 +114,12 @@ static void advance_read_offset(size_t count)
 // 0 in a buffer is an end-of-file marker (NUL bytes of the input are
 // stored as 0x80): the scan hands it to the character operations, which
 // stop there, or read on where a named file has grown since.
-int scan_past_newline(int stop_on_signal)
+int scan_past_newline(int stop_on_signal, file_pos limit)
 {
     for (;;) {
         if (stop_on_signal && pending_signals != 0)
+            return 0;
+        if (limit >= 0 && cache_tell() >= limit)
             return 0;
         block_buffer *buffer = current_buffer;
         if (buffer->block == read_block && read_offset < buffer->size) {
@@ -219,11 +221,11 @@ static bool piece_holds(file_pos pos)
 }
 
 // The same through the block cache.
-static file_pos cached_next(file_pos pos, int stop_on_signal, int *newline)
+static file_pos cached_next(file_pos pos, int stop_on_signal, int *newline, file_pos limit)
 {
     if (cache_seek(pos) != 0)
         return -1;
-    *newline = scan_past_newline(stop_on_signal);
+    *newline = scan_past_newline(stop_on_signal, limit);
     file_pos next = cache_tell();
     return next == pos ? -1 : next;
 }
@@ -238,7 +240,7 @@ static file_pos cached_prev(file_pos pos, int stop_on_signal)
     return cache_tell() == 0 ? 0 : -1;
 }
 
-file_pos line_scan_next(file_pos pos, int stop_on_signal, int *newline)
+file_pos line_scan_next(file_pos pos, int stop_on_signal, int *newline, file_pos limit)
 {
     int ignored;
     if (newline == nullptr)
@@ -247,7 +249,7 @@ file_pos line_scan_next(file_pos pos, int stop_on_signal, int *newline)
     file_pos q = pos;
     for (;;) {
         if (!piece_holds(q) && !load_piece(q, SCAN_PIECE_SIZE))
-            return cached_next(pos, stop_on_signal, newline);
+            return cached_next(pos, stop_on_signal, newline, limit);
         if (!piece_holds(q))
             return q > pos ? q : -1;    // the end of the input
         size_t offset = static_cast<size_t>(q - scan_piece_start);
@@ -259,6 +261,10 @@ file_pos line_scan_next(file_pos pos, int stop_on_signal, int *newline)
             return q + (found - start) + 1;
         }
         q += static_cast<file_pos>(avail);
+        if (limit >= 0 && q >= limit)
+            return q;
+        if (stop_on_signal && pending_signals != 0)
+            return -1;
     }
 }
 

@@ -122,6 +122,22 @@ inline void play(vt_session &s, std::string_view keys)
     }
 }
 
+// Some row of the text (all but the bottom row) shows exactly `line`: a
+// search puts its match where the screen keeps the most of what it showed.
+inline ::testing::AssertionResult shows_line(vt_session &s, const std::string &line,
+                                             int text_rows = 23)
+{
+    if (vt_wait(s, [&](vt_session &v) {
+            for (int row = 0; row < text_rows; row++)
+                if (vt_row(v, row) == line)
+                    return true;
+            return false;
+        }))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no row shows \"" << line << "\"\n"
+                                         << vt_screen(s);
+}
+
 // The editing characters of the terminal the pager runs on.
 inline std::string erase_key(vt_session &s)
 {
