@@ -229,7 +229,11 @@ int list_marks()
     // mkstemp names hold only letters and digits: safe for the shell as is.
     char command[sizeof name + 16];
     snprintf(command, sizeof command, "-vorn -ec %s", name);
+    // The pager may be ended by a signal while the listing is shown (a
+    // hang-up, a termination): the file goes then too.
+    remove_at_termination(name);
     run_shell_command(command);
+    remove_at_termination(nullptr);
     if (unlink(name) != 0) {
         set_error(ERR_SYSTEM, "unlink(): %s", strerror(errno));
         return -1;

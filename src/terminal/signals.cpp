@@ -29,11 +29,18 @@
 // made us ignore (nohup) stays ignored, and one that already has a handler
 // when we start (a sanitizer's fault handlers) is left to it.  SIGTRAP is
 // left alone: a debugger's breakpoints must not end the pager.
+//
+// While a command has the terminal those signals go back to their default
+// actions, except while a temporary file is armed for removal (the mark
+// listing, shown by a command): then the handler stays, removes the file and
+// leaves the terminal to the command.
+#include <limits.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 
 #include "display/display.h"
 #include "language/language.h"
@@ -78,6 +85,12 @@ const int terminating_signals[] = {
 // The terminating signals this program took over (see above), by number.
 bool taken_over[NSIG];
 
+// Set while a command has the terminal: a terminating signal leaves it be.
+volatile sig_atomic_t terminal_handed_over;
+// The file a terminating signal removes, valid while removal_armed is set.
+char file_to_remove[PATH_MAX];
+volatile sig_atomic_t removal_armed;
+
 // Blocked while any handler runs: none of ours may interrupt another.
 sigset_t handler_mask()
 {
@@ -116,9 +129,13 @@ void interrupt_handler(int)
 // pager must not be stopped by SIGTTOU halfway through the restore.
 void terminate_handler(int sig)
 {
-    out_discard();
-    signal(SIGTTOU, SIG_IGN);
-    restore_terminal();
+    if (removal_armed)
+        unlink(file_to_remove);
+    if (!terminal_handed_over) {
+        out_discard();
+        signal(SIGTTOU, SIG_IGN);
+        restore_terminal();
+    }
     signal(sig, SIG_DFL);
     sigset_t just_this;
     sigemptyset(&just_this);
@@ -136,7 +153,8 @@ void take_over(int sig)
     struct sigaction current;
     if (sig <= 0 || sig >= NSIG || sigaction(sig, nullptr, &current) != 0)
         return;
-    if ((current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_DFL) {
+    if ((current.sa_flags & SA_SIGINFO) == 0 &&
+        (current.sa_handler == SIG_DFL || current.sa_handler == terminate_handler)) {
         install(sig, terminate_handler);
         taken_over[sig] = true;
     }
@@ -285,12 +303,25 @@ void install_signals(int on)
         install(SIGTSTP, stop_handler);
         install(SIGWINCH, winch);
         take_over_terminating_signals();
+        terminal_handed_over = 0;
     } else {
         signal(SIGINT, SIG_DFL);
         signal(SIGTSTP, SIG_DFL);
         signal(SIGWINCH, SIG_IGN);
-        give_back_terminating_signals();
+        terminal_handed_over = 1;
+        if (!removal_armed)
+            give_back_terminating_signals();
     }
+}
+
+bool remove_at_termination(const char *path)
+{
+    removal_armed = 0;
+    if (path == nullptr || strlen(path) >= sizeof file_to_remove)
+        return path == nullptr;
+    memcpy(file_to_remove, path, strlen(path) + 1);
+    removal_armed = 1;
+    return true;
 }
 
 namespace {
@@ -356,6 +387,8 @@ void handle_pending_signals()
 
 void signals_reset()
 {
+    removal_armed = 0;
+    terminal_handed_over = 0;
     keyboard_fd = 2;
     pending_signals = 0;
     empty_read_count = 0;

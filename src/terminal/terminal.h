@@ -100,6 +100,11 @@ extern int keyboard_fd;
 int read_interruptible(int fd, void *buf, int size);
 int get_key();
 void install_signals(int on);
+// A temporary file that a terminating signal must not leave behind, also
+// while a command has the terminal (the mark listing while it is shown);
+// null when there is none any more.  False when the name is too long to be
+// kept (nothing is then armed).
+bool remove_at_termination(const char *path);
 void handle_pending_signals();
 void winch(int sig);
 // While set (by following), the interrupt key sets PENDING_INTERRUPT

@@ -8,7 +8,9 @@
 // the block), so that any 80 columns of a row tell both the line and the
 // horizontal offset; "ab" and "cd" hold "ab line N" and "cd line N".  The
 // screen is 24 rows of 80 columns: 23 rows of text.
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -369,3 +371,55 @@ TEST(MarkScreen, ListingOfMarksInTwoFiles)
 }
 
 }  // namespace
+
+// Whatever ends the listing, or the pager behind it, its file goes: the
+// interrupt key (the viewer ends, the pager goes on), a termination signal
+// or a hang-up reaching the pager while the viewer runs, with the hang-up
+// signal caught or ignored.
+TEST(MarkScreen, ListingLeavesNoFileWhateverEndsIt)
+{
+    struct {
+        const char *name;
+        bool ignore_sighup;
+        void (*end)(vt_session &);
+        int status;             // of the pager; -1: it is still running
+    } cases[] = {
+        {"interrupt key", false, [](vt_session &s) { vt_key(s, "^C"); }, -1},
+        {"termination signal", false, [](vt_session &s) { vt_signal(s, SIGTERM); },
+         128 + SIGTERM},
+        {"hang-up", false, [](vt_session &s) { vt_hangup(s); }, 128 + SIGHUP},
+        {"hang-up, signal ignored", true, [](vt_session &s) { vt_hangup(s); }, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        marks_fixture f;
+        vt_options options;
+        options.args = {"-e", "ab"};
+        options.env = {{"HOME", f.home.path}, {"PATH", path_to_this_pager()}};
+        options.cwd = f.home.path;
+        options.ignore_sighup = c.ignore_sighup;
+        vt_ptr s = vt_start(options);
+        ASSERT_TRUE(s);
+        play(*s, "50gma");
+        ASSERT_ROW(*s, 0, "ab line 50");
+        play(*s, "M");
+        ASSERT_TRUE(vt_row_has(*s, 4, ": END"));
+        std::string prompt = vt_row(*s, 4);
+        ASSERT_EQ(prompt.find("vorn."), 0u) << prompt;
+        std::string listing = "/tmp/" + prompt.substr(0, prompt.find(':'));
+        struct stat st;
+        ASSERT_EQ(stat(listing.c_str(), &st), 0) << listing << " is not the listing";
+        c.end(*s);
+        if (c.status == -1) {
+            EXPECT_ROW(*s, 0, "ab line 50");
+            EXPECT_TRUE(vt_wait(*s, [&](vt_session &) { return stat(listing.c_str(), &st) != 0; }))
+                << listing << " was left behind";
+            vt_type(*s, "q");
+            EXPECT_EQ(vt_wait_exit(*s), 0);
+        } else {
+            EXPECT_EQ(vt_wait_exit(*s), c.status);
+        }
+        EXPECT_NE(stat(listing.c_str(), &st), 0) << listing << " was left behind";
+        unlink(listing.c_str());
+    }
+}
