@@ -10,10 +10,12 @@
 // quotes and arrives as one word, unchanged, whatever quotes, dollars,
 // backquotes, semicolons or blanks it holds.  The wrapped line that runs a
 // command under SHELL quotes the whole command the same way, so that SHELL
-// sees exactly the command that was built.  What the user chose (SHELL,
-// EDITOR, and what was typed at "Examine: ") goes to the shell as it is, on
-// purpose: EDITOR may carry options, and the typed name is there to be
-// expanded.
+// sees exactly the command that was built.  What the user chose (SHELL and
+// EDITOR) goes to the shell as it is, on purpose: EDITOR may carry options.
+// A name typed at "Examine: " is there to be expanded (wildcards,
+// variables, quotes), but never to run anything: a name holding what would
+// make the shell run a command (command substitution, a separator, a
+// redirection, a subshell) is opened as typed, without any expansion.
 #include <fcntl.h>
 #include <limits.h>
 #include <unistd.h>
@@ -147,6 +149,16 @@ line_result read_first_line(const std::string &command)
     return result;
 }
 
+// Whether the expansion command for `name` could run more than echo: with
+// SHELL the name is a bare word of "echo NAME", without it the text between
+// the double quotes of echo "NAME".
+bool could_run_a_command(const char *name, bool bare_word)
+{
+    if (strchr(name, '`') != nullptr || strstr(name, "$(") != nullptr)
+        return true;
+    return strpbrk(name, bare_word ? ";&|<>()\n" : "\"") != nullptr;
+}
+
 }  // namespace
 
 std::string shell_quote(const char *text)
@@ -194,8 +206,11 @@ const char *glob(const char *name)
 {
     if (name[0] == '#')
         return name;
+    const char *shell = nonempty_env("SHELL");
+    if (could_run_a_command(name, shell != nullptr))
+        return name;
     std::string command;
-    if (const char *shell = nonempty_env("SHELL")) {
+    if (shell != nullptr) {
         // Unquoted for SHELL, so that wildcards and variables expand.
         command = std::string(shell) + " -c " + shell_quote(("echo " + std::string(name)).c_str());
     } else {
