@@ -130,9 +130,7 @@ TEST(HostileNames, FileListEditorAndMarkListingKeepNamesWhole)
         play(*s, "ma");
         std::filesystem::remove(dir.path + "/edited");
         play(*s, "v");
-        ASSERT_TRUE(vt_wait(*s, [&](vt_session &) {
-            return std::filesystem::exists(dir.path + "/edited");
-        }));
+        ASSERT_TRUE(wait_for(*s, [&] { return std::filesystem::exists(dir.path + "/edited"); }));
         EXPECT_EQ(read_file(dir.path + "/edited"), hostile_names[i]);
         EXPECT_ROW(*s, 0, shown);
         play(*s, "M");

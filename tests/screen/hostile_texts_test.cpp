@@ -221,7 +221,7 @@ TEST(HostileTexts, NamesLongerThanTheSystemTakes)
     ASSERT_ROW(*s, 0, "near 1");
     EXPECT_ROW_HAS(*s, BOTTOM, "near.txt");
     play(*s, "mav");
-    ASSERT_TRUE(vt_wait(*s, [&](vt_session &) { return access((dir.path + "/edited").c_str(), F_OK) == 0; }));
+    ASSERT_TRUE(wait_for(*s, [&] { return access((dir.path + "/edited").c_str(), F_OK) == 0; }));
     EXPECT_EQ(read_file(dir.path + "/edited"), just_fits);
     ASSERT_ROW(*s, 0, "near 1");
     play(*s, ":pmb:nM");

@@ -412,7 +412,7 @@ TEST(MarkScreen, ListingLeavesNoFileWhateverEndsIt)
         c.end(*s);
         if (c.status == -1) {
             EXPECT_ROW(*s, 0, "ab line 50");
-            EXPECT_TRUE(vt_wait(*s, [&](vt_session &) { return stat(listing.c_str(), &st) != 0; }))
+            EXPECT_TRUE(wait_for(*s, [&] { return stat(listing.c_str(), &st) != 0; }))
                 << listing << " was left behind";
             vt_type(*s, "q");
             EXPECT_EQ(vt_wait_exit(*s), 0);

@@ -4,7 +4,6 @@
 // reach of the interrupt key, crash it, or leave the terminal changed.
 #include <fcntl.h>
 #include <signal.h>
-#include <string.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -25,33 +24,12 @@ vt_ptr start_in(const temp_home &dir, const std::vector<std::string> &args,
     return vt_start(options);
 }
 
-::testing::AssertionResult terminal_as_before(vt_session &s)
-{
-    termios before = vt_initial_tty(s), after = vt_final_tty(s);
-    if (before.c_lflag == after.c_lflag && before.c_iflag == after.c_iflag &&
-        before.c_oflag == after.c_oflag &&
-        memcmp(before.c_cc, after.c_cc, sizeof before.c_cc) == 0)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "terminal settings not restored";
-}
-
-// Ends the session with the interrupt key: status 0, settings restored and
-// the pager's rows taken away by the terminal-end sequence.
-void interrupt_and_check(vt_session &s)
-{
-    vt_key(s, "^C");
-    EXPECT_EQ(vt_wait_exit(s), 0);
-    EXPECT_TRUE(terminal_as_before(s));
-    EXPECT_TRUE(vt_wait(s, [](vt_session &v) { return vt_row(v, 0).empty(); }))
-        << vt_screen(s);
-}
-
 // Opens the writing end of a FIFO once the pager has opened its reading
 // end (pumping the pager's output meanwhile); -1 when it never does.
 int open_fifo_writer(vt_session &s, const std::string &path)
 {
     int fd = -1;
-    vt_wait(s, [&](vt_session &) {
+    wait_for(s, [&] {
         fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
         return fd >= 0 || errno != ENXIO;
     });
@@ -101,12 +79,12 @@ TEST(OddInput, InterruptWhileANamedPipeWaitsForItsWriter)
     // The open blocks: the pager waits in the system call (the handlers
     // are in place before the first open).
     std::string syscall = "/proc/" + std::to_string(s->vorn_pid) + "/syscall";
-    ASSERT_TRUE(vt_wait(*s, [&](vt_session &) {
+    ASSERT_TRUE(wait_for(*s, [&] {
         return read_file(syscall).rfind(std::to_string(SYS_openat) + " ", 0) == 0;
     })) << read_file(syscall);
     vt_signal(*s, SIGINT);
     EXPECT_EQ(vt_wait_exit(*s), 0);
-    EXPECT_TRUE(terminal_as_before(*s));
+    EXPECT_TRUE(terminal_restored(*s));
 }
 
 // An endless device: the first screen is one long line of NULs; a jump to

@@ -7,6 +7,7 @@
 #define VORN_SCREEN_PAGER_SESSION_H
 
 #include <stdlib.h>
+#include <string.h>
 #include <termios.h>
 
 #include <filesystem>
@@ -136,6 +137,42 @@ inline ::testing::AssertionResult shows_line(vt_session &s, const std::string &l
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "no row shows \"" << line << "\"\n"
                                          << vt_screen(s);
+}
+
+// Waits for a condition on something other than the screen (a file, the
+// pager's process): vt_wait looks again only when output comes, so this
+// looks every few milliseconds, pumping the output meanwhile.
+inline bool wait_for(vt_session &s, const std::function<bool()> &cond,
+                     int timeout_ms = 5000)
+{
+    for (int waited = 0;; waited += 10) {
+        if (vt_wait(s, [&](vt_session &) { return cond(); }, 10))
+            return true;
+        if (waited >= timeout_ms)
+            return false;
+    }
+}
+
+// The terminal settings are those the pager found when it started.
+inline ::testing::AssertionResult terminal_restored(vt_session &s)
+{
+    termios before = vt_initial_tty(s), after = vt_final_tty(s);
+    if (before.c_lflag == after.c_lflag && before.c_iflag == after.c_iflag &&
+        before.c_oflag == after.c_oflag &&
+        memcmp(before.c_cc, after.c_cc, sizeof before.c_cc) == 0)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "terminal settings not restored";
+}
+
+// Ends the session with the interrupt key: status 0, settings restored and
+// the pager's rows taken away by the terminal-end sequence.
+inline void interrupt_and_check(vt_session &s)
+{
+    vt_key(s, "^C");
+    EXPECT_EQ(vt_wait_exit(s), 0);
+    EXPECT_TRUE(terminal_restored(s));
+    EXPECT_TRUE(vt_wait(s, [](vt_session &v) { return vt_row(v, 0).empty(); }))
+        << vt_screen(s);
 }
 
 // The editing characters of the terminal the pager runs on.

@@ -147,7 +147,17 @@ TEST(Glob, ExpandsWithTheShell)
         {"/bin/sh", "$GLOB_TEST_UNSET", ""},
         {std::nullopt, "$GLOB_TEST_UNSET", ""},
         // Only the first line counts.
-        {"/bin/sh", "alpha.txt; echo beta.txt", "alpha.txt"},
+        {std::nullopt, "$GLOB_TEST_TWO_LINES", "alpha.txt"},
+        // Whatever could run a command is not expanded: the name as typed.
+        {"/bin/sh", "alpha.txt; echo beta.txt", "alpha.txt; echo beta.txt"},
+        {"/bin/sh", "$(echo alpha.txt)", "$(echo alpha.txt)"},
+        {"/bin/sh", "`echo alpha.txt`", "`echo alpha.txt`"},
+        {"/bin/sh", "a*.txt|cat", "a*.txt|cat"},
+        {"/bin/sh", "(a*.txt)", "(a*.txt)"},
+        {std::nullopt, "$(echo alpha.txt)", "$(echo alpha.txt)"},
+        {std::nullopt, "a\"; echo \"b", "a\"; echo \"b"},
+        // Separators between double quotes are only text there.
+        {std::nullopt, "a;b|c&d", "a;b|c&d"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.typed) + " with SHELL " + c.shell.value_or("unset"));
@@ -155,6 +165,7 @@ TEST(Glob, ExpandsWithTheShell)
         env.set("SHELL", c.shell);
         env.set("GLOB_TEST_DIR", dir.path);
         env.set("GLOB_TEST_UNSET", std::nullopt);
+        env.set("GLOB_TEST_TWO_LINES", "alpha.txt\nbeta.txt");
         const char *expanded = glob(c.typed);
         ASSERT_NE(expanded, nullptr);
         EXPECT_EQ(std::string(expanded), c.expanded);
@@ -184,12 +195,14 @@ TEST(Glob, ExpansionTooLongToBeANameIsRefused)
     reset_language_state();
     env_override env;
     env.set("SHELL", "/bin/sh");
-    const char *typed = "$(printf '%05000d' 0)";
+    env.set("GLOB_TEST_LONG", std::string(5000, '0'));
+    env.set("GLOB_TEST_FITS", std::string(4000, '0'));
+    const char *typed = "$GLOB_TEST_LONG";
     EXPECT_EQ(glob(typed), nullptr);
     EXPECT_EQ(error_code, ERR_COMMAND);
     EXPECT_EQ(pending_text(), std::string("expansion of ``") + typed + "'' is too long");
     reset_language_state();
-    const char *fits = "$(printf '%04000d' 0)";
+    const char *fits = "$GLOB_TEST_FITS";
     ASSERT_NE(glob(fits), nullptr);
     EXPECT_EQ(std::string(glob(fits)), std::string(4000, '0'));
     reset_shell_state();

@@ -1,0 +1,200 @@
+// Signals while the pager is busy or in trouble: the interrupt key in the
+// middle of a long search, a long count of lines and an endless read of a
+// pipe; window changes coming faster than the pager can paint; and the
+// terminal hanging up, with the hang-up signal caught or ignored.
+//
+// "Long" comes from sparse files (gigabytes of holes cost nothing to make
+// and read fast) and from endless pipes; the keys come as soon as the work
+// is seen under way, by the bytes the pager has read (/proc/PID/io).
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "pager_session.h"
+
+namespace {
+
+const int BOTTOM = 23;
+
+// Bytes the process has read so far; -1 once it is gone.
+long long bytes_read(pid_t pid)
+{
+    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+    std::string key;
+    long long value;
+    while (io >> key >> value)
+        if (key == "rchar:")
+            return value;
+    return -1;
+}
+
+// User and system time of the process in clock ticks; -1 once it is gone.
+long cpu_ticks(pid_t pid)
+{
+    std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+    size_t end_of_name = stat.rfind(')');
+    if (end_of_name == std::string::npos)
+        return -1;
+    char state;
+    long utime, stime;
+    // fields after the name: state, then ten numbers, then utime and stime
+    if (sscanf(stat.c_str() + end_of_name + 1,
+               " %c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %ld %ld", &state, &utime,
+               &stime) != 3 || state == 'Z')
+        return -1;
+    return utime + stime;
+}
+
+// A file of one short line and then a hole of 64 GiB: no newline, no
+// match, nothing but NULs for as far as anything will ever read.
+std::string sparse_file(const temp_home &dir)
+{
+    std::string path = dir.path + "/sparse";
+    dir.write("sparse", "first line\n");
+    EXPECT_EQ(truncate(path.c_str(), 64LL << 30), 0);
+    return path;
+}
+
+// The interrupt key ends the work and the pager, with status 0 and the
+// terminal as it was, whatever the pager was doing.
+TEST(BusySignals, InterruptEndsLongWork)
+{
+    struct {
+        const char *name;
+        const char *command;    // run by sh with the pager as $0
+        const char *keys;
+    } cases[] = {
+        {"search through a hole", "exec \"$0\" sparse", "/needle\n"},
+        {"backward search from its end", "exec \"$0\" sparse", "G?needle\n"},
+        {"count of lines to a far line", "exec \"$0\" sparse", "1000000g"},
+        // (through a named pipe, so that the pager is the process started)
+        {"jump to the end of a pipe that never ends", "yes > pipe & exec \"$0\" < pipe", "G"},
+        {"a pipe of NULs that never ends", "cat /dev/zero > pipe & exec \"$0\" < pipe", "G"},
+        {"NULs without end on standard input", "exec \"$0\" < /dev/zero", "G"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        temp_home dir;
+        sparse_file(dir);
+        ASSERT_EQ(mkfifo((dir.path + "/pipe").c_str(), 0600), 0);
+        vt_options options;
+        options.program = "/bin/sh";
+        options.args = {"-c", c.command, VORN_BINARY};
+        options.cwd = dir.path;
+        options.env = {{"HOME", dir.path}};
+        auto s = vt_start(options);
+        ASSERT_TRUE(s);
+        ASSERT_TRUE(vt_wait(*s, [](vt_session &v) { return !vt_row(v, BOTTOM).empty(); }))
+            << vt_screen(*s);
+        long long before = bytes_read(s->vorn_pid);
+        play(*s, c.keys);
+        // Under way: 64 MiB read since the keys were typed.
+        EXPECT_TRUE(wait_for(*s, [&] { return bytes_read(s->vorn_pid) > before + (64 << 20); }))
+            << "read " << bytes_read(s->vorn_pid) - before << "\n" << vt_screen(*s);
+        interrupt_and_check(*s);
+    }
+}
+
+bool consecutive_lines(vt_session &s, int rows)
+{
+    int first = 0;
+    if (sscanf(vt_row(s, 0).c_str(), "line %d", &first) != 1)
+        return false;
+    for (int row = 1; row < rows - 1; row++)
+        if (vt_row(s, row) != "line " + std::to_string(first + row))
+            return false;
+    return true;
+}
+
+// Window changes in a tight loop, between keys that scroll: once the
+// changes stop, the next prompt stands under the right screen for the
+// last size, the same screen that a repaint gives.
+TEST(BusySignals, WindowChangesDuringScrollingLeaveTheRightScreen)
+{
+    temp_home dir;
+    dir.write("lines.txt", numbered_lines(1, 3000));
+    vt_options options;
+    options.args = {"-e", "lines.txt"};
+    options.cwd = dir.path;
+    options.env = {{"HOME", dir.path}};
+    auto s = vt_start(options);
+    ASSERT_TRUE(s);
+    ASSERT_ROW(*s, 0, "line 1");
+    const std::pair<int, int> sizes[] = {{15, 50}, {40, 120}, {10, 30}, {24, 80}, {33, 70}};
+    const char *keys[] = {"j", " ", "b", "d", "5j", "u", "f"};
+    for (int i = 0; i < 120; i++) {
+        vt_resize(*s, sizes[i % 5].first, sizes[i % 5].second);
+        vt_type(*s, keys[i % 7]);
+    }
+    const int rows = 30;
+    vt_resize(*s, rows, 100);
+    play(*s, "=");
+    ASSERT_TRUE(vt_row_has(*s, rows - 1, "byte"));
+    EXPECT_TRUE(consecutive_lines(*s, rows)) << vt_screen(*s);
+    std::vector<std::string> shown;
+    for (int row = 0; row < rows - 1; row++)
+        shown.push_back(vt_row(*s, row));
+    play(*s, "<^L>=");
+    ASSERT_TRUE(vt_wait(*s, [&](vt_session &v) {
+        return vt_row(v, rows - 1).find("byte") == std::string::npos &&
+               vt_row(v, rows - 1).find("lines.txt") != std::string::npos;
+    })) << vt_screen(*s);
+    for (int row = 0; row < rows - 1; row++)
+        EXPECT_EQ(vt_row(*s, row), shown[row]) << "row " << row << "\n" << vt_screen(*s);
+    vt_type(*s, "q");
+    EXPECT_EQ(vt_wait_exit(*s), 0);
+}
+
+// The terminal hangs up (the pty closes) while the pager waits for a key,
+// at a message, or in the middle of a typed answer: it ends soon, with
+// little work done meanwhile, by the hang-up signal or, with that signal
+// ignored, in order.
+TEST(BusySignals, HangUpEndsThePagerWithoutSpinning)
+{
+    struct {
+        const char *name;
+        const char *keys;
+        const char *bottom;     // what the bottom row shows before
+    } states[] = {
+        {"waiting for a key", "", "lines.txt"},
+        {"at a message", ":emissing<enter>", "(press RETURN)"},
+        {"typing an answer", ":emiss", "Examine: miss"},
+    };
+    for (const auto &state : states) {
+        for (bool ignored : {false, true}) {
+            SCOPED_TRACE(std::string(state.name) + (ignored ? ", SIGHUP ignored" : ""));
+            temp_home dir;
+            dir.write("lines.txt", numbered_lines(1, 100));
+            vt_options options;
+            options.args = {"lines.txt"};
+            options.cwd = dir.path;
+            options.env = {{"HOME", dir.path}};
+            options.ignore_sighup = ignored;
+            auto s = vt_start(options);
+            ASSERT_TRUE(s);
+            ASSERT_ROW(*s, 0, "line 1");
+            play(*s, state.keys);
+            ASSERT_ROW_HAS(*s, BOTTOM, state.bottom);
+            long start = cpu_ticks(s->vorn_pid), last = start;
+            vt_hangup(*s);
+            pid_t pid = s->vorn_pid;
+            wait_for(*s, [&] {
+                long now = cpu_ticks(pid);
+                if (now < 0)
+                    return true;
+                last = now;
+                return false;
+            });
+            EXPECT_EQ(vt_wait_exit(*s), ignored ? 0 : 128 + SIGHUP);
+            // A pager spinning on the dead terminal would use up its time.
+            EXPECT_LT(last - start, sysconf(_SC_CLK_TCK) / 2);
+        }
+    }
+}
+
+}  // namespace
