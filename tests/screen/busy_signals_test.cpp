@@ -117,7 +117,7 @@ bool consecutive_lines(vt_session &s, int rows)
 TEST(BusySignals, WindowChangesDuringScrollingLeaveTheRightScreen)
 {
     temp_home dir;
-    dir.write("lines.txt", numbered_lines(1, 3000));
+    dir.write("lines.txt", numbered_text(1, 3000));
     vt_options options;
     options.args = {"-e", "lines.txt"};
     options.cwd = dir.path;
@@ -169,7 +169,7 @@ TEST(BusySignals, HangUpEndsThePagerWithoutSpinning)
         for (bool ignored : {false, true}) {
             SCOPED_TRACE(std::string(state.name) + (ignored ? ", SIGHUP ignored" : ""));
             temp_home dir;
-            dir.write("lines.txt", numbered_lines(1, 100));
+            dir.write("lines.txt", numbered_text(1, 100));
             vt_options options;
             options.args = {"lines.txt"};
             options.cwd = dir.path;

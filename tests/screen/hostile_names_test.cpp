@@ -45,7 +45,7 @@ struct hostile_dir : temp_home {
     hostile_dir()
     {
         // More than a screenful each: a file's first line is on the top row.
-        const std::string filler = numbered_lines(2, 40);
+        const std::string filler = numbered_text(2, 40);
         write("plain.txt", "plain 1\n" + filler);
         for (size_t i = 0; i < hostile_names.size(); i++)
             write(hostile_names[i], "hostile " + std::to_string(i) + "\n" + filler);

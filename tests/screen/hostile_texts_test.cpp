@@ -43,7 +43,7 @@ const int BOTTOM = 23;
 
 vt_ptr start_with_script(const temp_home &dir, const std::string &vornrc)
 {
-    dir.write("lines.txt", numbered_lines(1, 100));
+    dir.write("lines.txt", numbered_text(1, 100));
     vt_options options;
     options.args = {"lines.txt"};
     options.cwd = dir.path;
@@ -123,7 +123,7 @@ TEST(HostileTexts, TerminalDescriptionWithHugeStrings)
     std::string compile = "tic -x -o '" + dir.path + "/terminfo' '" + dir.path +
                           "/huge.ti' >/dev/null 2>&1";
     ASSERT_EQ(system(compile.c_str()), 0) << "tic refused the description";
-    dir.write("lines.txt", numbered_lines(1, 100));
+    dir.write("lines.txt", numbered_text(1, 100));
     vt_options options;
     options.args = {"lines.txt"};
     options.cwd = dir.path;
@@ -190,9 +190,9 @@ TEST(HostileTexts, NamesLongerThanTheSystemTakes)
     temp_home dir;
     deep_tree_cleanup cleanup{dir.path + "/dxx"};
     mkdir(cleanup.top.c_str(), 0755);
-    dir.write("lines.txt", numbered_lines(1, 100));
+    dir.write("lines.txt", numbered_text(1, 100));
     std::string too_long = "dxx/" + deep_path(cleanup.top, 24, "far.txt", "far 1\n");
-    std::string just_fits = "dxx/" + deep_path(cleanup.top, 19, "near.txt", "near 1\n" + numbered_lines(2, 40));
+    std::string just_fits = "dxx/" + deep_path(cleanup.top, 19, "near.txt", "near 1\n" + numbered_text(2, 40));
     ASSERT_GT(too_long.size(), 4096u);
     ASSERT_LT(just_fits.size(), 4000u);
     ASSERT_GT(just_fits.size(), 3800u);
