@@ -1,8 +1,8 @@
 // Fuzz target: line assembly and painting of arbitrary bytes.
 //
 // The first bytes of an input choose the settings (screen width, horizontal
-// offset, wrapping, -u, -s, UTF-8 text, colours shown (-R), tab width, the columns each
-// attribute sequence takes); the rest is the file.  Every display line is assembled walking
+// offset, wrapping, -u, -s, UTF-8 text, colours shown (-R), tab width, the columns the
+// attribute sequences take); the rest is the file.  Every display line is assembled walking
 // forward from the start and painted into the output buffer, then the lines
 // are assembled again walking backward from the end.  What must hold:
 // - backward gives the lines forward gives, in the same places (with -s,
@@ -104,12 +104,13 @@ void apply_settings(settings_reader *in)
     charset_init(1);
     show_colour = (flags >> 5) & 1;
     tab_width = in->next() % 17;            // 0: the default
-    int glitch = in->next();
-    underline_width = underline_end_width = glitch & 1;
-    bold_width = bold_end_width = (glitch >> 1) & 1;
-    standout_width = standout_end_width = (glitch >> 2) & 1;
-    // The styles the terminal can show follow from these widths, as when
-    // the description is read: only states the pager can be in are explored.
+    // Every attribute takes the columns of the description's one `sg`, and
+    // the styles the terminal can show follow from them, as when the
+    // description is read: only states the pager can be in are explored.
+    int glitch = in->next() % 3;
+    underline_width = underline_end_width = glitch;
+    bold_width = bold_end_width = glitch;
+    standout_width = standout_end_width = glitch;
     read_style_capabilities(false);
 }
 

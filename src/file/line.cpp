@@ -681,6 +681,10 @@ file_pos next_display_line(file_pos pos)
     int c = cache_next_char();
     if (c == 0)
         return -1;
+    // Squeezing goes by the bytes, as it does backward: a line whose text
+    // shows nothing (a colour sequence alone, text left of the offset) is
+    // no empty line.
+    bool empty_line = c == '\n';
     line_start();
     file_pos result;
     bool wrapped = false;
@@ -708,7 +712,7 @@ file_pos next_display_line(file_pos pos)
     }
     line_append(0);
     line_styles_end(result, wrapped);
-    if (opt_squeeze && line_text[0] == 0)
+    if (opt_squeeze && empty_line)
         return skip_empty_lines();
     return result;
 }

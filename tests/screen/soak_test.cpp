@@ -1,10 +1,16 @@
 // The randomised soak: the real pager fed long runs of random keys and key
 // sequences (counts, prompts with random patterns, marks, file switches,
-// horizontal scrolls, colour and highlighting on and off) on a mix of
-// inputs (text, overstrikes, caret bytes and binary, long lines, UTF-8 with
-// wide and malformed sequences, coloured text, an empty file, a file that
-// grows while it is shown, standard input fed in pieces), with window
-// changes, stops and continues at random moments.
+// horizontal scrolls, colour and highlighting on and off, following) on a
+// mix of inputs (text, overstrikes, caret bytes and binary, long lines,
+// UTF-8 with wide and malformed sequences, coloured text, an empty file, a
+// file that another process appends to all along, standard input fed in
+// pieces), with window changes, stops and continues at random moments.
+//
+// Following (F) is a step of its own: at a prompt it types F and waits for
+// the pager's waiting line, may change the window or stop and continue the
+// pager while it follows, waits for text that arrives (from the appending
+// process, or a piece of standard input), and ends it with a key or the
+// interrupt key.
 //
 // Every so often the run synchronises: it cancels whatever prompt is open,
 // types a key bound to a message and waits for the message, so that all the
@@ -21,7 +27,11 @@
 // a long one under the sanitizers), VORN_SOAK_SYNC the steps between
 // synchronisations (40; 1 shows the very step that failed), and
 // VORN_SOAK_REPAINTS=1 turns on the repaint comparison.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -116,6 +126,42 @@ void append_to(const std::string &path, const std::string &text)
     fclose(file);
 }
 
+// Another process that appends a numbered line to a file every 20 ms
+// while it lives (at most ten minutes' worth; it also ends when the test
+// process is gone).
+struct appending_process {
+    pid_t pid = -1;
+
+    explicit appending_process(const std::string &path)
+    {
+        pid_t parent = getpid();
+        pid = fork();
+        if (pid != 0)
+            return;
+        for (int i = 1; i <= 30000 && getppid() == parent; i++) {
+            std::string line = "appended line " + std::to_string(i) + "\n";
+            int fd = open(path.c_str(), O_WRONLY | O_APPEND);
+            if (fd >= 0) {
+                ssize_t written = write(fd, line.data(), line.size());
+                (void)written;
+                close(fd);
+            }
+            timespec pause = {0, 20 * 1000 * 1000};
+            nanosleep(&pause, nullptr);
+        }
+        _exit(0);
+    }
+    ~appending_process()
+    {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    appending_process(const appending_process &) = delete;
+    appending_process &operator=(const appending_process &) = delete;
+};
+
 // Keys that never read on past what the pager holds: a pipe that is still
 // open leaves any other key waiting for its next data (as it must).
 std::string holding_keys(std::mt19937 &random)
@@ -171,6 +217,14 @@ bool shows_sync_message(vt_session &s)
     return vt_screen(s).find(SYNC_TEXT) != std::string::npos;
 }
 
+// The line the cursor is on says the pager follows: the bottom line, or
+// the line below a text that fits the screen (a row elsewhere may still
+// show the line of an earlier, smaller window).
+bool following(vt_session &s)
+{
+    return vt_row(s, vt_cursor(s).first).find("waiting for data") != std::string::npos;
+}
+
 // Cancels a prompt, then waits for the sync message and acknowledges it:
 // every key typed before has been served.  The message is looked for on
 // every row: after a file that fits the screen it follows the text.
@@ -207,7 +261,7 @@ bool check_repaint(vt_session &s, int rows)
 {
     // A file that grows while it is read may show a line it had only in
     // part, and its rest on the next row; a repaint joins them.
-    if (vt_row(s, rows - 1).find("growing.txt") != std::string::npos)
+    if (vt_screen(s).find("growing.txt") != std::string::npos)
         return false;
     std::vector<std::string> before = text_rows(s, rows);
     std::string screen_before = vt_screen(s);
@@ -237,7 +291,8 @@ struct soak_run {
     void (*feed)(vt_session &, std::mt19937 &);   // more standard input, or null
     bool check_repaints;                // the pager runs with -c
     bool reading_on = true;             // keys may read past what is held
-    unsigned long keys_fed = 0, resizes = 0, stops = 0, syncs = 0, repaints = 0;
+    bool follow_on = true;              // F may be typed
+    unsigned long keys_fed = 0, resizes = 0, stops = 0, syncs = 0, repaints = 0, follows = 0;
     std::string recent_keys = {};       // the last keys typed, for the report
     // Steps between synchronisations; VORN_SOAK_SYNC=1 finds the step
     // that went wrong.
@@ -262,6 +317,64 @@ struct soak_run {
         vt_signal(s, SIGCONT);
     }
 
+    void type(const std::string &keys)
+    {
+        recent_keys = (recent_keys + keys).substr(
+            recent_keys.size() + keys.size() > 200 ? recent_keys.size() + keys.size() - 200 : 0);
+        vt_type(s, keys);
+        keys_fed += keys.size();
+    }
+
+    // A window wide enough for the waiting line to show whole.
+    void resize_wide()
+    {
+        static const int sizes[][2] = {{24, 80}, {40, 132}, {60, 200}, {10, 100}};
+        const int *size = sizes[random() % (sizeof sizes / sizeof sizes[0])];
+        rows = size[0];
+        cols = size[1];
+        vt_resize(s, rows, cols);
+        resizes++;
+    }
+
+    // F at a prompt (now and then on the growing file first); window
+    // changes and stops while it follows; text arriving; then any key or
+    // the interrupt key ends it.
+    void follow()
+    {
+        follows++;
+        if (cols < 80)
+            resize_wide();
+        ASSERT_TRUE(synchronise(s)) << "before F\n" << vt_screen(s);
+        if (growing != nullptr && random() % 2 == 0)
+            type(":e growing.txt\n");
+        type("F");
+        ASSERT_TRUE(vt_wait(s, following, 20000)) << "F shows no waiting line\n" << vt_screen(s);
+        for (int i = static_cast<int>(random() % 3); i > 0; i--) {
+            if (random() % 2 == 0)
+                resize_wide();
+            else
+                stop_and_continue();
+            ASSERT_TRUE(vt_wait(s, following, 20000))
+                << "no waiting line after a window change or stop\n" << vt_screen(s);
+        }
+        std::string waiting = vt_row(s, vt_cursor(s).first);
+        if (feed != nullptr) {
+            feed(s, random);
+            vt_stdin_write(s, "followed\n");
+        }
+        if (feed != nullptr || waiting.find("growing.txt") != std::string::npos) {
+            // the line number on the waiting line counts on as text comes
+            ASSERT_TRUE(vt_wait(s, [&](vt_session &v) {
+                std::string now = vt_row(v, vt_cursor(v).first);
+                return now != waiting && now.find("waiting for data") != std::string::npos;
+            }, 20000)) << "nothing arrives while following\n" << vt_screen(s);
+        }
+        static const char *const stops_following[] = {"\x03", "j", "q", " ", "G", "/"};
+        type(stops_following[random() % (sizeof stops_following / sizeof stops_following[0])]);
+        ASSERT_TRUE(vt_wait(s, [](vt_session &v) { return !following(v); }, 20000))
+            << "following goes on after a key\n" << vt_screen(s);
+    }
+
     void step()
     {
         int what = static_cast<int>(random() % 1000);
@@ -273,12 +386,10 @@ struct soak_run {
             append_to(*growing, numbered_lines(1 + static_cast<int>(random() % 30)));
         } else if (what < 38 && feed != nullptr) {
             feed(s, random);
+        } else if (what < 46 && follow_on) {
+            follow();
         } else {
-            std::string keys = reading_on ? random_keys(random) : holding_keys(random);
-            recent_keys = (recent_keys + keys).substr(
-                recent_keys.size() + keys.size() > 200 ? recent_keys.size() + keys.size() - 200 : 0);
-            vt_type(s, keys);
-            keys_fed += keys.size();
+            type(reading_on ? random_keys(random) : holding_keys(random));
         }
     }
 
@@ -317,8 +428,8 @@ struct soak_run {
 
     void quit()
     {
-        printf("soak: %lu key bytes, %lu window changes, %lu stops, %lu syncs, %lu repaints "
-               "compared\n", keys_fed, resizes, stops, syncs, repaints);
+        printf("soak: %lu key bytes, %lu window changes, %lu stops, %lu follows, %lu syncs, "
+               "%lu repaints compared\n", keys_fed, resizes, stops, follows, syncs, repaints);
         leave_tiny_size();
         ASSERT_TRUE(synchronise(s)) << vt_screen(s);
         vt_type(s, "q");
@@ -366,9 +477,11 @@ TEST(Soak, RandomKeysOnManyFiles)
     vt_ptr s = vt_start(soak_options(files, args));
     ASSERT_TRUE(s);
     ASSERT_TRUE(vt_row_is(*s, 0, "line 1 of the text", 20000)) << vt_screen(*s);
-    // The repaint comparison is part of the long run (make soak): with
-    // colours shown, a row painted while window changes come in can
-    // differ from its repaint by a column, and that is not yet mended.
+    // another process appends to the growing file all along
+    appending_process appender(files.dir.path + "/growing.txt");
+    ASSERT_GT(appender.pid, 0);
+    // The repaint comparison is part of the long run (make soak), where
+    // its many repaints have the time.
     bool compare_repaints = env_number("VORN_SOAK_REPAINTS", 0) != 0;
     soak_run run{*s, random, 24, 80, &files.growing, nullptr, compare_repaints};
     unsigned long steps = env_number("VORN_SOAK_KEYS", 4000);
@@ -408,6 +521,7 @@ TEST(Soak, RandomKeysOnStandardInput)
     ASSERT_TRUE(s);
     ASSERT_TRUE(vt_row_is(*s, 0, "line 1 of the text", 20000)) << vt_screen(*s);
     soak_run run{*s, random, 24, 80, nullptr, feed_standard_input, false};
+    run.follow_on = false;      // following is soaked on the growing file
     unsigned long steps = env_number("VORN_SOAK_KEYS", 4000) / 4;
     printf("soak: %lu random steps on standard input\n", steps);
     // While more may come, keys that would wait for it are left out; once

@@ -22,6 +22,7 @@ struct line_settings {
     int attr_width = 0;     // every attribute sequence's width (termcap sg)
     int tabs = 8;
     int squeeze = 0;
+    int colour = 0;         // -R: the text's colour sequences take no column
 };
 
 void apply(const line_settings &s)
@@ -31,6 +32,7 @@ void apply(const line_settings &s)
     wrap_lines = s.wrap;
     opt_no_overstrike = s.no_overstrike;
     opt_squeeze = s.squeeze;
+    show_colour = s.colour;
     tab_width = s.tabs;
     underline_width = underline_end_width = s.attr_width;
     bold_width = bold_end_width = s.attr_width;
@@ -361,19 +363,25 @@ TEST_F(LineTest, SqueezeShowsOneEmptyLineBothWays)
 {
     line_settings squeeze;
     squeeze.squeeze = 1;
+    // a line that holds only a colour sequence shows nothing, but it is no
+    // empty line: the run after it is squeezed on its own
+    line_settings coloured = squeeze;
+    coloured.colour = 1;
     struct squeeze_case {
         std::string input;
         std::vector<std::string> lines;
+        line_settings settings;
     };
     const std::vector<squeeze_case> cases = {
-        {"x\n\n\n\ny", {"x", "", "y"}},
-        {"abc\n\n", {"abc", ""}},
-        {"\n\n\nx\n", {"", "x"}},
-        {"a\n\nb\n\n\n\nc\n", {"a", "", "b", "", "c"}},
+        {"x\n\n\n\ny", {"x", "", "y"}, squeeze},
+        {"abc\n\n", {"abc", ""}, squeeze},
+        {"\n\n\nx\n", {"", "x"}, squeeze},
+        {"a\n\nb\n\n\n\nc\n", {"a", "", "b", "", "c"}, squeeze},
+        {"x\n\x1b[1m\n\n\ny\n", {"x", "", "", "y"}, coloured},
     };
     for (const squeeze_case &c : cases) {
         SCOPED_TRACE(c.input);
-        use(c.input, squeeze);
+        use(c.input, c.settings);
         std::vector<std::string> forward, backward;
         for (const display_line &l : walk_forward())
             forward.push_back(l.text);
