@@ -51,6 +51,18 @@ const unsigned char *find_search_literal(const search_literal *literal,
 const unsigned char *rfind_search_literal(const search_literal *literal,
                                           const unsigned char *from,
                                           const unsigned char *end);
+// Skips a bracket expression starting at `p` ('['); returns the position
+// after its closing bracket, or the end of the pattern.
+const char *skip_bracket_expression(const char *p);
+
+// --- search_simple.cpp: expressions of single characters, without regexec ---
+// Reads `pattern` (compiled by regcomp with `flags`, in the locale in
+// force) and keeps it when a line can be decided without regexec.
+void make_simple_expression(const char *pattern, int flags);
+void forget_simple_expression();
+// Whether the kept expression matches the line (1 or 0; the line holds no
+// NUL and no newline); -1 when none is kept, and regexec must decide.
+int simple_expression_matches(const char *text, size_t length);
 
 // --- search_scan.cpp: the walks of a search ---
 // One walk over the raw lines from `pos` to the n-th qualifying one.  On

@@ -44,6 +44,7 @@ void search_reset()
         regfree(&current_regex);
     have_regex = 0;
     required_literal = search_literal{};
+    forget_simple_expression();
     current_source.clear();
     compiled_for_utf8 = 0;
     compiled_ignore_case = 0;
@@ -68,10 +69,29 @@ size_t reduce_for_matching(char *text, size_t length)
     return kept;
 }
 
+// Whether the current expression matches the reduced line in match_line
+// (`length` bytes, terminated); `whole` when that is the line as read,
+// whose length regexec is then given.
+static bool expression_matches(size_t length, bool whole)
+{
+    int simple = simple_expression_matches(match_line, length);
+    if (simple >= 0)
+        return simple != 0;
+#ifdef REG_STARTEND
+    if (whole) {
+        regmatch_t range[1];
+        range[0].rm_so = 0;
+        range[0].rm_eo = static_cast<regoff_t>(length);
+        return regexec(&current_regex, match_line, 1, range, REG_STARTEND) == 0;
+    }
+#endif
+    (void)whole;
+    return regexec(&current_regex, match_line, 0, nullptr, 0) == 0;
+}
+
 bool search_line_qualifies(const char *text, size_t length, int want_match)
 {
     VORN_ASSERT(have_regex && length <= RAW_LINE_MAX);
-#ifdef REG_STARTEND
     // Most lines hold neither a backspace nor a NUL (nor, with colours
     // shown, an ESC): their reduced text is the line itself, copied whole
     // and matched with its length given, so that it is not measured again.
@@ -80,13 +100,8 @@ bool search_line_qualifies(const char *text, size_t length, int want_match)
         !(show_colour && memchr(text, 0x1b, length) != nullptr)) {
         memcpy(match_line, text, length);
         match_line[length] = 0;
-        regmatch_t range[1];
-        range[0].rm_so = 0;
-        range[0].rm_eo = static_cast<regoff_t>(length);
-        bool matched = regexec(&current_regex, match_line, 1, range, REG_STARTEND) == 0;
-        return matched == (want_match != 0);
+        return expression_matches(length, true) == (want_match != 0);
     }
-#endif
     // A NUL of the input reaches the screen and the raw-line reader as
     // 0x80; it must not end the string here.
     for (size_t i = 0; i < length; i++)
@@ -96,8 +111,7 @@ bool search_line_qualifies(const char *text, size_t length, int want_match)
         length = remove_sgr_sequences(match_line, length);
     length = reduce_for_matching(match_line, length);
     match_line[length] = 0;
-    bool matched = regexec(&current_regex, match_line, 0, nullptr, 0) == 0;
-    return matched == (want_match != 0);
+    return expression_matches(length, false) == (want_match != 0);
 }
 
 const search_literal &current_search_literal()
@@ -112,6 +126,7 @@ static int compile_expression(const char *pattern, int ignore_case)
         regfree(&current_regex);
     have_regex = 0;
     required_literal = search_literal{};
+    forget_simple_expression();
     int flags = REG_EXTENDED | REG_NOSUB | (ignore_case ? REG_ICASE : 0);
     int status = regcomp(&current_regex, pattern, flags);
     if (status != 0) {
@@ -128,6 +143,7 @@ static int compile_expression(const char *pattern, int ignore_case)
     compiled_for_utf8 = utf8_text;
     compiled_ignore_case = ignore_case;
     make_search_literal(pattern, ignore_case, &required_literal);
+    make_simple_expression(pattern, flags);
     return 1;
 }
 

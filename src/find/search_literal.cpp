@@ -89,9 +89,7 @@ static bool folds_plainly(unsigned char c)
     return c < 128 && plain[c];
 }
 
-// Skips a bracket expression starting at `p` ('['); returns the position
-// after its closing bracket, or the end of the pattern.
-static const char *skip_bracket(const char *p)
+const char *skip_bracket_expression(const char *p)
 {
     p++;
     if (*p == '^')
@@ -123,7 +121,7 @@ static const char *skip_group(const char *p)
             continue;
         }
         if (*p == '[') {
-            p = skip_bracket(p);
+            p = skip_bracket_expression(p);
             continue;
         }
         if (*p == '(')
@@ -210,7 +208,7 @@ static bool read_atoms(const char *pattern, int fold_case, std::vector<atom> *at
             continue;
         case '[':
             atoms->push_back({-1, false, false});
-            p = skip_bracket(p);
+            p = skip_bracket_expression(p);
             continue;
         case '(':
             atoms->push_back({-1, false, false});

@@ -241,6 +241,77 @@ TEST(SearchMatch, TheLastPlaceOfTheLiteral)
     }
 }
 
+// ---- Expressions of single characters, decided without regexec ----
+
+TEST(SearchMatch, SimpleExpressionsAreKeptAndOthersLeftToRegexec)
+{
+    const std::pair<const char *, bool> cases[] = {
+        {"^[0-9]", true}, {"needle", true}, {"a.c$", true}, {"^$", true}, {"", true},
+        {"\\.txt$", true}, {"[]x]y", true}, {"[[:digit:]][^a-c]", true}, {"^", true},
+        {"a*", false}, {"ab+", false}, {"colou?r", false}, {"x{2}", false},
+        {"a|b", false}, {"(ab)", false}, {"a^b", false}, {"a$b", false},
+        {"\\w", false}, {"\\<word", false}, {"\\1", false}, {"a{", false},
+    };
+    for (const auto &[pattern, simple] : cases) {
+        make_simple_expression(pattern, REG_EXTENDED);
+        EXPECT_EQ(simple_expression_matches("abc", 3) >= 0, simple) << pattern;
+    }
+    forget_simple_expression();
+    EXPECT_EQ(simple_expression_matches("abc", 3), -1);
+    // a multibyte locale leaves every expression to regexec
+    Utf8Locale utf8;
+    make_simple_expression("needle", REG_EXTENDED);
+    EXPECT_EQ(simple_expression_matches("needle", 6), -1);
+    forget_simple_expression();
+}
+
+// Expressions drawn from atoms, anchors and a few things that are not
+// simple, lines drawn from a small alphabet with bytes above 0x7f: the
+// kept expression decides every line as regexec does, with and without
+// case folding (a fixed seed, so a failure repeats).
+TEST(SearchMatch, SimpleExpressionsAgreeWithRegexec)
+{
+    const char *const tokens[] = {
+        "a", "b", "A", "x", ".", "[ab]", "[^a]", "[]a]", "[a-c]", "[[:upper:]]",
+        "[[:digit:]]", "\\.", "\\[", "\\$", "]", "1", "\xe9", "[\xe9-\xff]", "*", "?",
+    };
+    const char alphabet[] = "abcABx1.[]$\xe9\xc9\x80";
+    std::mt19937 random(4242);
+    auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    int decided = 0, matched = 0;
+    for (int round = 0; round < 3000; round++) {
+        std::string pattern = pick(3) == 0 ? "^" : "";
+        for (size_t i = 0, n = pick(4); i < n; i++)
+            pattern += tokens[pick(sizeof tokens / sizeof tokens[0])];
+        if (pick(3) == 0)
+            pattern += "$";
+        int flags = REG_EXTENDED | (round % 2 != 0 ? REG_ICASE : 0);
+        regex_t regex;
+        if (regcomp(&regex, pattern.c_str(), flags | REG_NOSUB) != 0)
+            continue;
+        make_simple_expression(pattern.c_str(), flags);
+        for (int k = 0; k < 40; k++) {
+            std::string line;
+            for (size_t i = 0, n = pick(7); i < n; i++)
+                line += alphabet[pick(sizeof alphabet - 1)];
+            int simple = simple_expression_matches(line.c_str(), line.size());
+            if (simple < 0)
+                break;
+            bool expected = regexec(&regex, line.c_str(), 0, nullptr, 0) == 0;
+            EXPECT_EQ(simple != 0, expected)
+                << "pattern " << ::testing::PrintToString(pattern) << (flags & REG_ICASE ? " -i" : "")
+                << " line " << ::testing::PrintToString(line);
+            decided++;
+            matched += expected;
+        }
+        regfree(&regex);
+    }
+    forget_simple_expression();
+    // the draw must reach both answers often, or the test shows nothing
+    EXPECT_GT(decided, 20000);
+    EXPECT_GT(matched, 3000);
+}
+
 // ---- Equivalence of the walks with plain regexec per raw line ----
 
 // One raw line as the raw-line reader delivers it.
@@ -338,7 +409,8 @@ std::string equivalence_fixture()
 const char *const equivalence_patterns[] = {
     "needle", "error", "^error", "full$", "^$", "disk|net", "colou?r", "[0-9]+3",
     "a\\.txt", "x{5}", ".", "^[^f]", "nul.here", "^(e|w)[a-z]+:", "xxxneedle",
-    "needlexxx", "exit now", "filler line 1[0-9]$", "DISK", "line",
+    "needlexxx", "exit now", "filler line 1[0-9]$", "DISK", "line", "^[0-9f]", "l.ne 3$",
+    "\\.",
 };
 
 struct walk_mode {
