@@ -11,6 +11,8 @@
 //   type:TEXT        type the bytes          key:NAME     a named key
 //   row:R:TEXT       wait until row R holds TEXT (R < 0 counts from the end)
 //   notrow:R:TEXT    wait until row R does not hold TEXT
+//   filled:R         wait until row R is not blank (a prompt is written
+//                    after the rows above it)
 //   rowany:R:A|B|C   wait until row R holds one of the texts
 //   any:TEXT         wait until some row holds TEXT
 //   snap / changed   remember the screen / wait until it differs
@@ -143,6 +145,11 @@ bool run_step(vt_session &s, const std::string &step, clock_type::time_point &ma
         auto [row, text] = row_and_text(step);
         return vt_wait(s, [&, row = row, text = text](vt_session &v) {
             return vt_row(v, row).find(text) == std::string::npos; }, t);
+    } else if (step.rfind("filled:", 0) == 0) {
+        int row = std::atoi(step.c_str() + 7);
+        if (row < 0)
+            row += config.options.rows;
+        return vt_wait(s, [row](vt_session &v) { return !vt_row(v, row).empty(); }, t);
     } else if (step.rfind("any:", 0) == 0) {
         std::string text = step.substr(4);
         return vt_wait(s, [&](vt_session &v) {

@@ -59,19 +59,40 @@ def write_text(path, size, body=LINE_BODY):
     return lines + 1
 
 
+LONG_WORDS = "lorem ipsum dolor sit amet consectetur adipiscing elit sed do "
+
+
+def long_line(n, line_len):
+    """Line `n` of the long-lines file, without its newline."""
+    body = (LONG_WORDS * (line_len // len(LONG_WORDS) + 1))[: line_len - 9]
+    return "L%06d %s" % (n, body)
+
+
+def long_line_count(size, line_len):
+    return max(2, size // line_len)
+
+
 def write_long_lines(path, size, line_len):
     """Lines of `line_len` bytes of words (each starting "L000001 "), then
     LAST_LINE."""
     if os.path.exists(path):
         return
-    words = "lorem ipsum dolor sit amet consectetur adipiscing elit sed do "
-    body = (words * (line_len // len(words) + 1))[: line_len - 9]
     tmp = path + ".tmp"
     with open(tmp, "w") as out:
-        for n in range(1, max(2, size // line_len) + 1):
-            out.write("L%06d %s\n" % (n, body))
+        for n in range(1, long_line_count(size, line_len) + 1):
+            out.write(long_line(n, line_len) + "\n")
         out.write(LAST_LINE)
     os.rename(tmp, path)
+
+
+def long_rows_after_b(size, line_len):
+    """The top and bottom rows one screen back from the end of the
+    long-lines file: its last line wrapped at COLS, then LAST_LINE, the
+    screen moved back by ROWS - 1 rows."""
+    text = long_line(long_line_count(size, line_len), line_len)
+    rows = [text[i:i + COLS] for i in range(0, len(text), COLS)] + [LAST_LINE.strip()]
+    bottom = len(rows) - ROWS
+    return rows[bottom - (ROWS - 2)].rstrip(), rows[bottom].rstrip()
 
 
 def one_line_rows(size):
@@ -274,9 +295,12 @@ def cases(env, cfg):
                       "search inverted", "search backward"):
             add(title, None, [], "not built")
 
-    # Long lines: G, then b (done when the prompt no longer says END).
-    long_g = ["row:0:L000001 ", "mark"] + end + ["lap:G", "snap", "mark", "type:b", "changed",
-                                                "notrow:-1:END", "lap:b"]
+    # Long lines: G, then b, done when the rows one screen back are there
+    # and the prompt under them (which no longer says END).
+    top_b, bottom_b = long_rows_after_b(*cfg.long_shape)
+    long_g = ["row:0:L000001 ", "mark"] + end + ["lap:G", "mark", "type:b", "row:0:" + top_b,
+                                                "row:%d:%s" % (ROWS - 2, bottom_b),
+                                                "filled:-1", "notrow:-1:END", "lap:b"]
     both("long lines: G, then b", ["long.txt"], long_g, [], "not slower")
 
     # One line of a tenth of the main size: G, then b, against the same
@@ -306,8 +330,9 @@ def cases(env, cfg):
     # UTF-8 text in a UTF-8 locale: the same paging and a folded search,
     # to set beside the ASCII runs above.
     utf8_text = "utf8.txt"
-    both("UTF-8 text: paging by screens (%d)" % screens, [utf8_text],
-         first_screen_steps() + ["mark", "page:%d:%d:1" % (screens, ROWS - 1), "lap:page"],
+    utf8_screens = max(1, (cfg.utf8_lines - ROWS) // (ROWS - 1) - 1)
+    both("UTF-8 text: paging by screens (%d)" % utf8_screens, [utf8_text],
+         first_screen_steps() + ["mark", "page:%d:%d:1" % (utf8_screens, ROWS - 1), "lap:page"],
          [], "not slower", utf8=True)
     if cfg.search_built:
         both("UTF-8 text: search forward -i", ["-i", utf8_text],
@@ -454,14 +479,13 @@ def main():
     # a thirty-second in the quick run, where every screen is a round trip.
     page_size = cfg.size // 32 if cfg.quick else cfg.size * 100 // 1024
     cfg.page_lines = write_text(os.path.join(cfg.data, "page.txt"), page_size)
-    write_text(os.path.join(cfg.data, "utf8.txt"), page_size, UTF8_BODY)
+    # (its lines are longer in bytes: fewer of them in the same size)
+    cfg.utf8_lines = write_text(os.path.join(cfg.data, "utf8.txt"), page_size, UTF8_BODY)
     cfg.colour_lines = write_text(os.path.join(cfg.data, "colour.txt"), page_size, COLOUR_BODY)
     # The peer takes seconds for G on one 300 KB line (more than linearly
     # in its length): the quick run has a few shorter ones.
-    if cfg.quick:
-        write_long_lines(os.path.join(cfg.data, "long.txt"), 256 * 1024, 64 * 1024)
-    else:
-        write_long_lines(os.path.join(cfg.data, "long.txt"), cfg.size, 300 * 1024)
+    cfg.long_shape = (256 * 1024, 64 * 1024) if cfg.quick else (cfg.size, 300 * 1024)
+    write_long_lines(os.path.join(cfg.data, "long.txt"), *cfg.long_shape)
     write_binary(os.path.join(cfg.data, "binary.bin"), max(1 << 20, cfg.size // 8))
     cfg.one_line_size = max(64 * 1024, cfg.size // 10)
     write_one_line(os.path.join(cfg.data, "one-line.txt"), cfg.one_line_size)

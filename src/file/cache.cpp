@@ -10,9 +10,14 @@
 // A block's buffer is found through an index from block number to buffer,
 // never by walking the circle: a pipe keeps every block it read, and a walk
 // per block would make reading it to its end cost time quadratic in its
-// length.  Invariant: the index has one entry for every buffer of the
-// circle that holds a block, and no other; every change of a buffer's block
-// goes through hold_block.
+// length.  A named input (a few buffers, blocks anywhere in the file) has a
+// hash index; a sequential input (every block from 0 on, held for good) has
+// a table with one pointer per block, a hash entry and its node costing
+// several times that for each kilobyte kept.  Invariant: the index of the
+// input's kind has one entry for every buffer of the circle that holds a
+// block, and no other (the other index is empty); every change of a
+// buffer's block goes through hold_block, and emptying every buffer
+// through empty_all_buffers.
 //
 // A buffer holds the input's bytes with NUL stored as 0x80, and where the
 // input ends one 0 byte, the end-of-file marker, counted in `size`.  So 0
@@ -46,6 +51,8 @@
 //
 // Buffers are allocated zero-filled, one calloc per cache_add_buffers call,
 // and never freed or moved: pointers into them stay valid for the whole run.
+// A sequential input grows the pool by PIPE_BUFFER_GROUP buffers at a
+// time, so that a long pipe costs no allocator header per kilobyte.
 //
 // Which input the buffers hold is judged by the open that made it the
 // input, never by its descriptor number: a number is reused as soon as the
@@ -59,6 +66,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <new>
 #include <poll.h>
 #include <sys/stat.h>
@@ -102,23 +110,66 @@ int cached_fd = -1;
 // cache_drop_beyond_end last looked; -1 when unknown.
 file_pos length_seen = -1;
 
-std::unordered_map<int64_t, block_buffer *> buffer_of_block;
+std::unordered_map<int64_t, block_buffer *> buffer_of_block;     // named input
+std::deque<block_buffer *> buffer_of_sequential_block;            // by number
+
+block_buffer *indexed_buffer(int64_t block)
+{
+    if (sequential_input) {
+        if (block < 0 || static_cast<uint64_t>(block) >= buffer_of_sequential_block.size())
+            return nullptr;
+        return buffer_of_sequential_block[static_cast<size_t>(block)];
+    }
+    auto found = buffer_of_block.find(block);
+    return found != buffer_of_block.end() ? found->second : nullptr;
+}
+
+void index_block(int64_t block, block_buffer *b)
+{
+    if (!sequential_input) {
+        buffer_of_block[block] = b;
+        return;
+    }
+    auto slot = static_cast<size_t>(block);
+    if (slot >= buffer_of_sequential_block.size())
+        buffer_of_sequential_block.resize(slot + 1, nullptr);
+    buffer_of_sequential_block[slot] = b;
+}
+
+void unindex_block(int64_t block)
+{
+    if (!sequential_input)
+        buffer_of_block.erase(block);
+    else if (static_cast<uint64_t>(block) < buffer_of_sequential_block.size())
+        buffer_of_sequential_block[static_cast<size_t>(block)] = nullptr;
+}
 
 // Makes `b` hold `block` (-1: nothing), in the buffer and in the index.
 void hold_block(block_buffer *b, int64_t block)
 {
     if (b->block != -1)
-        buffer_of_block.erase(b->block);
+        unindex_block(b->block);
     b->block = block;
     if (block == -1)
         return;
     try {
-        buffer_of_block[block] = b;
+        index_block(block, b);
     } catch (const std::bad_alloc &) {
         // A buffer the index does not know would be read into twice.
         show_message("cannot allocate memory");
         finish_and_exit(EXIT_FAILURE);
     }
+}
+
+// No buffer holds a block and both indexes are empty, whatever kind of
+// input filled them.
+void empty_all_buffers()
+{
+    for (block_buffer *p = buffer_ring.next; p != &buffer_ring; p = p->next)
+        p->block = -1;
+    buffer_of_block.clear();
+    std::deque<block_buffer *>().swap(buffer_of_sequential_block);
+    current_buffer = &buffer_ring;
 }
 
 void unlink_buffer(block_buffer *b)
@@ -142,7 +193,7 @@ bool block_is_buffered(int64_t b)
 {
     if (buffer_ring.prev->block <= b && b <= buffer_ring.next->block)
         return true;
-    return buffer_of_block.contains(b);
+    return indexed_buffer(b) != nullptr;
 }
 
 // The buffer a block not yet held is read into: the tail of the circle, or
@@ -151,8 +202,10 @@ bool block_is_buffered(int64_t b)
 block_buffer *take_buffer()
 {
     bool pool_empty = buffer_ring.prev == &buffer_ring;
-    if (pool_empty || (sequential_input && buffer_ring.prev->block != -1))
-        cache_add_buffers(1);
+    if (pool_empty || (sequential_input && buffer_ring.prev->block != -1)) {
+        if (!sequential_input || cache_add_buffers(PIPE_BUFFER_GROUP) != 0)
+            cache_add_buffers(1);
+    }
     if (buffer_ring.prev == &buffer_ring)
         return nullptr;             // no buffer at all: nothing can be read
     block_buffer *b = buffer_ring.prev;
@@ -239,8 +292,7 @@ int cache_input_sequential()
 
 block_buffer *cache_buffer_of(int64_t block)
 {
-    auto found = buffer_of_block.find(block);
-    return found != buffer_of_block.end() ? found->second : nullptr;
+    return indexed_buffer(block);
 }
 
 int cache_fill_block()
@@ -315,19 +367,18 @@ void cache_init(int count)
                       input_fd >= 0;
     cached_serial = input_serial;
     cached_fd = input_fd;
-    sequential_input = pipe_mode || lseek(input_fd, 0, SEEK_CUR) < 0;
+    bool sequential = pipe_mode || lseek(input_fd, 0, SEEK_CUR) < 0;
     struct stat status;
-    unsized_input = !sequential_input && fstat(input_fd, &status) == 0 &&
+    unsized_input = !sequential && fstat(input_fd, &status) == 0 &&
                     S_ISCHR(status.st_mode);
-    if (sequential_input && same_input && !pipe_mode) {
+    if (sequential && same_input && !pipe_mode && sequential_input) {
         // An unseekable named input cannot be read afresh: what was read of
         // it is all there is, so it is kept.
         cache_seek(0);
         return;
     }
-    for (block_buffer *p = buffer_ring.next; p != &buffer_ring; p = p->next)
-        hold_block(p, -1);
-    current_buffer = &buffer_ring;
+    empty_all_buffers();
+    sequential_input = sequential;
     pipe_read_offset = 0;
     eof_offset = -1;
     cache_seek(0);
@@ -342,11 +393,9 @@ void cache_open_input(int fd)
 
 void cache_reset()
 {
-    for (block_buffer *p = buffer_ring.next; p != &buffer_ring; p = p->next) {
-        hold_block(p, -1);
+    empty_all_buffers();
+    for (block_buffer *p = buffer_ring.next; p != &buffer_ring; p = p->next)
         p->size = 0;
-    }
-    current_buffer = &buffer_ring;
     read_block = 0;
     read_offset = 0;
     input_fd = -1;

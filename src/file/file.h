@@ -9,6 +9,8 @@
 
 // --- cache.cpp: the block cache ---
 enum { BLOCK_SIZE = 1024 };
+// Buffers added at once when a sequential input has filled the pool.
+enum { PIPE_BUFFER_GROUP = 64 };
 struct block_buffer {
     block_buffer *next;
     block_buffer *prev;
