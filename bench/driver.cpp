@@ -17,14 +17,27 @@
 //   any:TEXT         wait until some row holds TEXT
 //   snap / changed   remember the screen / wait until it differs
 //   mark             start the clock (it starts with the program)
-//   lap:NAME         print the time since the mark
+//   lap:NAME         print the time since the mark, and the processor time
+//                    the pager had since then
 //   page:N:STEP:TOP  press space N times, one at a time as a held key would
 //                    reach a pager that keeps up, each time waiting for the
 //                    top row to show line TOP + STEP*i (nine digits)
+//   grow:FILE:RATE:S append numbered lines (nine digits, starting after
+//                    the number of lines FILE holds) at RATE bytes a second
+//                    for S seconds, looking at the screen between writes:
+//                    prints how far the last text row (the one above the
+//                    prompt) fell behind the end, at most, in seconds
+//   caughtup         wait until that row shows the last line appended
+//   idle:S           print the pager's processor time over S seconds, in
+//                    per cent of one processor
 //   rss              print the peak resident size of the pager (kB)
-// Output lines: "BENCH lap NAME SECONDS", "BENCH rss KB", "BENCH fail WHY".
+// Output lines: "BENCH lap NAME SECONDS", "BENCH cpu NAME SECONDS", "BENCH rss
+// KB", "BENCH value NAME NUMBER", "BENCH fail WHY".
 // It is a GoogleTest program only because the harness reports through it.
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -49,6 +62,9 @@ struct driver_config {
 driver_config config;
 
 using clock_type = std::chrono::steady_clock;
+
+// The number of the last line a grow step appended (0: none yet).
+long last_grown_line;
 
 // "row:R:TEXT" -> R and TEXT (the text may hold colons).
 std::pair<int, std::string> row_and_text(const std::string &step)
@@ -126,6 +142,103 @@ bool page(vt_session &s, const std::string &step)
     return true;
 }
 
+// The line number at the start of row `row`, or -1.
+long number_in_row(vt_session &s, int row)
+{
+    std::string text = vt_row(s, row);
+    if (text.size() < 9 || text.find_first_not_of("0123456789") < 9)
+        return -1;
+    return std::atol(text.substr(0, 9).c_str());
+}
+
+long lines_in(const std::string &path)
+{
+    std::ifstream in(path);
+    long count = 0;
+    std::string line;
+    while (std::getline(in, line))
+        count++;
+    return count;
+}
+
+// Appends lines at the rate asked, every ten milliseconds what is due by
+// then, and looks at the screen in between.
+bool grow(vt_session &s, const std::string &step)
+{
+    std::istringstream in(step.substr(5));
+    std::string path;
+    std::getline(in, path, ':');
+    double rate = 0, seconds = 0;
+    char colon;
+    in >> rate >> colon >> seconds;
+    if (!config.options.cwd.empty() && path[0] != '/')
+        path = config.options.cwd + "/" + path;
+    long next = lines_in(path) + 1;
+    int fd = open(path.c_str(), O_WRONLY | O_APPEND);
+    if (fd < 0 || rate <= 0)
+        return false;
+    const int row = config.options.rows - 2;
+    const std::string filler = " a line of the growing file, as a busy log writes them\n";
+    double line_bytes = static_cast<double>(10 + filler.size() - 1);
+    auto start = clock_type::now();
+    double written = 0, worst_lag = 0;
+    for (;;) {
+        std::chrono::duration<double> since = clock_type::now() - start;
+        bool done = since.count() >= seconds;
+        double due = rate * (done ? seconds : since.count());
+        std::string chunk;
+        char number[24];
+        while (written + static_cast<double>(chunk.size()) + line_bytes <= due) {
+            snprintf(number, sizeof number, "%09ld", next++);
+            chunk += number + filler;
+        }
+        if (!chunk.empty() && write(fd, chunk.data(), chunk.size()) != static_cast<ssize_t>(chunk.size())) {
+            close(fd);
+            return false;
+        }
+        written += static_cast<double>(chunk.size());
+        last_grown_line = next - 1;
+        long shown = number_in_row(s, row);
+        if (shown > 0) {
+            double lag = static_cast<double>(last_grown_line - shown) * line_bytes / rate;
+            worst_lag = lag > worst_lag ? lag : worst_lag;
+        }
+        if (done)
+            break;
+        vt_wait(s, [](vt_session &) { return false; }, 10);
+    }
+    close(fd);
+    printf("BENCH value lag-max %.6f\n", worst_lag);
+    return true;
+}
+
+// The processor time the pager has had, in seconds (from the scheduler's
+// own account, in nanoseconds).
+double cpu_seconds(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/schedstat");
+    double ns = -1;
+    in >> ns;
+    return ns / 1e9;
+}
+
+bool idle(vt_session &s, const std::string &step)
+{
+    double seconds = std::atof(step.c_str() + 5);
+    double before = cpu_seconds(s.vorn_pid);
+    auto start = clock_type::now();
+    vt_wait(s, [](vt_session &) { return false; }, static_cast<int>(seconds * 1000));
+    std::chrono::duration<double> took = clock_type::now() - start;
+    double after = cpu_seconds(s.vorn_pid);
+    if (before < 0 || after < 0)
+        return false;
+    printf("BENCH value idle-cpu-percent %.3f\n", (after - before) / took.count() * 100);
+    return true;
+}
+
+// The pager's processor time at the last mark.
+double mark_cpu;
+
 bool run_step(vt_session &s, const std::string &step, clock_type::time_point &mark,
               std::string &snapshot)
 {
@@ -159,12 +272,23 @@ bool run_step(vt_session &s, const std::string &step, clock_type::time_point &ma
     } else if (step == "changed") {
         return vt_wait(s, [&](vt_session &v) { return vt_screen(v) != snapshot; }, t);
     } else if (step == "mark") {
+        mark_cpu = cpu_seconds(find_pager(s.vorn_pid));
         mark = clock_type::now();
     } else if (step.rfind("lap:", 0) == 0) {
         std::chrono::duration<double> took = clock_type::now() - mark;
         printf("BENCH lap %s %.6f\n", step.substr(4).c_str(), took.count());
+        double cpu = cpu_seconds(find_pager(s.vorn_pid));
+        if (cpu >= 0 && mark_cpu >= 0)
+            printf("BENCH cpu %s %.6f\n", step.substr(4).c_str(), cpu - mark_cpu);
     } else if (step.rfind("page:", 0) == 0) {
         return page(s, step);
+    } else if (step.rfind("grow:", 0) == 0) {
+        return grow(s, step);
+    } else if (step == "caughtup") {
+        const int row = config.options.rows - 2;
+        return vt_wait(s, [row](vt_session &v) { return number_in_row(v, row) == last_grown_line; }, t);
+    } else if (step.rfind("idle:", 0) == 0) {
+        return idle(s, step);
     } else if (step == "rss") {
         printf("BENCH rss %ld\n", peak_rss_kb(find_pager(s.vorn_pid)));
     } else {

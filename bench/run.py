@@ -6,7 +6,10 @@ every case several times after a warm-up, alternating vorn and the peer so
 that both see the same machine load, and prints one table of medians,
 spreads and ratios (vorn time / peer time).  Interactive cases run the real
 pager in a pseudo-terminal through the bench driver, timed from the key to
-the expected screen.  --json FILE also writes the table as JSON.
+the expected screen.  Beside the wall-time ratio it gives the ratio of
+processor times, which a loaded machine disturbs far less (the pager, the
+driver and the terminal take turns, each waking up on a busy scheduler).
+--json FILE also writes the table as JSON.
 
 Sizes: VORN_BENCH_SIZE (bytes, or with a K/M/G suffix) sets the size of the
 main inputs (1G by default); --quick uses small inputs and fewer runs.
@@ -30,6 +33,7 @@ UTF8_BODY = " caf\u00e9 na\u00efve \u4e2d\u6587\u5b57 \u00fcber stra\u00dfe \u20
 COLOUR_BODY = (" \x1b[33mcommit\x1b[m \x1b[1;32mfile.c\x1b[m | 3 \x1b[32m++\x1b[31m-\x1b[m"
                " \x1b[38;5;208mwarn\x1b[0ming \x1b[48;2;10;20;30mtext\x1b[m\n")
 ROWS, COLS = 24, 80
+FOLLOW_RATE = 10 * 1000 * 1000       # bytes a second
 
 
 def parse_size(text):
@@ -126,8 +130,9 @@ class Skip(Exception):
 
 
 def run_command(argv, stdout=subprocess.DEVNULL, cwd=None):
-    """Wall time of one command run to completion (and no RSS: the child's
-    ru_maxrss would count what it had as a fork of this script)."""
+    """Wall time and processor time (its own and its children's) of one
+    command run to completion, and no RSS: the child's ru_maxrss would
+    count what it had as a fork of this script."""
     start = time.perf_counter()
     proc = subprocess.Popen(argv, stdout=stdout, stdin=subprocess.DEVNULL, cwd=cwd)
     _, status, usage = os.wait4(proc.pid, 0)
@@ -135,12 +140,13 @@ def run_command(argv, stdout=subprocess.DEVNULL, cwd=None):
     proc.returncode = os.waitstatus_to_exitcode(status)
     if proc.returncode not in (0, 1):   # grep -c says 1 for no match
         raise RuntimeError("%s failed with %d" % (" ".join(argv), proc.returncode))
-    del usage
-    return took, None
+    return took, None, usage.ru_utime + usage.ru_stime
 
 
-def run_driver(env, program, args, steps, cwd, cols=COLS, rss_name=None, timeout=600,
-               utf8=False):
+def drive(env, program, args, steps, cwd, cols=COLS, rss_name=None, timeout=600,
+          utf8=False):
+    """Runs the driver once: the laps, the peak RSS and the values it
+    printed (name -> number)."""
     argv = [env["driver"], "--rows", str(ROWS), "--cols", str(cols), "--cwd", cwd,
             "--timeout", str(timeout)]
     if rss_name:
@@ -150,32 +156,48 @@ def run_driver(env, program, args, steps, cwd, cols=COLS, rss_name=None, timeout
     argv += ["--", program] + args + ["--"] + steps + ["rss"]
     proc = subprocess.run(argv, capture_output=True, text=True, env=env["child_env"],
                           timeout=timeout * 2 + 60)
-    laps, rss = [], None
+    laps, rss, values = [], None, {}
+    cpu = []
     for line in proc.stdout.splitlines():
         parts = line.split()
         if parts[:2] == ["BENCH", "lap"]:
             laps.append(float(parts[3]))
+        elif parts[:2] == ["BENCH", "cpu"]:
+            cpu.append(float(parts[3]))
         elif parts[:2] == ["BENCH", "rss"]:
             rss = int(parts[2])
+        elif parts[:2] == ["BENCH", "value"]:
+            values[parts[2]] = float(parts[3])
     if proc.returncode != 0 or not laps:
         raise RuntimeError("driver failed for %s %s:\n%s" %
                            (program, " ".join(args), proc.stdout[-3000:]))
-    return sum(laps), rss
+    values["cpu"] = sum(cpu) if len(cpu) == len(laps) else None
+    return laps, rss, values
+
+
+def run_driver(*args, **kwargs):
+    """The time of the laps, the peak RSS and the pager's processor time in
+    the laps."""
+    laps, rss, values = drive(*args, **kwargs)
+    return sum(laps), rss, values["cpu"]
 
 
 def measure(cfg, runners):
     """Runs each (name, runner) once per repetition, the order turning each
-    time, after one warm-up round.  Returns name -> (times, peak rss)."""
-    results = {name: ([], 0) for name, _ in runners}
+    time, after one warm-up round.  Returns name -> (times, peak rss,
+    processor times)."""
+    results = {name: ([], 0, []) for name, _ in runners}
     for rep in range(cfg.reps + 1):
         order = runners if rep % 2 == 0 else list(reversed(runners))
         for name, runner in order:
-            took, rss = runner()
+            took, rss, cpu = runner()
             if rep == 0:
                 continue
-            times, peak = results[name]
+            times, peak, cpus = results[name]
             times.append(took)
-            results[name] = (times, max(peak, rss or 0))
+            if cpu is not None:
+                cpus.append(cpu)
+            results[name] = (times, max(peak, rss or 0), cpus)
     return results
 
 
@@ -355,8 +377,34 @@ def cases(env, cfg):
              [("grep -c", scan("grep", "-c", "NEEDLE", colour_text))], "grep <= 2")
     else:
         add("coloured text: search forward", None, [], "not built")
-    add("following a growing file", None, [], "not built")
     return c
+
+
+FOLLOW_TARGET = "keeps up; < 16 MiB; idle ~0"
+
+
+def follow_case(env, cfg):
+    """Following a file that grows by FOLLOW_RATE for cfg.follow_seconds:
+    how far the screen fell behind, how long it took to show the last line
+    once the growth stopped, the peak RSS and the processor time spent
+    idle afterwards.  One run: it takes its own time, and has no peer."""
+    path = os.path.join(cfg.data, "follow.txt")
+    start_lines = 1000
+    with open(path, "w") as out:
+        out.write("".join("%09d%s" % (n, LINE_BODY) for n in range(1, start_lines + 1)))
+    steps = ["row:%d:%09d " % (ROWS - 2, start_lines), "filled:-1",
+             "grow:follow.txt:%d:%g" % (FOLLOW_RATE, cfg.follow_seconds),
+             "mark", "caughtup", "lap:catch-up", "idle:%g" % cfg.idle_seconds]
+    # (a key stops following, so that the driver's q then quits)
+    laps, rss, values = drive(env, env["vorn"], ["-F", "follow.txt"],
+                              steps + ["rss", "key:^C"], cfg.data,
+                              timeout=cfg.timeout)
+    os.remove(path)
+    return {"case": "following a growing file", "status": "follow", "target": FOLLOW_TARGET,
+            "rate_mb_per_s": FOLLOW_RATE / 1e6, "seconds": cfg.follow_seconds,
+            "lag_max_s": values.get("lag-max"), "catch_up_s": laps[0],
+            "idle_cpu_percent": values.get("idle-cpu-percent"),
+            "vorn": {"peak_rss_kb": rss}}
 
 
 def probe_search(env, cfg):
@@ -365,6 +413,17 @@ def probe_search(env, cfg):
         run_driver(env, env["vorn"], ["-e", "probe.txt"],
                    ["row:0:000000001 ", "mark", "type:/NEEDLE\n", "any:NEEDLE at the end",
                     "lap:probe"], cfg.data, timeout=5)
+        return True
+    except (RuntimeError, subprocess.TimeoutExpired):
+        return False
+
+
+def probe_follow(env, cfg):
+    """Whether this build follows a file (-F)."""
+    try:
+        run_driver(env, env["vorn"], ["-F", "probe.txt"],
+                   ["mark", "any:waiting for data", "lap:probe", "key:^C"], cfg.data,
+                   timeout=5)
         return True
     except (RuntimeError, subprocess.TimeoutExpired):
         return False
@@ -395,31 +454,57 @@ def run_cases(env, cfg):
             print(str(error)[:2000], file=sys.stderr)
             continue
         v_med, v_spread = summary(res["vorn"][0])
+        v_cpu = statistics.median(res["vorn"][2]) if res["vorn"][2] else None
         row = {"case": title, "status": "measured", "target": target,
                "vorn": {"median": v_med, "spread_pct": v_spread, "times": res["vorn"][0],
-                        "peak_rss_kb": res["vorn"][1]},
+                        "peak_rss_kb": res["vorn"][1], "cpu_median": v_cpu,
+                        "cpu_times": res["vorn"][2]},
                "peers": []}
         for name, _ in peers:
             p_med, p_spread = summary(res[name][0])
+            p_cpu = statistics.median(res[name][2]) if res[name][2] else None
             row["peers"].append({"peer": name, "median": p_med, "spread_pct": p_spread,
                                  "times": res[name][0], "peak_rss_kb": res[name][1],
-                                 "ratio": v_med / p_med if p_med > 0 else None})
+                                 "ratio": v_med / p_med if p_med > 0 else None,
+                                 "cpu_median": p_cpu, "cpu_times": res[name][2],
+                                 "cpu_ratio": v_cpu / p_cpu if v_cpu is not None and p_cpu
+                                 else None})
         rows.append(row)
+    if not cfg.only or "follow" in cfg.only:
+        print("  %-34s ..." % "following a growing file", file=sys.stderr, flush=True)
+        if not cfg.follow_built:
+            rows.append({"case": "following a growing file", "status": "not built",
+                         "target": FOLLOW_TARGET})
+        else:
+            try:
+                rows.append(follow_case(env, cfg))
+            except (RuntimeError, subprocess.TimeoutExpired) as error:
+                rows.append({"case": "following a growing file", "status": "failed",
+                             "error": str(error)[:2000], "target": FOLLOW_TARGET})
+                print(str(error)[:2000], file=sys.stderr)
     return rows
 
 
 def print_table(rows, cfg):
-    head = "%-34s %14s %8s %14s %7s  %-12s %9s" % ("case", "vorn", "peer", "peer time",
-                                                   "ratio", "target", "vorn RSS")
+    head = "%-34s %14s %8s %14s %7s %7s  %-12s %9s" % ("case", "vorn", "peer", "peer time",
+                                                       "ratio", "CPU", "target", "vorn RSS")
     print("\nvorn benchmark: %s inputs (%d MiB text), %d runs after a warm-up, "
           "vorn and peers alternating" % ("quick" if cfg.quick else "full",
                                          cfg.size >> 20, cfg.reps))
+    print("ratio: wall time vorn/peer; CPU: processor time vorn/peer (the pager's own in the "
+          "timed laps, a command's with its children)")
     print(head)
     print("-" * len(head))
     for row in rows:
+        if row["status"] == "follow":
+            kb = row["vorn"]["peak_rss_kb"]
+            print("%-34s %14s %8s %14s %7s %7s  %-12s %9s" % (
+                row["case"], "catch-up " + fmt_time(row["catch_up_s"]), "", "", "", "",
+                "see below", "-" if not kb else "%.1f MiB" % (kb / 1024)))
+            continue
         if row["status"] != "measured":
-            print("%-34s %14s %8s %14s %7s  %-12s" % (row["case"], row["status"], "", "", "",
-                                                     row["target"]))
+            print("%-34s %14s %8s %14s %7s %7s  %-12s" % (row["case"], row["status"], "", "",
+                                                         "", "", row["target"]))
             continue
         v = row["vorn"]
         vorn_cell = "%s ±%d%%" % (fmt_time(v["median"]), round(v["spread_pct"]))
@@ -427,10 +512,11 @@ def print_table(rows, cfg):
         rss = "-" if not kb else "%.1f MiB" % (kb / 1024)
         peers = row["peers"] or [None]
         for i, p in enumerate(peers):
-            peer_cells = ("", "", "") if p is None else (
+            peer_cells = ("", "", "", "") if p is None else (
                 p["peer"], "%s ±%d%%" % (fmt_time(p["median"]), round(p["spread_pct"])),
-                "%.2f" % p["ratio"] if p["ratio"] is not None else "-")
-            print("%-34s %14s %8s %14s %7s  %-12s %9s" % (
+                "%.2f" % p["ratio"] if p["ratio"] is not None else "-",
+                "%.2f" % p["cpu_ratio"] if p["cpu_ratio"] is not None else "-")
+            print("%-34s %14s %8s %14s %7s %7s  %-12s %9s" % (
                 row["case"] if i == 0 else "", vorn_cell if i == 0 else "", *peer_cells,
                 row["target"] if i == 0 else "", rss if i == 0 else ""))
     viewing = [r["vorn"]["peak_rss_kb"] for r in rows
@@ -439,6 +525,13 @@ def print_table(rows, cfg):
         print("peak memory of vorn while viewing the files: %.1f MiB (target: under 16 MiB)"
               % (max(viewing) / 1024))
     for r in rows:
+        if r["status"] == "follow":
+            print("following a file growing by %.0f MB/s for %g s: the last text row was at "
+                  "most %s behind the end, showed the last line %s after the growth stopped; "
+                  "peak memory %.1f MiB; processor time while idle afterwards %.2f %% "
+                  "(target: %s)" % (r["rate_mb_per_s"], r["seconds"], fmt_time(r["lag_max_s"]),
+                                    fmt_time(r["catch_up_s"]), r["vorn"]["peak_rss_kb"] / 1024,
+                                    r["idle_cpu_percent"], r["target"]))
         if r["status"] == "measured" and r["case"].startswith("pipe"):
             print("peak memory of vorn reading the %.1f MiB text from a pipe: %.1f MiB "
                   "(target: at most 1.1 times the input)"
@@ -460,6 +553,9 @@ def main():
     cfg.size = parse_size(os.environ.get("VORN_BENCH_SIZE", default_size))
     cfg.reps = cfg.reps or (3 if cfg.quick else 5)
     cfg.timeout = 60 if cfg.quick else 600
+    # Following: 10 MB/s for 30 s (3 s in the quick run), then idle.
+    cfg.follow_seconds = 3 if cfg.quick else 30
+    cfg.idle_seconds = 1 if cfg.quick else 3
     build = os.path.abspath(cfg.build)
     cfg.data = os.path.join(build, "bench-data", str(cfg.size))
     os.makedirs(cfg.data, exist_ok=True)
@@ -493,6 +589,7 @@ def main():
     subprocess.run(["cat", "text.txt", "long.txt", "page.txt"], cwd=cfg.data,
                    stdout=subprocess.DEVNULL, check=True)  # page cache hot
     cfg.search_built = probe_search(env, cfg)
+    cfg.follow_built = probe_follow(env, cfg)
 
     rows = run_cases(env, cfg)
     print_table(rows, cfg)

@@ -85,7 +85,12 @@ static bool expression_matches(size_t length, bool whole)
         return regexec(&current_regex, match_line, 1, range, REG_STARTEND) == 0;
     }
 #endif
-    (void)whole;
+    // A line reduced from overstrikes or colour sequences was let through
+    // for a joiner, not for its literal: without it, it cannot match.
+    auto *reduced = reinterpret_cast<const unsigned char *>(match_line);
+    if (!whole && !required_literal.text.empty() &&
+        find_search_literal(&required_literal, reduced, reduced + length) == nullptr)
+        return false;
     return regexec(&current_regex, match_line, 0, nullptr, 0) == 0;
 }
 

@@ -377,6 +377,8 @@ bool oracle_qualifies(const regex_t *regex, std::string text, int want_match)
     for (char &c : text)
         if (c == 0)
             c = static_cast<char>(0x80);
+    if (show_colour)
+        text.resize(remove_sgr_sequences(text.data(), text.size()));
     text.resize(reduce_for_matching(text.data(), text.size()));
     bool matched = regexec(regex, text.c_str(), 0, nullptr, 0) == 0;
     return matched == (want_match != 0);
@@ -430,6 +432,7 @@ protected:
     {
         search_block_size = default_block_size;
         opt_ignore_case = 0;
+        show_colour = 0;
         search_reset();
         close_view_input();
     }
@@ -536,6 +539,24 @@ std::string utf8_equivalence_fixture()
     text += long_line + "\n";
     text += "last \xC3\xA9t\xC3\xA9";
     return text;
+}
+
+// With colours shown, a colour sequence inside a word must not hide it, and
+// one whose text is the literal must not make a line match.
+TEST_F(SearchEquivalence, WalksAgreeWithRegexecWithColoursShown)
+{
+    show_colour = 1;
+    text = equivalence_fixture();
+    text += "\x1b[1mne\x1b[31medle\x1b[m split by colours\n";
+    text += "\x1b[33merror\x1b[m: coloured\n\x1b[38;5;208mneedle\x1b[0m\n";
+    text += "plain \x1b[1mbold\x1b[m words without it\n\x1b[4mer\x1b[24mror\n";
+    text += "an unfinished \x1b[3 needle\n";
+    for (int i = 0; i < 200; i++)
+        text += "\x1b[32mgreen " + std::to_string(i) + "\x1b[m line\n";
+    text += "last \x1b[1mneedle\x1b[m";
+    check_every_walk({"needle", "error", "^error", "words$", "^[0-9a-z]", "needle|error",
+                      "e.d", "line$", "green 1[0-9]{2}", "^$", "bold"});
+    show_colour = 0;
 }
 
 TEST_F(SearchEquivalence, WalksAgreeWithRegexecOnUtf8Text)
