@@ -7,7 +7,9 @@
 // match must contain (search_literal.cpp finds it), and a scratch line for
 // matching.  The walks over the file are in search_scan.cpp; whatever way
 // they read, each raw line is decided by `search_line_qualifies`, so the
-// answer is always what regexec says of the reduced line.
+// answer is always what regexec says of the reduced line (for an expression
+// of single characters, search_simple.cpp gives it from sets of bytes that
+// regexec itself chose).
 #include <regex.h>
 
 #include <climits>
