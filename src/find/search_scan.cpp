@@ -50,11 +50,15 @@ struct block_view {
     bool eof;               // the input ends at base + length
 };
 
-// The next places in the region of a block where the literal and a
-// backspace lie; -1 while not yet looked for.
+// The next places in the region of a block where the literal, a backspace
+// and an ESC lie; -1 while not yet looked for.  Each is looked for again
+// only once the walk has passed it, so that every byte of the region is
+// looked at once for each (a search for the nearer of two kinds at once
+// would cross the whole region for the rarer one at every line).
 struct candidate_marks {
     int64_t literal;
     int64_t backspace;
+    int64_t escape;
 };
 
 }  // namespace
@@ -101,17 +105,6 @@ static const unsigned char *find_joiner(const unsigned char *from, size_t length
         return backspace;
     size_t before = backspace != nullptr ? static_cast<size_t>(backspace - from) : length;
     auto *escape = static_cast<const unsigned char *>(memchr(from, 0x1b, before));
-    return escape != nullptr ? escape : backspace;
-}
-
-// The last joiner before `end`, for the backward walk.
-static const unsigned char *rfind_joiner(const unsigned char *from, size_t length)
-{
-    auto *backspace = static_cast<const unsigned char *>(memrchr(from, '\b', length));
-    if (!show_colour)
-        return backspace;
-    size_t after = backspace != nullptr ? static_cast<size_t>(backspace - from) + 1 : 0;
-    auto *escape = static_cast<const unsigned char *>(memrchr(from + after, 0x1b, length - after));
     return escape != nullptr ? escape : backspace;
 }
 
@@ -167,6 +160,17 @@ static size_t complete_end(const block_view *view, size_t from)
     return tail_start + (tail - 1) / RAW_LINE_MAX * RAW_LINE_MAX;
 }
 
+// The next place of `byte` at or after `from` in the region, kept in *mark.
+static void next_byte(const block_view *view, size_t from, size_t region_end,
+                      unsigned char byte, int64_t *mark)
+{
+    if (*mark >= static_cast<int64_t>(from))
+        return;
+    auto *hit = static_cast<const unsigned char *>(
+        memchr(view->data + from, byte, region_end - from));
+    *mark = hit != nullptr ? hit - view->data : static_cast<int64_t>(region_end);
+}
+
 // The first place at or after `from` in the region where a line may match.
 static size_t next_candidate(const block_view *view, size_t from, size_t region_end,
                              candidate_marks *marks)
@@ -176,11 +180,13 @@ static size_t next_candidate(const block_view *view, size_t from, size_t region_
         auto *hit = find_search_literal(&current_search_literal(), data + from, data + region_end);
         marks->literal = hit != nullptr ? hit - data : static_cast<int64_t>(region_end);
     }
-    if (marks->backspace < static_cast<int64_t>(from)) {
-        auto *hit = find_joiner(data + from, region_end - from);
-        marks->backspace = hit != nullptr ? hit - data : static_cast<int64_t>(region_end);
-    }
-    return static_cast<size_t>(marks->literal < marks->backspace ? marks->literal : marks->backspace);
+    next_byte(view, from, region_end, '\b', &marks->backspace);
+    if (show_colour)
+        next_byte(view, from, region_end, 0x1b, &marks->escape);
+    else
+        marks->escape = static_cast<int64_t>(region_end);
+    int64_t nearest = marks->literal < marks->backspace ? marks->literal : marks->backspace;
+    return static_cast<size_t>(nearest < marks->escape ? nearest : marks->escape);
 }
 
 // The start of the raw line holding `at`, which lies at or after the raw
@@ -213,7 +219,7 @@ static search_outcome walk_blocks(search_walk *walk, bool *unreadable)
     bool skip_to_candidates = walk->want_match && !current_search_literal().text.empty();
     int64_t lineno = walk->lineno;
     size_t cur = 0, region_end = 0;
-    candidate_marks marks = {-1, -1};
+    candidate_marks marks = {-1, -1, -1};
     file_pos recorded = view.base;
     for (;;) {
         if (pending_signals != 0)
@@ -234,7 +240,7 @@ static search_outcome walk_blocks(search_walk *walk, bool *unreadable)
             }
             cur = 0;
             region_end = complete_end(&view, 0);
-            marks = {-1, -1};
+            marks = {-1, -1, -1};
             continue;
         }
         size_t piece = cur;
@@ -282,12 +288,24 @@ static bool read_before(block_view *view, file_pos end)
 }
 
 // The last places before the walk's position in the block where the
-// literal (whole) and a joiner lie, -1 for none; valid once `searched`.
+// literal (whole), a backspace and an ESC lie, -1 for none; valid once
+// `searched`.  As forward, each is looked for again only once passed.
 struct back_marks {
     bool searched;
     int64_t literal;
     int64_t backspace;
+    int64_t escape;
 };
+
+// The last place of `byte` before `cur` in the block, kept in *mark.
+static void last_byte(const block_view *view, size_t cur, bool searched, unsigned char byte,
+                      int64_t *mark)
+{
+    if (searched && *mark < static_cast<int64_t>(cur))
+        return;
+    auto *hit = static_cast<const unsigned char *>(memrchr(view->data, byte, cur));
+    *mark = hit != nullptr ? hit - view->data : -1;
+}
 
 // The last place before `cur` in the block where a line may match, -1 when
 // there is none.  The marks found for a later `cur` are kept while they lie
@@ -301,12 +319,14 @@ static int64_t last_candidate(const block_view *view, size_t cur, back_marks *ma
         const unsigned char *hit = rfind_search_literal(&literal, data, data + cur);
         marks->literal = hit != nullptr ? hit - data : -1;
     }
-    if (!marks->searched || marks->backspace >= static_cast<int64_t>(cur)) {
-        auto *hit = rfind_joiner(data, cur);
-        marks->backspace = hit != nullptr ? hit - data : -1;
-    }
+    last_byte(view, cur, marks->searched, '\b', &marks->backspace);
+    if (show_colour)
+        last_byte(view, cur, marks->searched, 0x1b, &marks->escape);
+    else
+        marks->escape = -1;
     marks->searched = true;
-    return marks->literal > marks->backspace ? marks->literal : marks->backspace;
+    int64_t nearest = marks->literal > marks->backspace ? marks->literal : marks->backspace;
+    return nearest > marks->escape ? nearest : marks->escape;
 }
 
 // Where a backward walk at `cur` may go on without examining a line: past
@@ -339,7 +359,7 @@ static search_outcome walk_blocks_backward(search_walk *walk, bool *unreadable)
     file_pos recorded = pos;
     size_t cur = 0;
     bool loaded = false;
-    back_marks marks = {false, -1, -1};
+    back_marks marks = {false, -1, -1, -1};
     for (;;) {
         if (pending_signals != 0)
             return WALK_SIGNALLED;
@@ -354,7 +374,7 @@ static search_outcome walk_blocks_backward(search_walk *walk, bool *unreadable)
             }
             cur = static_cast<size_t>(pos - view.base);
             loaded = true;
-            marks = {false, -1, -1};
+            marks = {false, -1, -1, -1};
         }
         const unsigned char *data = view.data;
         if (skip_to_candidates) {
