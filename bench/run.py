@@ -445,6 +445,7 @@ def run_cases(env, cfg):
             print("  %-34s not built" % title, file=sys.stderr)
             continue
         print("  %-34s ..." % title, file=sys.stderr, flush=True)
+        peers = [(name, runner) for name, runner in peers if name not in cfg.skip_peer]
         runners = [("vorn", vorn)] + peers
         try:
             res = measure(cfg, runners)
@@ -546,9 +547,13 @@ def main():
     parser.add_argument("--json", metavar="FILE", help="also write the results as JSON")
     parser.add_argument("--reps", type=int, help="measured runs per case")
     parser.add_argument("--no-micro", action="store_true", help="skip the micro-benchmarks")
+    parser.add_argument("--skip-peer", metavar="NAMES", default="",
+                        help="peers not to run (comma-separated, such as less: the peer "
+                        "pager's searches take minutes each on the full inputs)")
     parser.add_argument("--only", metavar="WORDS",
                         help="only the cases whose title holds one of these (comma-separated)")
     cfg = parser.parse_args()
+    cfg.skip_peer = [name for name in cfg.skip_peer.split(",") if name]
     default_size = "2M" if cfg.quick else "1G"
     cfg.size = parse_size(os.environ.get("VORN_BENCH_SIZE", default_size))
     cfg.reps = cfg.reps or (3 if cfg.quick else 5)
