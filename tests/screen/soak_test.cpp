@@ -298,11 +298,14 @@ struct soak_run {
     // that went wrong.
     unsigned long sync_every = env_number("VORN_SOAK_SYNC", 40) | 1;
 
-    void resize()
+    // Any size, down to windows too small for a line of text; `wide_only`:
+    // wide enough for the waiting line of following to show whole.
+    void resize(bool wide_only = false)
     {
-        static const int sizes[][2] = {{24, 80}, {5, 20}, {40, 132}, {3, 10}, {12, 41},
-                                       {30, 2}, {2, 60}, {60, 200}};
-        const int *size = sizes[random() % (sizeof sizes / sizeof sizes[0])];
+        static const int sizes[][2] = {{24, 80}, {40, 132}, {60, 200}, {10, 100}, {5, 20},
+                                       {3, 10}, {12, 41}, {30, 2}, {2, 60}};
+        const int choices = wide_only ? 4 : sizeof sizes / sizeof sizes[0];
+        const int *size = sizes[random() % choices];
         rows = size[0];
         cols = size[1];
         vt_resize(s, rows, cols);
@@ -325,17 +328,6 @@ struct soak_run {
         keys_fed += keys.size();
     }
 
-    // A window wide enough for the waiting line to show whole.
-    void resize_wide()
-    {
-        static const int sizes[][2] = {{24, 80}, {40, 132}, {60, 200}, {10, 100}};
-        const int *size = sizes[random() % (sizeof sizes / sizeof sizes[0])];
-        rows = size[0];
-        cols = size[1];
-        vt_resize(s, rows, cols);
-        resizes++;
-    }
-
     // F at a prompt (now and then on the growing file first); window
     // changes and stops while it follows; text arriving; then any key or
     // the interrupt key ends it.
@@ -343,7 +335,7 @@ struct soak_run {
     {
         follows++;
         if (cols < 80)
-            resize_wide();
+            resize(true);
         ASSERT_TRUE(synchronise(s)) << "before F\n" << vt_screen(s);
         if (growing != nullptr && random() % 2 == 0)
             type(":e growing.txt\n");
@@ -351,7 +343,7 @@ struct soak_run {
         ASSERT_TRUE(vt_wait(s, following, 20000)) << "F shows no waiting line\n" << vt_screen(s);
         for (int i = static_cast<int>(random() % 3); i > 0; i--) {
             if (random() % 2 == 0)
-                resize_wide();
+                resize(true);
             else
                 stop_and_continue();
             ASSERT_TRUE(vt_wait(s, following, 20000))
