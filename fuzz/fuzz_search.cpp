@@ -29,13 +29,19 @@ namespace {
 int null_fd = -1;
 
 // The C library builds repeated intervals out by copying: nested or large
-// counts (a{200}{200}) take gigabytes and minutes to compile.  That is the
-// library's, and the user's own expression; such expressions are passed
-// over here.
+// counts (a{200}{200}) take gigabytes and minutes to compile, and so do
+// repetitions stacked on repetitions (a+++++, a??????, which the extended
+// syntax leaves undefined).  That is the library's, and the user's own
+// expression; such expressions are passed over here.
 bool compiles_in_reason(const std::string &pattern)
 {
     int intervals = 0;
+    int stacked = 0;
     for (size_t i = 0; i < pattern.size(); ++i) {
+        bool repeats = strchr("*+?", pattern[i]) != nullptr && pattern[i] != '\0';
+        stacked = repeats ? stacked + 1 : 0;
+        if (stacked > 2)
+            return false;
         if (pattern[i] != '{')
             continue;
         if (++intervals > 2)
