@@ -1,7 +1,7 @@
 // Texts far beyond anything reasonable: initialization scripts with a line
 // of a megabyte and with recursion that never ends, a terminal description
-// whose strings are kilobytes long, and names longer than the system takes
-// (a long argument, a chain of directories).  The pager refuses what it
+// whose strings are kilobytes long, names longer than the system takes
+// (a long argument, a chain of directories) and a tag name of kilobytes.  The pager refuses what it
 // cannot use with a message and goes on; nothing is cut short and run, no
 // buffer overruns (the sanitizer build runs these too).
 #include <fcntl.h>
@@ -252,6 +252,39 @@ TEST(HostileTexts, NamesLongerThanTheSystemTakes)
     EXPECT_ROW(*s, 0, "near 1");
     vt_type(*s, "q");
     EXPECT_EQ(vt_wait_exit(*s), 0);
+}
+
+// A tag name of 5000 bytes from the command line: global is asked for it
+// (and knows nothing), the tags file knows it and its line is shown; a
+// name one byte shorter is no match.
+TEST(HostileTexts, TagNameLongerThanAnyBuffer)
+{
+    temp_home dir;
+    const std::string tag(5000, 'T');
+    dir.write("lines.txt", numbered_text(1, 100));
+    dir.write("tags", tag + "\tlines.txt\t/^line 7$/\n");
+    struct {
+        std::string name;
+        int status;             // -1: the tag's screen, then q
+    } cases[] = {{tag, -1}, {tag.substr(1), 1}, {tag + "T", 1}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name.size());
+        vt_options options;
+        options.args = {"-e", "-t", c.name};
+        options.cwd = dir.path;
+        options.env = {{"HOME", dir.path}};
+        auto s = vt_start(options);
+        ASSERT_TRUE(s);
+        if (c.status == -1) {
+            EXPECT_ROW(*s, 0, "line 7");
+            vt_type(*s, "q");
+            EXPECT_EQ(vt_wait_exit(*s), 0);
+        } else {
+            EXPECT_EQ(vt_wait_exit(*s), c.status);
+            EXPECT_NE(vt_screen(*s).find("could not find relevent tag information"),
+                      std::string::npos) << vt_screen(*s);
+        }
+    }
 }
 
 }  // namespace

@@ -272,4 +272,22 @@ TEST_F(LinenumTest, AgreesWithCountingNewlines)
     }
 }
 
+// A line far longer than anything read past the position asked about (a
+// device's endless line is the extreme): its number comes without reading
+// it to its end, the line's start is recorded, and positions after it are
+// still counted right.
+TEST_F(LinenumTest, LineTooLongToReadToItsEnd)
+{
+    const std::string long_line = "1" + std::string(8 << 20, 'x') + "\n";
+    open_view_file(dir, ten_byte_lines(3) + long_line + ten_byte_lines(2));
+    const file_pos long_start = start_of(4);
+    int64_t before = input_bytes_read;
+    EXPECT_EQ(linenum_find(long_start + 1000), 4);
+    EXPECT_LT(input_bytes_read - before, 4 << 20);
+    before = input_bytes_read;
+    EXPECT_EQ(linenum_find(long_start), 4);
+    EXPECT_EQ(input_bytes_read, before) << "the line's start was not recorded";
+    EXPECT_EQ(linenum_find(long_start + static_cast<file_pos>(long_line.size())), 5);
+}
+
 }  // namespace
