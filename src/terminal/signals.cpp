@@ -182,17 +182,31 @@ void stop_handler(int)
     pending_signals = pending_signals | PENDING_STOP;
 }
 
+// A stop or resize that came while the two signals were blocked and has
+// not been delivered yet.
+bool stop_or_resize_waiting()
+{
+    sigset_t waiting;
+    return sigpending(&waiting) == 0 &&
+           (sigismember(&waiting, SIGTSTP) == 1 || sigismember(&waiting, SIGWINCH) == 1);
+}
+
 // Waits until fd is readable; false when a stop or resize is pending.
 // Called with SIGTSTP and SIGWINCH blocked; `unblocked` is the mask to wait
-// with.
+// with.  A ppoll that finds the descriptor readable at once returns without
+// delivering a signal that came while they were blocked: that signal is
+// looked for here, else it would arrive right after the read and the key
+// just read would be dropped with the command it started.
 bool wait_readable(int fd, const sigset_t *unblocked)
 {
     pollfd watched{fd, POLLIN, 0};
     for (;;) {
         if (pending_signals & ABANDONING_SIGNALS)
             return false;
-        if (ppoll(&watched, 1, nullptr, unblocked) >= 0 || errno != EINTR)
-            return true;  // readable, or an error that read() will report
+        if (ppoll(&watched, 1, nullptr, unblocked) >= 0)
+            return !stop_or_resize_waiting();
+        if (errno != EINTR)
+            return true;  // an error that read() will report
     }
 }
 

@@ -126,10 +126,11 @@ TEST(BusySignals, WindowChangesDuringScrollingLeaveTheRightScreen)
     ASSERT_TRUE(s);
     ASSERT_ROW(*s, 0, "line 1");
     const std::pair<int, int> sizes[] = {{15, 50}, {40, 120}, {10, 30}, {24, 80}, {33, 70}};
-    const char *keys[] = {"j", " ", "b", "d", "5j", "u", "f"};
-    for (int i = 0; i < 120; i++) {
+    // Long moves too, so that changes come while rows are being painted.
+    const char *keys[] = {"j", " ", "b", "d", "200j", "u", "f", "G", "g"};
+    for (int i = 0; i < 135; i++) {
         vt_resize(*s, sizes[i % 5].first, sizes[i % 5].second);
-        vt_type(*s, keys[i % 7]);
+        vt_type(*s, keys[i % 9]);
     }
     const int rows = 30;
     vt_resize(*s, rows, 100);

@@ -117,6 +117,30 @@ TEST(ReadInterruptible, NoDescriptorIsAnErrorNotAWait)
     alarm(0);
 }
 
+// A resize that came while it was blocked (a ppoll finding the key at once
+// would not deliver it): the read gives up without taking the key, which
+// the next read gets once the resize is served.
+TEST(ReadInterruptible, BlockedResizeLeavesTheKeyUnread)
+{
+    signals_installed installed;
+    pipe_pair data;
+    data.put("k");
+    sigset_t resize, previous;
+    sigemptyset(&resize);
+    sigaddset(&resize, SIGWINCH);
+    sigprocmask(SIG_BLOCK, &resize, &previous);
+    raise(SIGWINCH);
+    char byte = 0;
+    int result = read_interruptible(data.fds[0], &byte, 1);
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    // (had the key been taken, the next read would wait for ever)
+    ASSERT_EQ(result, READ_ABANDONED);
+    EXPECT_EQ(pending_signals, PENDING_RESIZE);
+    pending_signals = 0;
+    EXPECT_EQ(read_interruptible(data.fds[0], &byte, 1), 1);
+    EXPECT_EQ(byte, 'k');
+}
+
 // A stop or resize not yet served does not wait behind the next key.
 TEST(ReadInterruptible, UnservedSignalReturnsAtOnceAndKeepsTheData)
 {
