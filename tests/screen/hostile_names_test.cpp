@@ -52,8 +52,12 @@ struct hostile_dir : temp_home {
         for (const std::string &word : hostile_words)
             write(word, filler);
         // The editor of `v`: records that it ran, and its last argument.
+        // The record appears whole (written aside, then renamed), so that
+        // the test never reads it half written.
         write("editor", "#!/bin/sh\nfor last; do :; done\n"
-                        "printf '%s' \"$last\" > \"$(dirname \"$0\")/edited\"\n");
+                        "here=\"$(dirname \"$0\")\"\n"
+                        "printf '%s' \"$last\" > \"$here/edited.new\"\n"
+                        "mv \"$here/edited.new\" \"$here/edited\"\n");
         chmod((path + "/editor").c_str(), 0755);
     }
     bool marker() const { return std::filesystem::exists(path + "/marker"); }
