@@ -84,10 +84,7 @@ TEST(BusySignals, InterruptEndsLongWork)
         ASSERT_EQ(mkfifo((dir.path + "/pipe").c_str(), 0600), 0);
         vt_options options;
         options.program = "/bin/sh";
-        options.args = {"-c", c.command, VORN_BINARY};
-        options.cwd = dir.path;
-        options.env = {{"HOME", dir.path}};
-        auto s = vt_start(options);
+        auto s = start_in_dir(dir, {"-c", c.command, VORN_BINARY}, options);
         ASSERT_TRUE(s);
         ASSERT_TRUE(vt_wait(*s, [](vt_session &v) { return !vt_row(v, BOTTOM).empty(); }))
             << vt_screen(*s);
@@ -118,11 +115,7 @@ TEST(BusySignals, WindowChangesDuringScrollingLeaveTheRightScreen)
 {
     temp_home dir;
     dir.write("lines.txt", numbered_text(1, 3000));
-    vt_options options;
-    options.args = {"-e", "lines.txt"};
-    options.cwd = dir.path;
-    options.env = {{"HOME", dir.path}};
-    auto s = vt_start(options);
+    auto s = start_in_dir(dir, {"-e", "lines.txt"});
     ASSERT_TRUE(s);
     ASSERT_ROW(*s, 0, "line 1");
     const std::pair<int, int> sizes[] = {{15, 50}, {40, 120}, {10, 30}, {24, 80}, {33, 70}};
@@ -172,11 +165,8 @@ TEST(BusySignals, HangUpEndsThePagerWithoutSpinning)
             temp_home dir;
             dir.write("lines.txt", numbered_text(1, 100));
             vt_options options;
-            options.args = {"lines.txt"};
-            options.cwd = dir.path;
-            options.env = {{"HOME", dir.path}};
             options.ignore_sighup = ignored;
-            auto s = vt_start(options);
+            auto s = start_in_dir(dir, {"lines.txt"}, options);
             ASSERT_TRUE(s);
             ASSERT_ROW(*s, 0, "line 1");
             play(*s, state.keys);

@@ -27,13 +27,11 @@ vt_ptr start_on(const temp_home &dir, const std::string &text,
                 const std::vector<std::pair<std::string, std::string>> &env = {})
 {
     dir.write("g.txt", text);
+    std::vector<std::string> with_name = args;
+    with_name.push_back("g.txt");
     vt_options options;
-    options.cwd = dir.path;
-    options.args = args;
-    options.args.push_back("g.txt");
     options.env = env;
-    options.env.push_back({"HOME", dir.path});
-    return vt_start(options);
+    return start_in_dir(dir, with_name, options);
 }
 
 // Following g.txt: the bottom line waits, with the number of the last line.
@@ -316,11 +314,7 @@ TEST(Follow, NamedPipe)
     temp_home dir;
     std::string fifo = dir.path + "/fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    vt_options options;
-    options.cwd = dir.path;
-    options.args = {"-F", "fifo"};
-    options.env = {{"HOME", dir.path}};
-    vt_ptr s = vt_start(options);
+    vt_ptr s = start_in_dir(dir, {"-F", "fifo"});
     ASSERT_TRUE(s);
     // the write end opens once the pager has opened the read end (nothing
     // it writes marks the moment: try again and again)
@@ -351,11 +345,9 @@ TEST(Follow, StandardInputFromAFileEndsTheWait)
     temp_home dir;
     dir.write("g.txt", numbered_text(1, 30));
     vt_options options;
-    options.cwd = dir.path;
     options.program = "/bin/sh";
-    options.args = {"-c", std::string("exec '") + VORN_BINARY + "' -F < g.txt"};
-    options.env = {{"HOME", dir.path}};
-    vt_ptr s = vt_start(options);
+    vt_ptr s = start_in_dir(dir, {"-c", std::string("exec '") + VORN_BINARY + "' -F < g.txt"},
+                            options);
     ASSERT_TRUE(s);
     ASSERT_TRUE(vt_row_is(*s, 23, pressed("End of input")));
     EXPECT_ROW(*s, 22, "line 30");

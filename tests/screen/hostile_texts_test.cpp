@@ -269,11 +269,7 @@ TEST(HostileTexts, TagNameLongerThanAnyBuffer)
     } cases[] = {{tag, -1}, {tag.substr(1), 1}, {tag + "T", 1}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name.size());
-        vt_options options;
-        options.args = {"-e", "-t", c.name};
-        options.cwd = dir.path;
-        options.env = {{"HOME", dir.path}};
-        auto s = vt_start(options);
+        auto s = start_in_dir(dir, {"-e", "-t", c.name});
         ASSERT_TRUE(s);
         if (c.status == -1) {
             EXPECT_ROW(*s, 0, "line 7");

@@ -15,15 +15,6 @@
 
 namespace {
 
-vt_ptr start_in(const temp_home &dir, const std::vector<std::string> &args,
-                vt_options options = {})
-{
-    options.cwd = dir.path;
-    options.args = args;
-    options.env.emplace_back("HOME", dir.path);
-    return vt_start(options);
-}
-
 // Opens the writing end of a FIFO once the pager has opened its reading
 // end (pumping the pager's output meanwhile); -1 when it never does.
 int open_fifo_writer(vt_session &s, const std::string &path)
@@ -46,7 +37,7 @@ TEST(OddInput, NamedPipeIsReadAsItComes)
     temp_home dir;
     std::string fifo = dir.path + "/pipe";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    auto s = start_in(dir, {"-e", "pipe"});
+    auto s = start_in_dir(dir, {"-e", "pipe"});
     ASSERT_TRUE(s);
     int writer = open_fifo_writer(*s, fifo);
     ASSERT_GE(writer, 0) << strerror(errno);
@@ -74,7 +65,7 @@ TEST(OddInput, InterruptWhileANamedPipeWaitsForItsWriter)
 {
     temp_home dir;
     ASSERT_EQ(mkfifo((dir.path + "/pipe").c_str(), 0600), 0);
-    auto s = start_in(dir, {"pipe"});
+    auto s = start_in_dir(dir, {"pipe"});
     ASSERT_TRUE(s);
     // The open blocks: the pager waits in the system call (the handlers
     // are in place before the first open).
@@ -92,7 +83,7 @@ TEST(OddInput, InterruptWhileANamedPipeWaitsForItsWriter)
 TEST(OddInput, InterruptEndsAJumpToTheEndOfAnEndlessDevice)
 {
     temp_home dir;
-    auto s = start_in(dir, {"/dev/zero"});
+    auto s = start_in_dir(dir, {"/dev/zero"});
     ASSERT_TRUE(s);
     ASSERT_TRUE(vt_wait(*s, [](vt_session &v) {
         return vt_row(v, 0).compare(0, 4, "^@^@") == 0 &&
@@ -113,7 +104,7 @@ TEST(OddInput, DirectoryToExamineIsRefused)
     temp_home dir;
     dir.write("lines.txt", numbered_text(1, 100));
     ASSERT_EQ(mkdir((dir.path + "/sub").c_str(), 0700), 0);
-    auto s = start_in(dir, {"lines.txt"});
+    auto s = start_in_dir(dir, {"lines.txt"});
     ASSERT_TRUE(s);
     ASSERT_ROW(*s, 0, "line 1");
     play(*s, "5j:e");
@@ -170,7 +161,7 @@ TEST(OddInput, DeletedFileIsStillReadThroughItsDescriptor)
 {
     temp_home dir;
     dir.write("gone.txt", numbered_text(1, 100));
-    auto s = start_in(dir, {"-e", "gone.txt"});
+    auto s = start_in_dir(dir, {"-e", "gone.txt"});
     ASSERT_TRUE(s);
     ASSERT_ROW(*s, 0, "line 1");
     ASSERT_EQ(unlink((dir.path + "/gone.txt").c_str()), 0);

@@ -104,6 +104,17 @@ inline vt_ptr start_at_line_1(const temp_home &home,
     return s;
 }
 
+// The pager run in `dir`, which is also its HOME, with `args`; the other
+// fields of `options` as given.  Nothing is awaited.
+inline vt_ptr start_in_dir(const temp_home &dir, const std::vector<std::string> &args,
+                           vt_options options = {})
+{
+    options.cwd = dir.path;
+    options.args = args;
+    options.env.emplace_back("HOME", dir.path);
+    return vt_start(options);
+}
+
 // Types `keys`; "<name>" stands for the special key of that name (as
 // vt_key knows them: "<pgdn>", "<^L>", "<enter>" ...), everything else is
 // typed as it is.

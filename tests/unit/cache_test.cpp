@@ -70,6 +70,15 @@ void close_input()
 }
 
 // What the cache delivers for the input bytes: NUL becomes 0x80.
+// The input is a pipe with nothing written yet; the test writes to fds[1].
+void open_empty_pipe(int fds[2])
+{
+    ASSERT_EQ(pipe(fds), 0);
+    cache_open_input(fds[0]);
+    pipe_mode = 1;
+    cache_init(buffer_setting);
+}
+
 std::string as_delivered(std::string bytes)
 {
     for (char &c : bytes)
@@ -418,10 +427,7 @@ TEST(Cache, SignalDuringAPipeReadIsNotTheEnd)
     // success; the abandoned read is no end of input, and the block is read
     // on the next access.
     int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    cache_open_input(fds[0]);
-    pipe_mode = 1;
-    cache_init(buffer_setting);
+    ASSERT_NO_FATAL_FAILURE(open_empty_pipe(fds));
     pending_signals = 0;
     install_signals(1);
     pid_t helper = fork();
@@ -454,10 +460,7 @@ TEST(Cache, SignalDuringAPipeReadIsNotTheEnd)
 TEST(Cache, PipeReadWithoutWaitingStopsWhereTheWriterIs)
 {
     int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    cache_open_input(fds[0]);
-    pipe_mode = 1;
-    cache_init(buffer_setting);
+    ASSERT_NO_FATAL_FAILURE(open_empty_pipe(fds));
     sequential_reads_wait = 0;
     std::string first = pattern_bytes(1500), second = pattern_bytes(700);
     ASSERT_EQ(write(fds[1], first.data(), first.size()), static_cast<ssize_t>(first.size()));
