@@ -54,7 +54,6 @@ extern const char *const error_messages[ERROR_CODE_COUNT];
 // --- Display settings (display/scroll.cpp) ---
 extern int horiz_off;               // columns the text is shifted left
 extern int wrap_lines;              // 1: long lines continue on next rows
-extern int repaint_needed;          // repaint from the top row before prompt
 extern int at_eof;                  // end of input is on the screen
 
 // --- Screen geometry (terminal/screen.cpp) ---

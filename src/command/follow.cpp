@@ -221,9 +221,9 @@ bool serve_signals(follow_state *st)
     if (pending_signals & PENDING_INTERRUPT)
         return false;
     handle_pending_signals();
-    if (repaint_needed) {
+    if (repaint_requested()) {
         show_end(st, available_end());
-        repaint_needed = 0;
+        repaint_done();
     }
     return true;
 }

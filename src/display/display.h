@@ -58,14 +58,6 @@ int back_scroll_lines();
 // terminal description decides, stays.
 void scroll_reset();
 
-// --- output.cpp: the output buffer ---
-enum { OUT_BUFFER_SIZE = 2048 };
-void out_char(int c);
-int out_char_sink(int c);           // out_char with the signature tputs wants
-void out_str(const char *s);
-void out_flush();
-void out_discard();
-
 // --- visible.cpp: what a character is and how it is shown, as itself or
 // as ^ and a letter ---
 bool byte_is_printable(int c);      // shown as itself (never a C1 control)

@@ -258,7 +258,7 @@ static void paint_byte(paint_state *state, const unsigned char *at)
 void paint_line()
 {
     if (pending_signals != 0) {
-        repaint_needed = 1;
+        request_repaint();
         return;
     }
     const unsigned char *text =

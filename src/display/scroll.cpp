@@ -9,7 +9,7 @@
 // the lines on the rows, in order.
 //
 // Owned here: the shared display settings (`horiz_off`, `wrap_lines`,
-// `repaint_needed`, `at_eof`) and the painting state (`first_paint`,
+// `at_eof`) and the painting state (`first_paint`,
 // `file_fits_screen`, `back_scroll_limit`).
 #include <cstdio>
 
@@ -21,7 +21,6 @@
 
 int horiz_off;
 int wrap_lines = 1;
-int repaint_needed;
 int at_eof;
 
 int first_paint = 1;
@@ -166,7 +165,7 @@ void repaint_from(file_pos pos)
 {
     at_eof = 0;
     paint_forward(text_rows(), pos, 0);
-    repaint_needed = 0;
+    repaint_done();
 }
 
 void repaint_screen()
@@ -344,7 +343,7 @@ void scroll_reset()
 {
     horiz_off = 0;
     wrap_lines = 1;
-    repaint_needed = 0;
+    repaint_done();
     at_eof = 0;
     first_paint = 1;
     file_fits_screen = 0;

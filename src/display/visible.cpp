@@ -44,6 +44,7 @@
 #include <strings.h>
 
 #include "startup/startup.h"
+#include "terminal/terminal.h"
 
 int utf8_text;
 

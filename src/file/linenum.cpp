@@ -13,6 +13,7 @@
 #include <ctime>
 
 #include "display/display.h"
+#include "terminal/terminal.h"
 #include "file.h"
 
 namespace {

@@ -106,7 +106,7 @@ void update_finder()
 void highlight_changed()
 {
     if (highlight_matches && screen_pos(SCREEN_TOP) != -1)
-        repaint_needed = 1;
+        request_repaint();
 }
 
 void forget_pattern()

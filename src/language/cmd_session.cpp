@@ -217,6 +217,6 @@ static const char *cmd_utf8(int, const char *pos)
         set_error(ERR_COMMAND, "utf8: the locale's code set is not UTF-8");
         return nullptr;
     }
-    repaint_needed = 1;
+    request_repaint();
     return pos;
 }

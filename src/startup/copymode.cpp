@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include "display/display.h"
+#include "terminal/terminal.h"
 #include "file/file.h"
 
 namespace {

@@ -127,7 +127,7 @@ int show_prompt()
         follow_input();
     } else if (screen_pos(SCREEN_TOP) == -1) {
         show_first_screen();
-    } else if (repaint_needed) {
+    } else if (repaint_requested()) {
         repaint_screen();
     }
     if (!opt_stay_at_end && !end_is_held() && at_eof != 0 && !(file_index + 1 < file_count))

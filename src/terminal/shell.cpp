@@ -101,7 +101,7 @@ void take_terminal_back()
     install_signals(1);
     set_tty_mode(1);
     term_init();
-    repaint_needed = 1;
+    request_repaint();
     // The window may have changed while the command ran, unseen.
     winch(SIGWINCH);
 }

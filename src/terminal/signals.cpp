@@ -360,7 +360,7 @@ void serve_resize()
 {
     int old_width = screen_width, old_height = screen_height;
     read_termcap();
-    repaint_needed = 1;
+    request_repaint();
     if (screen_width == old_width && screen_height == old_height)
         return;
     set_number_variable("_sc_width", screen_width);
@@ -383,7 +383,7 @@ void serve_stop()
     install(SIGTSTP, stop_handler);
     set_tty_mode(1);
     term_init();
-    repaint_needed = 1;
+    request_repaint();
 }
 
 }  // namespace

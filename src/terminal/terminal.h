@@ -54,6 +54,20 @@ int term_number(const char *id);
 int term_flag(const char *id);
 void term_send(const char *sequence);      // through tputs, one line affected
 
+// --- output.cpp: the output buffer and the repaint request ---
+enum { OUT_BUFFER_SIZE = 2048 };
+void out_char(int c);
+int out_char_sink(int c);           // out_char with the signature tputs wants
+void out_str(const char *s);
+void out_flush();
+void out_discard();
+// The screen no longer shows what was painted (a window change, a program
+// that had the terminal, output lost): the prompt paints it again from the
+// top row.  repaint_done says the screen is whole again.
+void request_repaint();
+bool repaint_requested();
+void repaint_done();
+
 // --- colour.cpp: colours and the attributes of the text's own sequences ---
 enum {
     STYLE_BOLD = 1, STYLE_DIM = 2, STYLE_ITALIC = 4, STYLE_UNDERLINE = 8,

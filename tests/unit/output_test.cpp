@@ -4,6 +4,7 @@
 #include <string>
 
 #include "display/display.h"
+#include "terminal/terminal.h"
 #include "test_files.h"
 
 namespace {
@@ -51,7 +52,7 @@ TEST(OutputBuffer, FailedWriteAsksForARepaintAndLosesTheBytes)
     } cases[] = {{"/dev/null", 0}, {"/dev/full", 1}};
     for (const auto &c : cases) {
         out_discard();
-        repaint_needed = 0;
+        repaint_done();
         fflush(stdout);
         int saved = dup(1);
         int device = open(c.device, O_WRONLY);
@@ -62,12 +63,12 @@ TEST(OutputBuffer, FailedWriteAsksForARepaintAndLosesTheBytes)
         dup2(saved, 1);
         close(saved);
         close(device);
-        EXPECT_EQ(repaint_needed, c.repaint) << c.device;
+        EXPECT_EQ(repaint_requested(), c.repaint != 0) << c.device;
         fd_capture out = start_capture(1);
         out_flush();
         EXPECT_EQ(end_capture(out), "") << "nothing is retried after " << c.device;
     }
-    repaint_needed = 0;
+    repaint_done();
 }
 
 TEST(OutputBuffer, VisibleFormShowsControlBytesWithACaret)

@@ -168,11 +168,11 @@ TEST_F(PromptTest, PendingRepaint)
     open_view_file(dir, ten_byte_lines(30));
     prompt();
     emu_feed(*emu, "\033[H\033[2Jgarbage");
-    repaint_needed = 1;
+    request_repaint();
     EXPECT_EQ(prompt(), "notes.txt (33%)");
     EXPECT_EQ(emu_row(*emu, 0), "000000001");
     EXPECT_EQ(emu_row(*emu, 10), "000000011");
-    EXPECT_EQ(repaint_needed, 0);
+    EXPECT_FALSE(repaint_requested());
 }
 
 TEST_F(PromptTest, EndOfTheLastFileEndsTheProgram)

@@ -287,14 +287,14 @@ TEST(HandlePendingSignals, ResizeRereadsTheSizeAndRepaints)
     for (auto c : cases) {
         SCOPED_TRACE(std::to_string(c.rows) + "x" + std::to_string(c.cols));
         window.resize(c.rows, c.cols);
-        repaint_needed = 0;
+        repaint_done();
         raise(SIGWINCH);
         EXPECT_EQ(pending_signals, PENDING_RESIZE);
         handle_pending_signals();
         EXPECT_EQ(pending_signals, 0);
         EXPECT_EQ(screen_height, c.rows);
         EXPECT_EQ(screen_width, c.cols);
-        EXPECT_EQ(repaint_needed, 1);
+        EXPECT_TRUE(repaint_requested());
         EXPECT_EQ(variable("_sc_height"), std::to_string(c.rows - 1));
         EXPECT_EQ(variable("_sc_width"), std::to_string(c.cols));
     }
@@ -303,10 +303,10 @@ TEST(HandlePendingSignals, ResizeRereadsTheSizeAndRepaints)
 TEST(HandlePendingSignals, NothingPendingDoesNothing)
 {
     pending_signals = 0;
-    repaint_needed = 0;
+    repaint_done();
     int height = screen_height;
     EXPECT_EQ(capture_output(handle_pending_signals), "");
-    EXPECT_EQ(repaint_needed, 0);
+    EXPECT_FALSE(repaint_requested());
     EXPECT_EQ(screen_height, height);
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "display/display.h"
+#include "terminal/terminal.h"
 
 TEST(Smoke, LibraryLinks)
 {

@@ -4,8 +4,11 @@
 //
 // Invariant: out_buffer <= out_pos <= out_buffer + OUT_BUFFER_SIZE.  A write
 // that fails or is short loses the buffered bytes; the screen is then
-// uncertain, so repaint_needed asks the prompt to paint it again.
-#include "display.h"
+// uncertain, so a repaint is requested.
+//
+// Also owned here: the repaint request, set by whatever leaves the screen
+// different from what was painted and cleared by the painting that mends it.
+#include "terminal.h"
 
 #include <unistd.h>
 
@@ -13,8 +16,24 @@ namespace {
 
 unsigned char out_buffer[OUT_BUFFER_SIZE];
 unsigned char *out_pos = out_buffer;
+bool repaint_pending;
 
 } // namespace
+
+void request_repaint()
+{
+    repaint_pending = true;
+}
+
+bool repaint_requested()
+{
+    return repaint_pending;
+}
+
+void repaint_done()
+{
+    repaint_pending = false;
+}
 
 void out_flush()
 {
@@ -22,7 +41,7 @@ void out_flush()
     if (n == 0)
         return;
     if (write(1, out_buffer, n) != static_cast<ssize_t>(n))
-        repaint_needed = 1;
+        request_repaint();
     out_pos = out_buffer;
 }
 
