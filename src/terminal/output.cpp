@@ -2,21 +2,55 @@
 // alike, is collected here and written to descriptor 1 in as few writes as
 // possible (one per full buffer, one per flush).
 //
-// Invariant: out_buffer <= out_pos <= out_buffer + OUT_BUFFER_SIZE.  A write
-// that fails or is short loses the buffered bytes; the screen is then
-// uncertain, so a repaint is requested.
+// Invariant: out_buffer <= out_pos <= out_buffer + OUT_BUFFER_SIZE.
+//
+// Every byte handed to the buffer reaches the terminal whole and in order:
+// a write that a signal cuts short (a window change or a stop while a slow
+// terminal holds the write up) or that finds a non-blocking descriptor full
+// goes on where it stopped.  Dropping the rest would leave the terminal with
+// half a control sequence that the next bytes complete into another one.
+// The signals themselves are served afterwards, by the command loop, so a
+// repaint for a window change starts after the whole of the output before
+// it.  Only a real failure (the terminal gone, an error) loses the buffered
+// bytes; the screen is then uncertain, so a repaint is requested.
 //
 // Also owned here: the repaint request, set by whatever leaves the screen
 // different from what was painted and cleared by the painting that mends it.
 #include "terminal.h"
 
+#include <poll.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace {
 
 unsigned char out_buffer[OUT_BUFFER_SIZE];
 unsigned char *out_pos = out_buffer;
 bool repaint_pending;
+
+// Writes all of the n bytes to descriptor 1; false on a real failure.
+bool write_whole(const unsigned char *bytes, size_t n)
+{
+    while (n > 0) {
+        ssize_t written = write(1, bytes, n);
+        if (written > 0) {
+            bytes += written;
+            n -= static_cast<size_t>(written);
+        } else if (written < 0 && errno == EINTR) {
+            continue;
+        } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // Descriptor 1 was made non-blocking by whoever shares it: wait
+            // for room.  An error it reports is met by the next write.
+            pollfd room{1, POLLOUT, 0};
+            if (poll(&room, 1, -1) < 0 && errno != EINTR)
+                return false;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
 
 } // namespace
 
@@ -40,7 +74,7 @@ void out_flush()
     size_t n = static_cast<size_t>(out_pos - out_buffer);
     if (n == 0)
         return;
-    if (write(1, out_buffer, n) != static_cast<ssize_t>(n))
+    if (!write_whole(out_buffer, n))
         request_repaint();
     out_pos = out_buffer;
 }
@@ -54,7 +88,7 @@ void out_char(int c)
 {
     if (out_pos == out_buffer + OUT_BUFFER_SIZE)
         out_flush();
-    // A failed flush also empties the buffer, so there is always room now.
+    // A flush always empties the buffer, so there is room now.
     *out_pos++ = static_cast<unsigned char>(c);
 }
 

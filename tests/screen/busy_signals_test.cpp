@@ -8,6 +8,7 @@
 // is seen under way, by the bytes the pager has read (/proc/PID/io).
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -140,6 +141,112 @@ TEST(BusySignals, WindowChangesDuringScrollingLeaveTheRightScreen)
     })) << vt_screen(*s);
     for (int row = 0; row < rows - 1; row++)
         EXPECT_EQ(vt_row(*s, row), shown[row]) << "row " << row << "\n" << vt_screen(*s);
+    vt_type(*s, "q");
+    EXPECT_EQ(vt_wait_exit(*s), 0);
+}
+
+// Whether the process waits in a write (to a terminal that takes no more).
+bool waiting_in_write(pid_t pid)
+{
+    long number = -1;
+    std::string call = read_file("/proc/" + std::to_string(pid) + "/syscall");
+    return sscanf(call.c_str(), "%ld", &number) == 1 && number == SYS_write;
+}
+
+// Line n of the styled file: its number, then letters in bold and
+// underline by turns, made by overstriking.
+char styled_letter(int line, int index)
+{
+    return static_cast<char>('a' + (line + index) % 26);
+}
+const int STYLED_LETTERS = 36;
+
+std::string styled_lines(int count)
+{
+    std::string text;
+    for (int line = 1; line <= count; line++) {
+        char number[16];
+        snprintf(number, sizeof number, "%5d ", line);
+        text += number;
+        for (int i = 0; i < STYLED_LETTERS; i++) {
+            char letter = styled_letter(line, i);
+            text += i % 2 == 0 ? std::string{letter, '\b', letter} : std::string{'_', '\b', letter};
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+// Rows 0 to rows-2 show consecutive lines of the styled file, each letter
+// with its own attribute and nothing else on the row.
+::testing::AssertionResult styled_screen(vt_session &s, int rows)
+{
+    int first = 0;
+    if (sscanf(vt_row(s, 0).c_str(), "%d", &first) != 1)
+        return ::testing::AssertionFailure() << "no line on the top row\n" << vt_screen(s);
+    for (int row = 0; row < rows - 1; row++) {
+        int line = first + row;
+        char number[16];
+        snprintf(number, sizeof number, "%5d ", line);
+        std::string expected = number;
+        for (int i = 0; i < STYLED_LETTERS; i++)
+            expected += styled_letter(line, i);
+        if (vt_row(s, row) != expected)
+            return ::testing::AssertionFailure() << "row " << row << "\n" << vt_screen(s);
+        for (int col = 0; col < static_cast<int>(expected.size()); col++) {
+            int index = col - 6;
+            vt_attrs a = vt_attr(s, row, col);
+            bool bold = index >= 0 && index % 2 == 0, underline = index >= 0 && index % 2 == 1;
+            if (a.bold != bold || a.underline != underline || a.reverse)
+                return ::testing::AssertionFailure()
+                       << "row " << row << " column " << col << ": bold " << a.bold
+                       << " underline " << a.underline << " reverse " << a.reverse << "\n"
+                       << vt_screen(s);
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Waits for such a screen; the failure describes the screen at the end.
+::testing::AssertionResult shows_styled_page(vt_session &s, int rows, int timeout_ms = 5000)
+{
+    vt_wait(s, [&](vt_session &v) { return bool(styled_screen(v, rows)); }, timeout_ms);
+    return styled_screen(s, rows);
+}
+
+// The terminal takes the pager's output slowly (nothing reads it for a
+// while), so the pager's writes wait, and window changes come in the middle
+// of them.  Every byte must still arrive, whole and in order, and the
+// repaint for the last size come after all of it: once the terminal reads
+// again, the screen is exactly the page for the last size, every cell with
+// its attribute (a sequence cut short and completed by the next bytes would
+// show as a wrong attribute or stray text).
+TEST(BusySignals, WindowChangesWhileTheTerminalIsSlowLoseNoOutput)
+{
+    temp_home dir;
+    dir.write("styled.txt", styled_lines(3000));
+    auto s = start_in_dir(dir, {"-e", "styled.txt"});
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(shows_styled_page(*s, 24));
+    s->reader_stalled = true;
+    const std::pair<int, int> sizes[] = {{20, 70}, {30, 100}, {16, 60}, {26, 90}};
+    for (int round = 0; round < 3; round++) {
+        for (const auto &size : sizes) {
+            // Pages until the terminal takes no more and the pager waits.
+            for (int page = 0; page < 40 && !waiting_in_write(s->vorn_pid); page++) {
+                vt_type(*s, " ");
+                wait_for(*s, [&] { return waiting_in_write(s->vorn_pid); }, 200);
+            }
+            ASSERT_TRUE(waiting_in_write(s->vorn_pid)) << "the pager never waited to write";
+            vt_resize(*s, size.first, size.second);
+        }
+    }
+    const int rows = 28;
+    vt_resize(*s, rows, 96);
+    s->reader_stalled = false;
+    play(*s, "=");
+    ASSERT_TRUE(vt_row_has(*s, rows - 1, "byte", 20000));
+    EXPECT_TRUE(shows_styled_page(*s, rows));
     vt_type(*s, "q");
     EXPECT_EQ(vt_wait_exit(*s), 0);
 }

@@ -506,11 +506,10 @@ bool pump_once(vt_session &s, int wait_ms, bool want_output_space = false)
 {
     pollfd fds[3];
     int count = 0;
-    if (s.master_fd >= 0 && !s.output_closed)
-        fds[count++] = {s.master_fd,
-                        static_cast<short>(POLLIN |
-                                           (want_output_space ? POLLOUT : 0)),
-                        0};
+    short master_events = static_cast<short>((s.reader_stalled ? 0 : POLLIN) |
+                                             (want_output_space ? POLLOUT : 0));
+    if (s.master_fd >= 0 && !s.output_closed && master_events != 0)
+        fds[count++] = {s.master_fd, master_events, 0};
     if (s.status_fd >= 0)
         fds[count++] = {s.status_fd, POLLIN, 0};
     if (s.stdin_fd >= 0 && !s.stdin_pending.empty())
@@ -521,7 +520,7 @@ bool pump_once(vt_session &s, int wait_ms, bool want_output_space = false)
     }
     if (poll(fds, static_cast<nfds_t>(count), wait_ms) < 0 && errno != EINTR)
         return false;
-    if (s.master_fd >= 0 && !s.output_closed)
+    if (s.master_fd >= 0 && !s.output_closed && !s.reader_stalled)
         read_master(s);
     if (s.status_fd >= 0)
         read_status(s);

@@ -67,6 +67,9 @@ struct vt_session {
     bool exited = false;
     int exit_status = -1;                // as vt_wait_exit reports it
     bool output_closed = false;          // master reported EOF/EIO
+    // While set nothing reads what the program writes (a stalled terminal):
+    // its writes fill the pty and wait; window changes and keys still come.
+    bool reader_stalled = false;
     VTerm *vt = nullptr;
     VTermScreen *screen = nullptr;
     std::string home;                    // temporary HOME (removed at end)
