@@ -26,7 +26,7 @@ extern int opt_no_overstrike;       // -u
 extern int opt_bytes;               // -b: text byte by byte, never UTF-8
 extern int tab_width;               // -x, 8 by default
 
-// --- Pending error (startup/message.cpp) ---
+// --- Pending error and messages (error.cpp); shown by startup/message.cpp ---
 // The error codes, indexes into error_messages; each names its message.
 enum error_code_value {
     ERR_NONE = 0,               // ""
@@ -50,6 +50,21 @@ enum error_code_value {
 extern int error_code;              // an error_code_value; ERR_NONE = none
 extern char *error_text;            // owned; shown instead of the table text
 extern const char *const error_messages[ERROR_CODE_COUNT];
+void set_error(int code, const char *format, ...)
+    __attribute__((format(printf, 2, 3)));
+void set_error_code(int code);      // raise a code without a text
+void clear_error();
+// A message to be shown once the work is done, as show_message shows it
+// (no bell); several are shown in the order they were recorded.
+void set_message(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// A message after which the program ends with EXIT_FAILURE once it is shown.
+void set_fatal_error(const char *format, ...) __attribute__((format(printf, 1, 2)));
+enum message_kind { MESSAGE_NONE = 0, MESSAGE_PLAIN = 1, MESSAGE_FATAL = 2 };
+// The oldest pending message, taken: its kind, and its text in *text (heap,
+// the caller frees it; null when there is none, or no memory was left for it).
+int take_message(char **text);
+bool fatal_error_pending();
+void discard_messages();            // every pending message dropped unshown
 
 // --- Display settings (display/scroll.cpp) ---
 extern int horiz_off;               // columns the text is shifted left

@@ -313,8 +313,14 @@ static void end_count_phase(char *keys, char **bufcur, int *state,
             bufcur = keys;
             keys[0] = 0;
         }
-        if (bufcur == keys)
+        if (bufcur == keys) {
+            // What the last command, a served signal or the painting for
+            // the prompt had to say comes before the prompt.
+            report_messages();
             show_prompt();
+            if (report_messages())
+                continue;
+        }
         int key = get_command_key();
         // A key read while a signal is pending is dropped with the rest;
         // READ_ABANDONED is no key at all.

@@ -34,7 +34,7 @@ static int check_mark_letter(int c)
 {
     if (c >= 'a' && c <= 'z')
         return 0;
-    show_message("Choose a letter between 'a' and 'z'");
+    set_message("Choose a letter between 'a' and 'z'");
     return 1;
 }
 
@@ -108,7 +108,7 @@ void gomark(int key)
             return;
         m = &mark_table[key - 'a'];
         if (m->position == -1) {
-            show_message("mark not set");
+            set_message("mark not set");
             return;
         }
     }

@@ -140,7 +140,7 @@ static int compile_expression(const char *pattern, int ignore_case)
         char message[REGEX_MESSAGE_SIZE];
         regerror(status, &current_regex, message, sizeof message);
         // regfree is not needed after a failed regcomp
-        show_message(message);
+        set_message("%s", message);
         highlight_pattern(nullptr, 0);
         return 0;
     }
@@ -177,7 +177,7 @@ int search_pattern(int forward, const char *pattern, int n, int want_match)
         if (!search_compile(pattern))
             return 0;
     } else if (!have_regex) {
-        show_message("No previous regular expression");
+        set_message("No previous regular expression");
         return 0;
     } else if (compiled_for_utf8 != utf8_text) {
         std::string source = current_source;
@@ -187,7 +187,7 @@ int search_pattern(int forward, const char *pattern, int n, int want_match)
     highlight_sense(want_match);
     file_pos start = starting_position(forward);
     if (start == -1) {
-        show_message("Nothing to search");
+        set_message("Nothing to search");
         return 0;
     }
     search_walk walk = {start, linenum_find(start), n, want_match};
@@ -197,7 +197,7 @@ int search_pattern(int forward, const char *pattern, int n, int want_match)
     if (outcome == WALK_SIGNALLED)
         return 0;
     if (outcome == WALK_NOT_FOUND) {
-        show_message("Pattern not found");
+        set_message("Pattern not found");
         return 0;
     }
     // the walk ends on a raw line, which may be a later piece of a long

@@ -170,7 +170,7 @@ void step_tag(int64_t n, int forward, const char *none_message)
     if (tag_source == GLOBAL_PROGRAM && steps > 0)
         set_tag_file(move_tag_current(steps, forward));
     if (tag_file == nullptr)
-        show_message(none_message);
+        set_message("%s", none_message);
 }
 
 bool line_matches(std::string_view line, int starts_line, int ends_line)
@@ -206,7 +206,7 @@ int append_global_places(program_output *out)
         try {
             tag_list.push_back(tag_entry{file, line_number_value(number_text)});
         } catch (const std::bad_alloc &) {
-            show_message("malloc() failed");
+            set_message("malloc() failed");
             return -1;
         }
     }
@@ -243,7 +243,7 @@ void find_tag(const char *name)
         }
     }
     if (tag_file == nullptr)
-        show_message("could not find relevent tag information");
+        set_message("could not find relevent tag information");
 }
 
 const char *lookup_tags_file(const char *name)
@@ -333,11 +333,11 @@ void prev_tag(int64_t n)
 int go_to_tag()
 {
     if (tag_source == TAGS_FILE && locate_ctag() != 0) {
-        show_message("could not locate ctag");
+        set_message("could not locate ctag");
         return 1;
     }
     if (tag_source == GLOBAL_PROGRAM && locate_gtag() != 0) {
-        show_message("could not locate gtag");
+        set_message("could not locate gtag");
         return 1;
     }
     return 0;

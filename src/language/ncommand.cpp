@@ -356,6 +356,9 @@ int run_command_string(const char *str)
         int height = arg_stack_mark();
         const char *next = row->handler(row->code, pos + strlen(row->name));
         arg_stack_release(height);
+        // What the command had to say is shown before the next one runs
+        // (and a fatal failure ends the program here).
+        report_messages();
         if (!next)
             return -1;
         pos = next;

@@ -124,7 +124,10 @@ static int copy_input(const char *name)
 {
     if (!open_file(name, 0))
         return 1;
-    return copy_to_stdout();
+    int failed = copy_to_stdout();
+    // what reading had to say (a read that failed ends the program here)
+    report_messages();
+    return failed;
 }
 
 int copy_mode()

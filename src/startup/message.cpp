@@ -1,10 +1,10 @@
-// The pending error and the messages.
+// Showing messages, and the pending error and messages recorded in
+// error.cpp.
 //
-// Owns error_code and error_text (heap, or null: then the table message for
-// the code is the one shown), the message table, message_count and
-// messages_on_screen.  Raising an error always releases the text of the
-// one it replaces.  Before messages_on_screen is set a message is a line on
-// standard error; afterwards it takes the bottom line and waits for a key.
+// Owns message_count and messages_on_screen.  Before messages_on_screen is
+// set a message is a line on standard error; afterwards it takes the bottom
+// line and waits for a key.  What is pending is shown in the order it was
+// recorded: the messages first, then the error, which alone rings the bell.
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -17,26 +17,6 @@
 #include "startup.h"
 #include "terminal/terminal.h"
 
-int error_code;
-char *error_text;
-const char *const error_messages[ERROR_CODE_COUNT] = {
-    "",
-    "ambigious macro",
-    "invalid arithmetic expression",
-    "bad variable",
-    "bogus command",
-    "could not parse command string",
-    "could not expand macro",
-    "compile time limit",
-    "external dependency error",
-    "could not find match for macro",
-    "malloc() failed",
-    "missing numeric argument to command",
-    "missing string argument to command",
-    "bad n-toggle argument to command",
-    "system error",
-    "to the unknown error",
-};
 int message_count;
 int messages_on_screen;
 
@@ -54,12 +34,6 @@ bool holding_messages;
 // Columns of "  (press RETURN)" behind a text.
 const int ACKNOWLEDGE_WIDTH = 16;
 
-void release_error_text()
-{
-    free(error_text);
-    error_text = nullptr;
-}
-
 // The table message for code; a code outside the table (only a bug can
 // raise one) shows the last, catch-all message instead of reading past it.
 const char *table_message(int code)
@@ -69,13 +43,14 @@ const char *table_message(int code)
     return error_messages[code];
 }
 
-void acknowledge_with_key()
+// "q" ends the program, with `quit_status`.
+void acknowledge_with_key(int quit_status)
 {
     int key = get_key();
     if (key == '\n')
         return;
     if (key == 'q')
-        finish_and_exit();
+        finish_and_exit(quit_status);
     // A wait cut short by a stop or resize is not a key: the command loop
     // serves the signal and reads a real key afterwards.
     if (key != READ_ABANDONED)
@@ -94,6 +69,8 @@ void hold_message(const char *text)
 
 }  // namespace
 
+static void show_message_quitting(const char *text, int quit_status);
+
 void hold_early_messages()
 {
     holding_messages = true;
@@ -107,32 +84,25 @@ void repeat_held_messages()
     (void)written;  // nothing more can be done at the exit
 }
 
-void set_error(int code, const char *format, ...)
+bool report_messages()
 {
-    error_code = code;
-    release_error_text();
-    va_list arguments;
-    va_start(arguments, format);
+    bool shown = false;
     char *text;
-    if (vasprintf(&text, format, arguments) >= 0)
-        error_text = text;
-    va_end(arguments);
-}
-
-void set_error_code(int code)
-{
-    error_code = code;
-    release_error_text();
-}
-
-void clear_error()
-{
-    error_code = ERR_NONE;
-    release_error_text();
+    int kind;
+    while ((kind = take_message(&text)) != MESSAGE_NONE) {
+        int status = kind == MESSAGE_FATAL ? EXIT_FAILURE : EXIT_SUCCESS;
+        show_message_quitting(text, status);
+        free(text);
+        shown = true;
+        if (kind == MESSAGE_FATAL)
+            finish_and_exit(EXIT_FAILURE);
+    }
+    return shown;
 }
 
 void report_error()
 {
+    report_messages();
     if (error_code == ERR_NONE)
         return;
     ring_bell();
@@ -142,6 +112,13 @@ void report_error()
 }
 
 void show_message(const char *text)
+{
+    show_message_quitting(text, EXIT_SUCCESS);
+}
+
+// A fatal message ends the program as a failure, also when "q" ends its
+// wait: the run did fail, whichever key the user read it with.
+static void show_message_quitting(const char *text, int quit_status)
 {
     ++message_count;
     if (!messages_on_screen) {
@@ -171,7 +148,7 @@ void show_message(const char *text)
     }
     out_str("(press RETURN)");
     standout_off();
-    acknowledge_with_key();
+    acknowledge_with_key(quit_status);
     cursor_lower_left();
     int64_t line_width = static_cast<int64_t>(columns) + ACKNOWLEDGE_WIDTH +
                          standout_width + standout_end_width;
@@ -183,6 +160,7 @@ void show_message(const char *text)
 void messages_reset()
 {
     clear_error();
+    discard_messages();
     message_count = 0;
     messages_on_screen = 0;
     held_length = 0;

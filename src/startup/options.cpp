@@ -151,6 +151,7 @@ int scan_options(int argc, char **argv)
         case 't':
             opt_tag = 1;
             find_tag(optarg);
+            report_messages();
             break;
         case 'u': opt_no_overstrike = 1; break;
         case 'W': follow_by_name = 1; break;
@@ -210,6 +211,9 @@ void restore_terminal()
 // returns to, leaving the cursor below them as after cat.
 [[noreturn]] void finish_at_end_of_input()
 {
+    // what the painting of that screen had to say comes first (a fatal
+    // failure ends the program there, as a failure)
+    report_messages();
     paint_screen_after_end = term_switches_screen();
     finish_and_exit();
 }
@@ -243,7 +247,9 @@ void paging_mode()
     if (term_switches_screen())
         hold_early_messages();
     install_signals(1);
-    if (!open_first_file())
+    int opened = open_first_file();
+    report_messages();
+    if (!opened)
         finish_and_exit(EXIT_FAILURE);
     load_init_scripts();
     command_loop();

@@ -71,6 +71,8 @@ static void show_first_screen()
 {
     if (first_pattern != nullptr && search_pattern(1, first_pattern, 1, 1))
         return;
+    // a pattern not found is said before the first screen is painted
+    report_messages();
     jump_line(1);
 }
 

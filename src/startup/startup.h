@@ -59,10 +59,11 @@ void filelist_reset();
 // --- message.cpp: the pending error and messages ---
 extern int message_count;
 extern int messages_on_screen;
-void set_error(int code, const char *format, ...)
-    __attribute__((format(printf, 2, 3)));
-void set_error_code(int code);      // raise a code without a text
-void clear_error();
+// The pending messages in the order they were recorded, each waiting for
+// its key on the screen; a fatal one ends the program once shown.  Whether
+// any was shown.
+bool report_messages();
+// The pending messages, then the pending error with the bell.
 void report_error();
 void show_message(const char *text);
 void hold_early_messages();

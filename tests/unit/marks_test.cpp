@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include "find/find.h"
+#include "terminal_fixture.h"
 #include "view_setup.h"
 
 namespace {
@@ -101,9 +102,8 @@ TEST_F(Marks, OnlyLowerCaseLettersCanBeSet)
     const int refused[] = {'A', 'Z', '1', '\'', '`', '{', 0x80 + 'a', ' '};
     for (int key : refused) {
         SCOPED_TRACE(key);
-        fd_capture errors = start_capture(2);
-        set_mark(key);
-        EXPECT_EQ(end_capture(errors), "Choose a letter between 'a' and 'z'\n");
+        EXPECT_EQ(recorded_messages([&] { set_mark(key); }),
+                  "Choose a letter between 'a' and 'z'\n");
     }
     for (const mark_record &m : mark_table) {
         EXPECT_FALSE(m.file.has_value());
@@ -113,6 +113,33 @@ TEST_F(Marks, OnlyLowerCaseLettersCanBeSet)
     set_mark('z');
     EXPECT_EQ(mark_table[0].position, 0);
     EXPECT_EQ(mark_table[25].position, 0);
+}
+
+// A mark that cannot be gone to is told to the caller, who shows it once
+// the command is done; the view and the marks stay as they were.
+TEST_F(Marks, GoingNowhereIsRecordedAndChangesNothing)
+{
+    const std::string text = "abc\ndef\n";
+    open_view_file(dir, text);
+    top_at_line(text, 2);
+    set_mark('b');
+    top_at_line(text, 1);
+    const struct {
+        int key;
+        const char *message;
+    } cases[] = {
+        {'A', "Choose a letter between 'a' and 'z'\n"},
+        {'?', "Choose a letter between 'a' and 'z'\n"},
+        {'a', "mark not set\n"},
+        {'z', "mark not set\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.key);
+        EXPECT_EQ(recorded_messages([&] { gomark(c.key); }), c.message);
+        EXPECT_EQ(screen_pos(SCREEN_TOP), 0);
+        EXPECT_EQ(mark_table[LAST_POSITION_MARK].file, std::nullopt);
+        EXPECT_EQ(mark_table['b' - 'a'].position, 4);
+    }
 }
 
 // The names of the listing files in /tmp that are empty: a listing stopped

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "command/command.h"
 #include "display/display.h"
@@ -70,6 +72,61 @@ TEST(PendingError, RaisingReplacesTheOldError)
     clear_error();
     EXPECT_EQ(error_code, ERR_NONE);
     EXPECT_EQ(error_text, nullptr);
+}
+
+// What lower layers record is shown once the work is done, in the order it
+// was recorded: the messages first (no bell), then the error with the bell.
+TEST(PendingMessages, ReportShowsThemInOrderAndTheErrorLast)
+{
+    messages_on_stderr setup;
+    set_message("first %d", 1);
+    set_error(ERR_PARSE, "the error");
+    set_message("%s", "second");
+    int count = message_count;
+    std::string shown;
+    std::string terminal = capture_output([&] { shown = capture_stderr(report_error); });
+    EXPECT_EQ(shown, "first 1\nsecond\nthe error\n");
+    EXPECT_EQ(terminal, "\a");
+    EXPECT_EQ(message_count, count + 3);
+    EXPECT_EQ(capture_stderr(report_error), "");
+
+    // Messages alone: shown, no bell, and the error is left for its reporter.
+    struct {
+        std::vector<const char *> messages;
+        bool shown;
+    } cases[] = {{{}, false}, {{"one"}, true}, {{"one", "two", "three"}, true}};
+    for (const auto &c : cases) {
+        std::string expected;
+        for (const char *m : c.messages) {
+            set_message("%s", m);
+            expected += std::string(m) + "\n";
+        }
+        set_error_code(ERR_BAD_VARIABLE);
+        bool result = !c.shown;
+        terminal = capture_output([&] { shown = capture_stderr([&] { result = report_messages(); }); });
+        EXPECT_EQ(shown, expected);
+        EXPECT_EQ(result, c.shown);
+        EXPECT_EQ(terminal, "");
+        EXPECT_EQ(error_code, ERR_BAD_VARIABLE);
+        clear_error();
+    }
+}
+
+// A fatal message ends the program as a failure once it is shown; what was
+// recorded before it is shown first, what came after it never is.
+TEST(PendingMessages, FatalOneEndsTheProgramAfterItIsShown)
+{
+    messages_on_stderr setup;
+    EXPECT_FALSE(fatal_error_pending());
+    set_message("before");
+    set_fatal_error("read %s", "error");
+    set_message("after");
+    EXPECT_TRUE(fatal_error_pending());
+    EXPECT_EXIT(report_messages(), ::testing::ExitedWithCode(EXIT_FAILURE),
+                "^before\nread error\n$");
+    discard_messages();
+    EXPECT_FALSE(fatal_error_pending());
+    EXPECT_EQ(capture_stderr(report_error), "");
 }
 
 TEST(ShowMessage, BeforeTheScreenALineOnStandardError)
@@ -177,6 +234,33 @@ TEST_F(BottomLine, QuitKeyEndsTheProgram)
             _exit(9);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+// The run failed whichever key the user reads a fatal message with: "q"
+// ends it as a failure too, and a plain message before it still as a success.
+TEST_F(BottomLine, QuitAtAFatalMessageStillFails)
+{
+    struct {
+        bool fatal;
+        int status;
+    } cases[] = {{true, EXIT_FAILURE}, {false, EXIT_SUCCESS}};
+    for (const auto &c : cases) {
+        type("q");
+        EXPECT_EXIT(
+            {
+                int null = open("/dev/null", O_WRONLY);
+                dup2(null, 1);
+                if (c.fatal)
+                    set_fatal_error("read error");
+                else
+                    set_message("just so");
+                report_messages();
+                _exit(9);
+            },
+            ::testing::ExitedWithCode(c.status), "");
+        char *text;
+        EXPECT_EQ(take_message(&text), MESSAGE_NONE);  // recorded only in the child
+    }
 }
 
 }  // namespace

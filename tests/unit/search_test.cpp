@@ -63,7 +63,7 @@ protected:
                                        int want_match = 1)
     {
         int result = -1;
-        std::string said = capture_stderr([&] {
+        std::string said = recorded_messages([&] {
             emu_run(*emu, [&] { result = search_pattern(forward, pattern, n, want_match); });
         });
         if (!said.empty() && said.back() == '\n')

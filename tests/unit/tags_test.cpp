@@ -316,7 +316,7 @@ TEST_F(TagsTest, StepCounts)
         reset_tags();
         find_tag("helper");
         ASSERT_STREQ(tag_file, "a.c");
-        std::string errors = capture_stderr([&] {
+        std::string errors = recorded_messages([&] {
             if (c.forward)
                 next_tag(c.count);
             else
@@ -339,7 +339,7 @@ TEST_F(TagsTest, StepsWithoutACurrentTag)
     };
     for (const auto &c : cases) {
         reset_tags();
-        std::string errors = capture_stderr([&] {
+        std::string errors = recorded_messages([&] {
             if (c.forward)
                 next_tag(c.count);
             else
@@ -386,7 +386,7 @@ TEST_F(TagsTest, TheIndexThatAnsweredLastIsAskedFirst)
     };
     for (const lookup_step &step : steps) {
         SCOPED_TRACE(step.name);
-        std::string errors = capture_stderr([&] { find_tag(step.name); });
+        std::string errors = recorded_messages([&] { find_tag(step.name); });
         EXPECT_EQ(current_file_of_tag(), step.file);
         EXPECT_EQ(tag_source, step.source);
         EXPECT_EQ(errors, step.message);
@@ -507,12 +507,12 @@ TEST_F(LocateTagTest, RawLinesAndFailures)
     tag_pattern = "nowhere";
     tag_match_mode = 0;
     std::string errors;
-    emu_run(*emu, [&] { errors = capture_stderr([] { EXPECT_NE(go_to_tag(), 0); }); });
+    emu_run(*emu, [&] { errors = recorded_messages([] { EXPECT_NE(go_to_tag(), 0); }); });
     EXPECT_EQ(errors, "could not locate ctag\n");
     EXPECT_EQ(screen_pos(SCREEN_TOP), 6);
 
     tag_source = GLOBAL_PROGRAM;
-    emu_run(*emu, [&] { errors = capture_stderr([] { EXPECT_NE(go_to_tag(), 0); }); });
+    emu_run(*emu, [&] { errors = recorded_messages([] { EXPECT_NE(go_to_tag(), 0); }); });
     EXPECT_EQ(errors, "could not locate gtag\n");
 
     pending_signals = PENDING_RESIZE;

@@ -139,3 +139,18 @@ std::string capture_stderr(const std::function<void()> &action)
 {
     return capture_fd(2, action, false);
 }
+
+std::string recorded_messages(const std::function<void()> &action)
+{
+    EXPECT_EQ(capture_stderr(action), "") << "shown at once, not recorded";
+    std::string taken;
+    char *text;
+    int kind;
+    while ((kind = take_message(&text)) != MESSAGE_NONE) {
+        taken += kind == MESSAGE_FATAL ? "fatal: " : "";
+        taken += text != nullptr ? text : "";
+        taken += "\n";
+        free(text);
+    }
+    return taken;
+}

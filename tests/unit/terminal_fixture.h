@@ -39,5 +39,10 @@ struct env_override {
 std::string capture_output(const std::function<void()> &action);
 // Same for descriptor 2 (nothing is flushed).
 std::string capture_stderr(const std::function<void()> &action);
+// Runs action, which is to show nothing itself (a test fails when it writes
+// to descriptor 2), and takes the messages it recorded for whoever started
+// the work to show: their texts, each followed by a newline, a fatal one
+// marked "fatal: ".
+std::string recorded_messages(const std::function<void()> &action);
 
 #endif
