@@ -34,6 +34,9 @@ void scroll_backward(int n, int paging);
 void repaint_screen();
 void paint_rows_again();
 void repaint_from(file_pos pos);
+// The horizontal view: the text shifted left by `offset` columns, and
+// whether long lines wrap.  The one way to change horiz_off and wrap_lines.
+void set_horizontal_view(int offset, int wrap);
 // Lines have just stopped wrapping: the top row may hold a later row of a
 // wrapped text line, which is no display line any more; the screen is
 // painted again from the start of that text line.

@@ -23,6 +23,12 @@ int horiz_off;
 int wrap_lines = 1;
 int at_eof;
 
+void set_horizontal_view(int offset, int wrap)
+{
+    horiz_off = offset;
+    wrap_lines = wrap;
+}
+
 int first_paint = 1;
 int file_fits_screen;
 int back_scroll_limit = -1;

@@ -100,7 +100,19 @@ extern mark_record mark_table[MARK_COUNT];
 void init_marks();
 void set_mark(int letter);
 void remember_position();
-void gomark(int key);
+// Where going to a mark leads: the mark's file, and the view to show there.
+struct mark_view {
+    std::string file;
+    file_pos position;
+    int horiz_off;
+    int wrap_lines;
+};
+// The view of the mark named by `key` (a letter, or the apostrophe for the
+// last position); false, with the reason recorded as a message when there
+// is one, when it leads nowhere.  The caller makes the file current and
+// then shows the view with show_mark_view.
+bool gomark(int key, mark_view *view);
+void show_mark_view(const mark_view &view);
 int list_marks();
 
 // --- tags.cpp: tags from a tags file or from the global program ---

@@ -98,44 +98,41 @@ static bool layout_differs(int mark_offset, int mark_wrap)
            mark_wrap != wrap_lines;
 }
 
-void gomark(int key)
+bool gomark(int key, mark_view *view)
 {
     const mark_record *m;
     if (key == '\'') {
         m = &mark_table[LAST_POSITION_MARK];
     } else {
         if (check_mark_letter(key) != 0)
-            return;
+            return false;
         m = &mark_table[key - 'a'];
         if (m->position == -1) {
             set_message("mark not set");
-            return;
+            return false;
         }
     }
-    // The mark is copied first: the moves below may record the last
-    // position over it.  The last-position mark has no file only before the
-    // first screen (an initialization script); there is nowhere to go back to.
+    // The mark is copied: showing it may record the last position over it.
+    // The last-position mark has no file only before the first screen (an
+    // initialization script); there is nowhere to go back to.
     if (!m->file)
-        return;
-    const std::string file = *m->file;
-    const file_pos position = m->position == -1 ? 0 : m->position;
-    const int mark_offset = m->horiz_off;
-    const int mark_wrap = m->wrap_lines;
+        return false;
+    *view = mark_view{*m->file, m->position == -1 ? 0 : m->position,
+                      m->horiz_off, m->wrap_lines};
+    return true;
+}
 
-    // A file that cannot be opened again leaves another one current: the
-    // mark's position means nothing there, so the view stays as it is.
-    if (open_file(file.c_str(), 1) == 0)
-        return;
-    // After a successful open the mark's file is the current one, so only
-    // the offset and the wrap setting can make the layout differ.
-    if (!layout_differs(mark_offset, mark_wrap)) {
-        jump_pos(position);
+// The mark's file is the current one by now, so only the offset and the
+// wrap setting can make the layout differ.
+void show_mark_view(const mark_view &view)
+{
+    if (!layout_differs(view.horiz_off, view.wrap_lines)) {
+        jump_pos(view.position);
         return;
     }
     remember_position();
-    horiz_off = mark_offset;
-    wrap_lines = mark_wrap;
-    repaint_from(position);
+    set_horizontal_view(view.horiz_off, view.wrap_lines);
+    repaint_from(view.position);
 }
 
 // Width of the file column of the listing: the longest file name, or 0 (no

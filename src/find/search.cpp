@@ -19,7 +19,6 @@
 #include "display/display.h"
 #include "file/file.h"
 #include "find.h"
-#include "startup/startup.h"
 
 namespace {
 

@@ -23,7 +23,6 @@
 
 #include "display/display.h"
 #include "file/file.h"
-#include "startup/startup.h"
 
 int tag_source = GLOBAL_PROGRAM;
 const char *tag_file;

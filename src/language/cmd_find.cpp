@@ -89,8 +89,8 @@ static int ask_mark_letter(int code)
     return static_cast<unsigned char>(answer[0]);
 }
 
-// set_mark and gomark show their own messages: the command succeeds
-// whatever they report.
+// What set_mark and gomark have to say is shown after the command: it
+// succeeds whatever they report.
 static const char *cmd_mark(int code, const char *pos)
 {
     const char *mark = next_arg(&pos);
@@ -107,10 +107,13 @@ static const char *cmd_mark(int code, const char *pos)
         letter = ask_mark_letter(code);
     if (letter == 0)
         return pos;
+    mark_view view;
     if (code == CODE_SETMARK)
         set_mark(letter);
-    else
-        gomark(letter);
+    // A file that cannot be opened again leaves another one current: the
+    // mark's position means nothing there, so the view stays as it is.
+    else if (gomark(letter, &view) && open_file(view.file.c_str(), 1))
+        show_mark_view(view);
     return pos;
 }
 

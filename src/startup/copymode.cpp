@@ -119,10 +119,11 @@ int copy_to_stdout()
     }
 }
 
-// Opens the input `name` and copies it; 0 when all of it was copied.
-static int copy_input(const char *name)
+// Copies the input just opened (`opened` is open_file's answer); 0 when all
+// of it was copied.
+static int copy_input(int opened)
 {
-    if (!open_file(name, 0))
+    if (!opened)
         return 1;
     int failed = copy_to_stdout();
     // what reading had to say (a read that failed ends the program here)
@@ -133,11 +134,9 @@ static int copy_input(const char *name)
 int copy_mode()
 {
     if (file_count < 1)
-        return copy_input("-") == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+        return copy_input(open_file("-", 0)) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
     int failures = 0;
-    for (int i = 0; i < file_count && !output_failed; i++) {
-        file_index = i;
-        failures += copy_input(file_names[i]);
-    }
+    for (int i = 0; i < file_count && !output_failed; i++)
+        failures += copy_input(open_file_at(i));
     return failures == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
 }

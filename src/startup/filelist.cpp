@@ -181,8 +181,7 @@ int open_file(const char *name, int only_if_other)
     if (only_if_other == 1 && current_file != nullptr && name != nullptr &&
         strcmp(current_file, name) == 0)
         return 1;
-    horiz_off = 0;
-    wrap_lines = 1;
+    set_horizontal_view(0, 1);
     file_pos jump_to;
     char *chosen = choose_name(name, &jump_to);
     if (chosen == nullptr)
@@ -201,13 +200,7 @@ int open_file(const char *name, int only_if_other)
     }
     switch_to(chosen, fd);
     if (isatty(1)) {
-        if (!messages_on_screen) {
-            messages_on_screen = 1;
-            // Earlier messages went to standard error; naming the file lets
-            // the user read them before the first screen covers them.
-            if (message_count > 0)
-                show_message(current_file);
-        }
+        messages_to_screen(current_file);
         if (jump_to != -1)
             jump_pos(jump_to);
         linenum_clear();
@@ -215,13 +208,27 @@ int open_file(const char *name, int only_if_other)
     return 1;
 }
 
+void set_file_list(char **names, int count)
+{
+    file_names = names;
+    file_count = count;
+    file_index = 0;
+}
+
+// The index stays moved when the open fails: the prompt then numbers the
+// file that could not be opened, and the next move goes on from there.
+int open_file_at(int index)
+{
+    file_index = index;
+    return open_file(file_names[file_index], 0);
+}
+
 void next_file(int n)
 {
     // A negative count could lead before the list; that is no move either.
     int64_t target = static_cast<int64_t>(file_index) + n;
     if (target >= 0 && target < file_count) {
-        file_index = static_cast<int>(target);
-        open_file(file_names[file_index], 0);
+        open_file_at(static_cast<int>(target));
         return;
     }
     if (!opt_stay_at_end && screen_pos(SCREEN_TOP) != -1)
@@ -235,8 +242,7 @@ void prev_file(int n)
         show_message("No (N-th) previous file");
         return;
     }
-    file_index = static_cast<int>(target);
-    open_file(file_names[file_index], 0);
+    open_file_at(static_cast<int>(target));
 }
 
 void show_file_list()

@@ -157,6 +157,17 @@ static void show_message_quitting(const char *text, int quit_status)
     out_flush();
 }
 
+void messages_to_screen(const char *file_name)
+{
+    if (messages_on_screen)
+        return;
+    messages_on_screen = 1;
+    // Earlier messages went to standard error; naming the file lets the
+    // user read them before the first screen covers them.
+    if (message_count > 0)
+        show_message(file_name);
+}
+
 void messages_reset()
 {
     clear_error();

@@ -226,12 +226,10 @@ static int open_first_file()
         return tag_file != nullptr && open_file(tag_file, 0) && go_to_tag() == 0;
     if (file_count < 1)
         return open_file("-", 0);
-    while (!open_file(file_names[file_index], 0)) {
-        if (file_index + 1 >= file_count)
-            return 0;
-        file_index++;
-    }
-    return 1;
+    for (int i = 0; i < file_count; i++)
+        if (open_file_at(i))
+            return 1;
+    return 0;
 }
 
 void paging_mode()
@@ -268,9 +266,7 @@ int vorn_main(int argc, char **argv)
     }
     int first = scan_options(argc, argv);
     charset_init(!opt_bytes);
-    file_names = argv + first;
-    file_count = argc - first;
-    file_index = 0;
+    set_file_list(argv + first, argc - first);
     init_marks();
     if (isatty(1))
         paging_mode();

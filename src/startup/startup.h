@@ -46,6 +46,10 @@ extern int stdin_used;
 
 enum { OPEN_MESSAGE_SIZE = 1074 };
 int open_file(const char *name, int only_if_other);
+// The words after the options become the list, the first one the file at.
+void set_file_list(char **names, int count);
+// open_file of entry `index` of the list, which becomes the file at.
+int open_file_at(int index);
 void reopen_current_file();         // after an editor may have replaced it
 void next_file(int n);
 void prev_file(int n);
@@ -66,6 +70,9 @@ bool report_messages();
 // The pending messages, then the pending error with the bell.
 void report_error();
 void show_message(const char *text);
+// From now on messages take the bottom line (the first file is open on the
+// terminal); the file's name is shown when messages went to standard error.
+void messages_to_screen(const char *file_name);
 void hold_early_messages();
 void repeat_held_messages();
 void messages_reset();              // nothing pending, shown or held

@@ -135,10 +135,48 @@ TEST_F(Marks, GoingNowhereIsRecordedAndChangesNothing)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.key);
-        EXPECT_EQ(recorded_messages([&] { gomark(c.key); }), c.message);
+        mark_view view{"untouched", 7, 3, 0};
+        bool found = true;
+        EXPECT_EQ(recorded_messages([&] { found = gomark(c.key, &view); }), c.message);
+        EXPECT_FALSE(found);
+        EXPECT_EQ(view.file, "untouched");
         EXPECT_EQ(screen_pos(SCREEN_TOP), 0);
         EXPECT_EQ(mark_table[LAST_POSITION_MARK].file, std::nullopt);
         EXPECT_EQ(mark_table['b' - 'a'].position, 4);
+    }
+}
+
+// Going to a mark only says where it leads: the file is opened by the
+// command, so a mark in another file changes nothing here, not even the
+// last position.
+TEST_F(Marks, GoingToAMarkNamesItsFileAndView)
+{
+    const std::string text = "abc\ndef\n";
+    open_view_file(dir, text);
+    top_at_line(text, 2);
+    set_horizontal_view(12, 0);
+    set_mark('m');
+    remember_position();
+    free(current_file);
+    current_file = save_string("elsewhere.txt");
+    top_at_line(text, 1);
+    set_horizontal_view(0, 1);
+    const struct {
+        int key;
+        file_pos position;
+    } cases[] = {{'m', 4}, {'\'', 4}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.key);
+        mark_view view{};
+        EXPECT_EQ(recorded_messages([&] { EXPECT_TRUE(gomark(c.key, &view)); }), "");
+        EXPECT_EQ(view.file, "shown.txt");
+        EXPECT_EQ(view.position, c.position);
+        EXPECT_EQ(view.horiz_off, 12);
+        EXPECT_EQ(view.wrap_lines, 0);
+        EXPECT_STREQ(current_file, "elsewhere.txt");
+        EXPECT_EQ(screen_pos(SCREEN_TOP), 0);
+        EXPECT_EQ(horiz_off, 0);
+        EXPECT_EQ(mark_table[LAST_POSITION_MARK].file, "shown.txt");
     }
 }
 
