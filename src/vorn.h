@@ -1,8 +1,8 @@
-// Types and settings shared by every part of the pager.
-//
-// Each variable declared here is defined (and owned) by exactly one source
-// file, named in the comment beside it; everybody else only reads it, or
-// writes it where the owner's design says so.
+// Types and settings shared by every part of the pager.  Each variable here
+// is defined (owned) by the one file named in its group's heading and written
+// only there; others read it and change it through the owner's functions.
+// Still to move: scroll.cpp clears pending_signals at the exit, and the
+// condition commands (language/cmd_language.cpp) set exec_flag.
 #ifndef VORN_H
 #define VORN_H
 

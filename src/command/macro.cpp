@@ -14,7 +14,6 @@
 
 #include "command.h"
 #include "language/language.h"
-#include "startup/startup.h"
 
 macro_entry *macro_table;
 int macro_count;

@@ -36,7 +36,7 @@ const command_entry cmd_goend_entry = {"goend", CODE_GOEND, cmd_goend};
 static void scroll_left(int64_t count)
 {
     if (horiz_off <= 0) {
-        wrap_lines = 1;
+        set_horizontal_view(horiz_off, 1);
         return;
     }
     if (count > INT_MAX)
@@ -44,7 +44,8 @@ static void scroll_left(int64_t count)
     else if (count < -static_cast<int64_t>(INT_MAX))
         count = -static_cast<int64_t>(INT_MAX);
     int64_t offset = horiz_off - count;
-    horiz_off = offset < 0 ? 0 : offset > INT_MAX ? INT_MAX : static_cast<int>(offset);
+    set_horizontal_view(offset < 0 ? 0 : offset > INT_MAX ? INT_MAX : static_cast<int>(offset),
+                        wrap_lines);
 }
 
 // rscroll without wrapping: the offset grows in 32-bit arithmetic, and a
@@ -56,7 +57,7 @@ static void scroll_right(int64_t count)
     uint32_t sum = static_cast<uint32_t>(horiz_off) +
                    static_cast<uint32_t>(count_to_int(count));
     int32_t offset = static_cast<int32_t>(sum);
-    horiz_off = offset < 0 ? INT32_MAX : offset;
+    set_horizontal_view(offset < 0 ? INT32_MAX : offset, wrap_lines);
 }
 
 static const char *cmd_repaint(int code, const char *pos)
@@ -100,7 +101,7 @@ static const char *chscroll(int code, const char *pos)
     } else if (wrap_lines == 1) {
         // The first rscroll only stops the wrapping.
         VORN_ASSERT(horiz_off == 0);
-        wrap_lines = 0;
+        set_horizontal_view(0, 0);
         repaint_unwrapped();
     } else {
         scroll_right(count);

@@ -17,7 +17,6 @@
 #include <cstring>
 
 #include "language.h"
-#include "startup/startup.h"
 #include "terminal/terminal.h"
 
 var_entry *var_list;

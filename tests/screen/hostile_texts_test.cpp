@@ -197,8 +197,11 @@ TEST(HostileTexts, NamesLongerThanTheSystemTakes)
     ASSERT_LT(just_fits.size(), 4000u);
     ASSERT_GT(just_fits.size(), 3800u);
     std::string long_argument(5000, 'n');
+    // The record is written aside and renamed: the test, which waits for
+    // it to exist, never reads it half written.
     dir.write("editor", "#!/bin/sh\nfor last; do :; done\n"
-                        "printf '%s' \"$last\" > \"$HOME/edited\"\n");
+                        "printf '%s' \"$last\" > \"$HOME/edited.part\"\n"
+                        "mv \"$HOME/edited.part\" \"$HOME/edited\"\n");
     chmod((dir.path + "/editor").c_str(), 0755);
     vt_options options;
     options.args = {"-e", long_argument, too_long, "lines.txt", just_fits};
