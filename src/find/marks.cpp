@@ -17,6 +17,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "display/display.h"
@@ -198,7 +199,7 @@ static void set_write_error(int error)
 int list_marks()
 {
     char name[] = "/tmp/vorn.XXXXXXXXXX";
-    int fd = mkstemp(name);
+    int fd = mkostemp(name, O_CLOEXEC);
     if (fd < 0) {
         set_error(ERR_SYSTEM, "mkstemp(): %s", strerror(errno));
         return -1;
@@ -223,14 +224,15 @@ int list_marks()
         unlink(name);
         return -1;
     }
-    // mkstemp names hold only letters and digits: safe for the shell as is.
-    char command[sizeof name + 16];
-    snprintf(command, sizeof command, "-vorn -ec %s", name);
     // The pager may be ended by a signal while the listing is shown (a
     // hang-up, a termination): the file goes then too.
     remove_at_termination(name);
-    run_shell_command(command);
+    int shown = view_with_this_program("-ec", name);
     remove_at_termination(nullptr);
+    if (shown != 0) {
+        unlink(name);
+        return -1;
+    }
     if (unlink(name) != 0) {
         set_error(ERR_SYSTEM, "unlink(): %s", strerror(errno));
         return -1;

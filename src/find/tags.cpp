@@ -36,6 +36,9 @@ namespace {
 // Where tag_file points while there is a current tag; holding our own copy
 // keeps tag_file valid whatever happens to the list or to a lookup's answer.
 std::string tag_file_copy;
+// Set when the last read of the tags file was cut short by a signal: the
+// name was then not looked for, and is not reported as unknown.
+bool tags_file_abandoned;
 // The file field of the tags-file line found last.
 std::string tags_file_answer;
 
@@ -191,14 +194,12 @@ bool line_matches(std::string_view line, int starts_line, int ends_line)
 // Appends the places of one run's output to the list.  1 when the output
 // was read to its end, 0 when a line that does not parse ended the list
 // (it and the lines after it are ignored), -1 when the lookup is abandoned
-// (a signal, or no memory).
+// (no memory).  A stop or window change meanwhile is served while the
+// output is read, and the reading goes on: it abandons nothing.
 int append_global_places(program_output *out)
 {
     char line[GLOBAL_LINE_SIZE];
-    int got;
-    while ((got = read_output_line(out, line, sizeof line)) == 1) {
-        if (pending_signals != 0)
-            return -1;
+    while (read_output_line(out, line, sizeof line) == 1) {
         char *tag_name, *file, *number_text;
         if (!parse_global_line(line, &tag_name, &file, &number_text))
             return 0;
@@ -209,13 +210,14 @@ int append_global_places(program_output *out)
             return -1;
         }
     }
-    return got == 0 && pending_signals == 0 ? 1 : -1;
+    return 1;
 }
 
 void reset_tags()
 {
     tag_source = GLOBAL_PROGRAM;
     tag_file = nullptr;
+    tags_file_abandoned = false;
     tag_file_copy.clear();
     tags_file_answer.clear();
     tag_pattern.clear();
@@ -226,6 +228,7 @@ void reset_tags()
 
 void find_tag(const char *name)
 {
+    tags_file_abandoned = false;
     if (tag_source == TAGS_FILE) {
         set_tag_file(lookup_tags_file(name));
         if (tag_file == nullptr) {
@@ -241,13 +244,13 @@ void find_tag(const char *name)
                 tag_source = TAGS_FILE;
         }
     }
-    if (tag_file == nullptr)
+    if (tag_file == nullptr && !tags_file_abandoned)
         set_message("could not find relevent tag information");
 }
 
 const char *lookup_tags_file(const char *name)
 {
-    FILE *tags = fopen("tags", "r");
+    FILE *tags = fopen("tags", "re");
     if (tags == nullptr)
         return nullptr;
     const char *found = nullptr;
@@ -268,6 +271,7 @@ const char *lookup_tags_file(const char *name)
             break;
         }
     }
+    tags_file_abandoned = found == nullptr && pending_signals != 0;
     free(buffer);
     fclose(tags);
     return found;

@@ -76,7 +76,7 @@ static const char *cmd_readrc(int, const char *pos)
         return nullptr;
     if (!exec_flag || path[0] == 0)
         return pos;
-    FILE *stream = fopen(path, "r");
+    FILE *stream = fopen(path, "re");
     if (stream == nullptr) {
         set_error(ERR_COMMAND, "could not open file ``%s''", path);
         return nullptr;
@@ -110,7 +110,7 @@ static const char *cmd_help(int, const char *pos)
         set_error(ERR_COMMAND, "already viewing help");
         return nullptr;
     }
-    if (show_help() != 0)
+    if (show_help(opt_clear != 0) != 0)
         return nullptr;
     return pos;
 }
@@ -123,12 +123,15 @@ static const char *cmd_edit(int, const char *pos)
         set_error(ERR_COMMAND, "cannot edit standard input");
         return nullptr;
     }
-    edit_current_file();
+    // The line on the middle row, or on the top one on a file too short to
+    // reach the middle.
+    int line = linenum_current(screen_pos(SCREEN_MIDDLE) == -1 ? SCREEN_TOP : SCREEN_MIDDLE);
+    int started = edit_file(current_file, line);
     // The file may have changed, or been replaced: read it afresh.
     reopen_current_file();
     cache_init(0);
     linenum_clear();
-    return pos;
+    return started == 0 ? pos : nullptr;
 }
 
 static const char *cmd_askfile(int, const char *pos)

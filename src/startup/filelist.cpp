@@ -118,7 +118,7 @@ int open_input(const char *name)
         show_message(message);
         return -1;
     }
-    int fd = open(name, O_RDONLY);
+    int fd = open(name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         snprintf(message, sizeof message, "%s: %s", name, strerror(errno));
         show_message(message);
@@ -168,10 +168,10 @@ void reopen_current_file()
     if (pipe_mode || current_file == nullptr || input_fd <= 0 ||
         stat(current_file, &st) != 0 || !S_ISREG(st.st_mode))
         return;
-    int fd = open(current_file, O_RDONLY | O_NONBLOCK);
+    int fd = open(current_file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && dup2(fd, input_fd) >= 0)
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && dup3(fd, input_fd, O_CLOEXEC) >= 0)
         cache_open_input(input_fd);
     close(fd);
 }

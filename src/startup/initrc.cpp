@@ -110,7 +110,7 @@ void read_rc_file(FILE *stream)
 // that exists but cannot be opened or read is reported.
 static int run_script_file(const char *path)
 {
-    FILE *stream = fopen(path, "r");
+    FILE *stream = fopen(path, "re");
     int failure = errno;
     if (stream == nullptr) {
         if (access(path, F_OK) == 0) {

@@ -1,23 +1,34 @@
 // Shell escapes and external programs: the user's editor, the help viewer
-// (this program run again on the help file) and the shell's expansion of a
-// file name typed at "Examine: ".
+// and the mark listing (this program run again on a file) and the shell's
+// expansion of a file name typed at "Examine: ".  Every program is started
+// by start_child (child.cpp) from an argument vector.
 //
-// Owns the editor command (fixed by the first edit), the help file's path
-// and the text of the last expansion.
+// Owns the editor command (fixed by the first edit), the help file's path,
+// the path this program is run again by, and the text of the last
+// expansion.
 //
-// Every command line is built to its full length: nothing is ever run cut
-// short.  A file name is data, so it reaches a shell only inside single
-// quotes and arrives as one word, unchanged, whatever quotes, dollars,
-// backquotes, semicolons or blanks it holds.  The wrapped line that runs a
-// command under SHELL quotes the whole command the same way, so that SHELL
-// sees exactly the command that was built.  What the user chose (SHELL and
-// EDITOR) goes to the shell as it is, on purpose: EDITOR may carry options.
-// A name typed at "Examine: " is there to be expanded (wildcards,
-// variables, quotes), but never to run anything: a name holding what would
-// make the shell run a command (command substitution, a separator, a
-// redirection, a subshell) is opened as typed, without any expansion.
+// A shell is used only where the user's choice needs one: the editor
+// command (EDITOR may carry options) and the expansion.  It gets the
+// command as one argument of "SHELL -c" ("/bin/sh -c" without SHELL), so
+// nothing is ever run cut short or split again.  A file name is data, so it
+// reaches a shell only inside single quotes and arrives as one word,
+// unchanged, whatever quotes, dollars, backquotes, semicolons or blanks it
+// holds.  What the user chose (SHELL and EDITOR) goes to the shell as it
+// is, on purpose: EDITOR may carry options.  A name typed at "Examine: " is
+// there to be expanded (wildcards, variables, quotes), but never to run
+// anything: a name holding what would make the shell run a command
+// (command substitution, a separator, a redirection, a subshell) is opened
+// as typed, without any expansion.  The expanding shell writes nothing on
+// the screen: its error output is kept, and a failed expansion is reported
+// with the first line of it.
+//
+// The help viewer and the mark listing run this very program
+// (own_executable), not whatever "vorn" the search path finds first; the
+// search path is used only where the system cannot name the program.
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,18 +36,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "display/display.h"
-#include "file/file.h"
 #include "startup/startup.h"
 #include "terminal.h"
+
+#define OWN_EXECUTABLE "/proc/self/exe"
 
 #ifndef VORN_HELP_FILE
 #define VORN_HELP_FILE "/usr/local/share/misc/zarb-vorn.help"
 #endif
 
 const char *help_file = VORN_HELP_FILE;
+const char *own_executable = OWN_EXECUTABLE;
 
 namespace {
 
@@ -46,6 +60,8 @@ std::string expanded_name;
 
 // The longest expansion worth opening: the system refuses longer paths.
 const size_t EXPANSION_LIMIT = PATH_MAX - 1;
+// The most of a failed expansion's error output that is shown.
+const size_t FAILURE_TEXT_LIMIT = 200;
 
 const char *nonempty_env(const char *name)
 {
@@ -53,20 +69,11 @@ const char *nonempty_env(const char *name)
     return value != nullptr && value[0] != '\0' ? value : nullptr;
 }
 
-// Editors known to take "+line" before the file name: the vi family
-// (vi, vim, view ...) and emacs itself.
-int takes_line_argument(const std::string &command)
-{
-    size_t slash = command.rfind('/');
-    std::string base = slash == std::string::npos ? command : command.substr(slash + 1);
-    return base.compare(0, 2, "vi") == 0 || base == "emacs";
-}
-
 void choose_editor()
 {
     const char *value = nonempty_env("EDITOR");
     editor = value != nullptr ? value : "/usr/bin/vi";
-    editor_takes_line = takes_line_argument(editor);
+    editor_takes_line = editor_takes_line_argument(editor.c_str());
 }
 
 // A name that begins with '-' or '+' would be read by the editor as an
@@ -78,14 +85,6 @@ std::string editor_file_argument(const char *name)
     if (name[0] == '-' || name[0] == '+')
         argument.insert(0, "./");
     return shell_quote(argument.c_str());
-}
-
-// The row whose line the editor starts at: the middle one, or the top one
-// on a file too short to reach the middle.
-int line_to_edit()
-{
-    return linenum_current(screen_pos(SCREEN_MIDDLE) == -1 ? SCREEN_TOP
-                                                           : SCREEN_MIDDLE);
 }
 
 void hand_over_terminal()
@@ -106,46 +105,120 @@ void take_terminal_back()
     winch(SIGWINCH);
 }
 
-// Makes the terminal the standard input of the command; returns what to
-// give back to restore_standard_input.  When "/dev/tty" cannot be opened,
-// the command gets the pager's own standard input.
-int give_terminal_as_input()
+// Runs the first of `programs` that exists with the terminal handed over:
+// the terminal as its standard input ("/dev/tty", or the pager's own
+// standard input when that cannot be opened), the pager's standard output
+// and error.  -1, with the error set, when none could be started.
+int run_handed_over(std::initializer_list<const char *> programs, const char *const argv[])
 {
-    int kept = dup(0);
-    close(0);
-    if (open("/dev/tty", O_RDONLY) < 0 && kept >= 0)
-        dup2(kept, 0);
-    return kept;
-}
-
-void restore_standard_input(int kept)
-{
-    close(0);
-    if (kept < 0)
-        return;
-    dup2(kept, 0);
-    close(kept);
-}
-
-enum line_result { LINE_READ, LINE_NOT_STARTED, LINE_TOO_LONG };
-
-// The first line that `command` prints, into expanded_name.  A line longer
-// than any usable name is not kept cut short.
-line_result read_first_line(const std::string &command)
-{
-    FILE *stream = popen(command.c_str(), "r");
-    if (stream == nullptr)
-        return LINE_NOT_STARTED;
-    expanded_name.clear();
-    line_result result = LINE_READ;
-    int c;
-    while (result == LINE_READ && (c = getc(stream)) != EOF && c != '\n') {
-        if (expanded_name.size() < EXPANSION_LIMIT)
-            expanded_name.push_back(static_cast<char>(c));
-        else
-            result = LINE_TOO_LONG;
+    hand_over_terminal();
+    int terminal = open("/dev/tty", O_RDONLY | O_CLOEXEC);
+    child_spec io;
+    io.in = terminal >= 0 ? terminal : 0;
+    io.out = 1;
+    io.err = 2;
+    int status = -1;
+    int start_errno = ENOENT;
+    for (const char *program : programs) {
+        status = run_with_terminal(program, argv, io);
+        start_errno = errno;
+        if (status != -1 || start_errno != ENOENT)
+            break;
     }
-    pclose(stream);  // the command's status is of no interest
+    if (terminal >= 0)
+        close(terminal);
+    take_terminal_back();
+    if (status == -1) {
+        set_error(ERR_EXTERNAL, "cannot start %s: %s", argv[0], strerror(start_errno));
+        return -1;
+    }
+    return 0;   // the program reports its own failures
+}
+
+enum line_result { LINE_READ, LINE_TOO_LONG };
+
+// The first line that child `pid` prints on `fd`, into expanded_name.  A
+// line longer than any usable name is not kept cut short.
+line_result read_first_line(pid_t pid, int fd)
+{
+    expanded_name.clear();
+    char chunk[512];
+    for (;;) {
+        int n = read_child_output(pid, fd, chunk, sizeof chunk);
+        if (n <= 0)
+            return LINE_READ;
+        const char *end = static_cast<const char *>(memchr(chunk, '\n', n));
+        size_t length = end != nullptr ? static_cast<size_t>(end - chunk) : static_cast<size_t>(n);
+        if (expanded_name.size() + length > EXPANSION_LIMIT)
+            return LINE_TOO_LONG;
+        expanded_name.append(chunk, length);
+        if (end != nullptr)
+            return LINE_READ;
+    }
+}
+
+// Why a shell that ended with `status` failed: the first line of its error
+// output (kept in `errors`), else its status.
+std::string failure_reason(int errors, int status)
+{
+    char text[FAILURE_TEXT_LIMIT + 1];
+    ssize_t n = errors >= 0 ? pread(errors, text, FAILURE_TEXT_LIMIT, 0) : -1;
+    if (n > 0) {
+        text[n] = '\0';
+        text[strcspn(text, "\n")] = '\0';
+        if (text[0] != '\0')
+            return text;
+    }
+    if (WIFEXITED(status))
+        return "exit status " + std::to_string(WEXITSTATUS(status));
+    return "signal " + std::to_string(WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+enum expansion_result { EXPANDED, EXPANSION_TOO_LONG, EXPANSION_FAILED };
+
+// Runs `shell -c command` in a group of its own (the terminal's keys are
+// not for it), with nothing on its standard input and its error output
+// kept aside; the first line of its output into expanded_name.  The reason
+// of a failure into `reason`.
+expansion_result run_expansion(const char *shell, const std::string &command,
+                               std::string *reason)
+{
+    int output[2];
+    if (pipe2(output, O_CLOEXEC) != 0) {
+        *reason = strerror(errno);
+        return EXPANSION_FAILED;
+    }
+    int errors = memfd_create("vorn-expansion-errors", MFD_CLOEXEC);
+    child_spec io;
+    io.out = output[1];
+    io.err = errors >= 0 ? errors : CHILD_NULL;
+    io.own_group = true;
+    const char *argv[] = {shell, "-c", command.c_str(), nullptr};
+    pid_t pid = start_child(shell, argv, io);
+    int start_errno = errno;
+    close(output[1]);
+    expansion_result result = EXPANDED;
+    if (pid < 0) {
+        *reason = std::string(shell) + ": " + strerror(start_errno);
+        result = EXPANSION_FAILED;
+    } else {
+        if (read_first_line(pid, output[0]) == LINE_TOO_LONG)
+            result = EXPANSION_TOO_LONG;
+        // What follows the first line is not wanted: the shell may end by
+        // the broken pipe.
+        close(output[0]);
+        output[0] = -1;
+        int status = wait_for_child(pid);
+        bool cut_short = WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE;
+        if (result == EXPANDED && status != 0 && !cut_short) {
+            *reason = failure_reason(errors, status);
+            result = EXPANSION_FAILED;
+        }
+    }
+    if (output[0] >= 0)
+        close(output[0]);
+    if (errors >= 0)
+        close(errors);
     return result;
 }
 
@@ -161,6 +234,23 @@ bool could_run_a_command(const char *name, bool bare_word)
 
 }  // namespace
 
+// Editors known to take "+line" before the file name: the vi family (vi,
+// vim, view ...), emacs itself, and the other common editors whose manual
+// gives them "+line" for the next file.
+int editor_takes_line_argument(const char *command)
+{
+    static const char *const taking_line[] = {"emacs", "nvim", "nano", "micro",
+                                              "joe",   "kak",  "mg",   "ne"};
+    const char *slash = strrchr(command, '/');
+    std::string base = slash == nullptr ? command : slash + 1;
+    if (base.compare(0, 2, "vi") == 0)
+        return 1;
+    for (const char *name : taking_line)
+        if (base == name)
+            return 1;
+    return 0;
+}
+
 std::string shell_quote(const char *text)
 {
     std::string quoted = "'";
@@ -173,16 +263,16 @@ std::string shell_quote(const char *text)
     return quoted + "'";
 }
 
-std::string shell_command_line(const char *command)
+std::vector<std::string> shell_arguments(const char *command)
 {
-    std::string line = command;
-    if (const char *shell = nonempty_env("SHELL"))
-        line = line.empty() ? std::string(shell)
-                            : std::string(shell) + " -c " + shell_quote(command);
-    return line.empty() ? "sh" : line;
+    const char *shell = nonempty_env("SHELL");
+    std::string program = shell != nullptr ? shell : "/bin/sh";
+    if (command[0] == '\0')
+        return {program};
+    return {program, "-c", command};
 }
 
-void run_shell_command(const char *command)
+int run_shell_command(const char *command)
 {
     if (command[0] == '-') {
         command++;
@@ -193,13 +283,18 @@ void run_shell_command(const char *command)
         out_visible(command);
         out_str("\n");
     }
-    hand_over_terminal();
-    int kept = give_terminal_as_input();
-    std::string line = shell_command_line(command);
-    int status = system(line.c_str());
-    (void)status;  // the command reports its own failures
-    restore_standard_input(kept);
-    take_terminal_back();
+    std::vector<std::string> words = shell_arguments(command);
+    const char *argv[4] = {};
+    for (size_t i = 0; i < words.size(); i++)
+        argv[i] = words[i].c_str();
+    return run_handed_over({argv[0]}, argv);
+}
+
+int view_with_this_program(const char *options, const char *file)
+{
+    const char *argv[] = {"vorn", options, file, nullptr};
+    // The search path only where the system has no name for this program.
+    return run_handed_over({own_executable, "vorn"}, argv);
 }
 
 const char *glob(const char *name)
@@ -212,28 +307,29 @@ const char *glob(const char *name)
     std::string command;
     if (shell != nullptr) {
         // Unquoted for SHELL, so that wildcards and variables expand.
-        command = std::string(shell) + " -c " + shell_quote(("echo " + std::string(name)).c_str());
+        command = "echo " + std::string(name);
     } else {
         // Variables expand, wildcards do not.
         command = "echo \"" + std::string(name) + "\"";
     }
-    switch (read_first_line(command)) {
-    case LINE_READ:
+    std::string reason;
+    switch (run_expansion(shell != nullptr ? shell : "/bin/sh", command, &reason)) {
+    case EXPANDED:
         return expanded_name.c_str();
-    case LINE_NOT_STARTED:
-        return name;
-    case LINE_TOO_LONG:
+    case EXPANSION_FAILED:
+        set_error(ERR_COMMAND, "expansion of ``%s'' failed: %s", name, reason.c_str());
+        return nullptr;
+    case EXPANSION_TOO_LONG:
         break;
     }
     set_error(ERR_COMMAND, "expansion of ``%s'' is too long", name);
     return nullptr;
 }
 
-void edit_current_file()
+int edit_file(const char *name, int line)
 {
     if (editor.empty())
         choose_editor();
-    int line = line_to_edit();
     std::string command = editor;
     // Appended piece by piece: `" " + temporary` trips a false -Wrestrict
     // of GCC 12 at -O3.
@@ -242,11 +338,11 @@ void edit_current_file()
         command += std::to_string(line);
     }
     command += ' ';
-    command += editor_file_argument(current_file);
-    run_shell_command(command.c_str());
+    command += editor_file_argument(name);
+    return run_shell_command(command.c_str());
 }
 
-int show_help()
+int show_help(bool clear_option)
 {
     // Without the file the viewer would fail and vanish before its message
     // could be read.
@@ -254,12 +350,7 @@ int show_help()
         set_error(ERR_COMMAND, "%s: %s", help_file, strerror(errno));
         return -1;
     }
-    std::string command = "-vorn -e";
-    command += opt_clear ? 'c' : ' ';
-    command += ' ';
-    command += shell_quote(help_file);
-    run_shell_command(command.c_str());
-    return 0;
+    return view_with_this_program(clear_option ? "-ec" : "-e", help_file);
 }
 
 void reset_shell_state()
@@ -268,4 +359,5 @@ void reset_shell_state()
     editor_takes_line = 0;
     expanded_name.clear();
     help_file = VORN_HELP_FILE;
+    own_executable = OWN_EXECUTABLE;
 }

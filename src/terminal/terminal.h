@@ -3,8 +3,11 @@
 #ifndef VORN_TERMINAL_H
 #define VORN_TERMINAL_H
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "vorn.h"
 
@@ -138,20 +141,65 @@ int wait_for_input(int input_fd, int timeout_ms);
 // The keyboard on descriptor 2, nothing pending; the handlers stay.
 void signals_reset();
 
+// --- child.cpp: starting and waiting for child processes ---
+// What a child gets as its descriptors 0, 1 and 2: a descriptor of the
+// pager (above 2, or the same standard descriptor, passed on as it is), or
+// CHILD_NULL for /dev/null; and whether it runs in a process group of its
+// own (a child that never uses the terminal: its keys are not for it).
+enum { CHILD_NULL = -1 };
+struct child_spec {
+    int in = CHILD_NULL, out = CHILD_NULL, err = CHILD_NULL;
+    bool own_group = false;
+};
+// Starts `program` (looked up on PATH when it has no slash) with argv, the
+// descriptors of `io` and nothing else open, no signal blocked and the
+// signals the pager sets for itself at their defaults.  The process id, or
+// -1 with errno set (also when the program could not be run).
+pid_t start_child(const char *program, const char *const argv[], const child_spec &io);
+// Runs a child that has the terminal (handed over by the caller) to its
+// end, the interrupt and quit keys left to it.  Its wait status, or -1 with
+// errno set when it could not be started.
+int run_with_terminal(const char *program, const char *const argv[], const child_spec &io);
+// Waits for the end of a child that has the terminal; a child that stops
+// on its own is continued when the pager is (see child.cpp).
+int wait_with_terminal(pid_t pid);
+// Reads the output of child `pid` on `fd` as read() does; a stop or window
+// change that comes meanwhile is served, and the child continued after it.
+int read_child_output(pid_t pid, int fd, void *buf, int size);
+// Waits for the end of a child whose output has been read, serving the
+// signals as read_child_output does; its wait status, or -1.
+int wait_for_child(pid_t pid);
+// Kills a child that is no longer wanted and reaps it.
+void end_child(pid_t pid);
+
 // --- shell.cpp: shell escapes and external programs ---
 extern const char *help_file;       // the file the help command shows
+// The path this program is run again by (help, the mark listing); the
+// search path is used only when the system has no such path.
+extern const char *own_executable;
 // `text` in single quotes for the shell: one word, taken literally.
 std::string shell_quote(const char *text);
-// What system() runs for `command`: under SHELL when it is set, else as it is.
-std::string shell_command_line(const char *command);
-// Runs `command` with the terminal handed over, then takes it back and
-// queues a repaint; a leading '-' is dropped and suppresses the echo.
-void run_shell_command(const char *command);
+// The argument vector that runs `command`: "SHELL -c command" when SHELL
+// is set, "/bin/sh -c command" otherwise; an empty command is the shell
+// alone.
+std::vector<std::string> shell_arguments(const char *command);
+// Whether an editor command takes "+line" before the file name.
+int editor_takes_line_argument(const char *command);
+// Runs `command` under the shell with the terminal handed over, then
+// takes it back and queues a repaint; a leading '-' is dropped and
+// suppresses the echo.  -1, with the error set, when it could not start.
+int run_shell_command(const char *command);
+// Runs this program on `file` with `options` ("-e" ...), as
+// run_shell_command runs a command.
+int view_with_this_program(const char *options, const char *file);
 // The shell's expansion of a typed name (or the name itself); null, with
-// the error set, when the expansion is too long to be a name.
+// the error set, when the expansion failed or is too long to be a name.
 const char *glob(const char *name);
-void edit_current_file();
-int show_help();                    // -1, with the error set, without a file
+// The editor on file `name`, started at `line` when it takes one (0: none).
+int edit_file(const char *name, int line);
+// The help file, viewed with -c when `clear_option`; -1, with the error
+// set, without the file or when the viewer could not start.
+int show_help(bool clear_option);
 void reset_shell_state();
 
 #endif

@@ -1,6 +1,11 @@
 // Tags as a user meets them: -t at start-up with a tags file and with the
 // real global program (the index made by gtags in a temporary directory),
 // the ":t" prompt, and stepping through global's places with t and T.
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -144,6 +149,54 @@ TEST(TagsScreen, StepsThroughGlobalPlacesWithTAndCapitalT)
         vt_type(*s, st.keys);
         EXPECT_ROW(*s, 0, st.top);
     }
+}
+
+// A stop while global looks a name up loses nothing: the pager stops at
+// once, and once continued the lookup goes on where it was; global knows
+// nothing here, so the tags file answers, and "not found" is never said.
+// global is delayed by a wrapper first on the search path, which waits for
+// the test's go-ahead and then runs the real program.
+TEST(TagsScreen, StopDuringTheGlobalLookupLosesNothing)
+{
+    temp_home dir;
+    make_fixture(dir, false);
+    dir.write("tags", "target\tmain.c\t/^int target(void)$/;\"\tf\n");
+    std::filesystem::create_directory(dir.path + "/bin");
+    dir.write("bin/global", "#!/bin/sh\n"
+                            "cd '" + dir.path + "'\n: > global.started\n"
+                            "i=0\n"
+                            "while [ ! -e global.go ] && [ $i -lt 500 ]; do sleep 0.02; i=$((i + 1)); done\n"
+                            "PATH=${PATH#*:} exec global \"$@\"\n");
+    chmod((dir.path + "/bin/global").c_str(), 0755);
+    const char *path = getenv("PATH");
+    vt_options options;
+    options.args = {"-e", "other.txt"};
+    options.cwd = dir.path;
+    options.env = {{"HOME", dir.path},
+                   {"PATH", dir.path + "/bin:" + (path != nullptr ? path : "/usr/bin:/bin")}};
+    options.unset_env = {"VORN", "GTAGSROOT", "GTAGSDBPATH", "GTAGSCONF", "GTAGSLABEL"};
+    auto s = vt_start(options);
+    ASSERT_TRUE(s);
+    ASSERT_ROW(*s, BOTTOM - 1, "the other file");
+    vt_type(*s, ":t");
+    ASSERT_ROW(*s, BOTTOM, "Tag:");
+    vt_type(*s, "target");
+    vt_key(*s, "enter");
+    // The file brings no output to wait for: the screen is pumped in short
+    // slices while it is looked for.
+    bool started = false;
+    for (int slice = 0; slice < 200 && !started; ++slice)
+        started = vt_wait(*s, [&](vt_session &) {
+            return std::filesystem::exists(dir.path + "/global.started");
+        }, 50);
+    ASSERT_TRUE(started);
+    vt_key(*s, "^Z");
+    ASSERT_TRUE(vt_wait_stopped(*s)) << vt_screen(*s);
+    vt_write_file(dir.path + "/global.go", "");
+    vt_signal(*s, SIGCONT);
+    EXPECT_ROW(*s, 0, "int target(void)");
+    EXPECT_TRUE(vt_row_has(*s, BOTTOM, "main.c"));
+    EXPECT_EQ(vt_screen(*s).find("could not find"), std::string::npos) << vt_screen(*s);
 }
 
 }  // namespace

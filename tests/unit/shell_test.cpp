@@ -4,15 +4,20 @@
 // command's refusals.  What the user sees while a command runs is checked
 // by the screen tests.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "language_test_util.h"
 #include "startup/startup.h"
@@ -89,39 +94,129 @@ TEST(ShellQuote, EveryTextComesBackFromTheShellUnchanged)
     EXPECT_FALSE(dir.exists("pwned")) << "a quoted command ran";
 }
 
-TEST(ShellCommandLine, WrappedForShellOnlyWhenSet)
+// The base name decides, whatever directory the editor is in.
+TEST(EditorLine, OnlyEditorsKnownToTakeALineGetOne)
 {
+    struct {
+        const char *editor;
+        int takes;
+    } cases[] = {
+        {"vi", 1},         {"/usr/bin/vim", 1},  {"view", 1},     {"vim.basic", 1},
+        {"emacs", 1},      {"/usr/bin/nvim", 1}, {"nano", 1},     {"micro", 1},
+        {"joe", 1},        {"kak", 1},           {"mg", 1},       {"/usr/local/bin/ne", 1},
+        {"xemacs", 0},     {"emacs-nox", 0},     {"nanox", 0},    {"ed", 0},
+        {"code", 0},       {"/opt/ne/bin/ed", 0}, {"nvim-qt", 0}, {"", 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.editor);
+        EXPECT_EQ(editor_takes_line_argument(c.editor), c.takes);
+    }
+}
+
+TEST(ShellArguments, UnderShellWhenSetElseUnderBinSh)
+{
+    using words = std::vector<std::string>;
     struct {
         std::optional<std::string> shell;
         const char *command;
-        const char *line;
+        words argv;
     } cases[] = {
-        {std::nullopt, "ls -l", "ls -l"},
-        {"", "ls -l", "ls -l"},
-        {std::nullopt, "", "sh"},
-        {"", "", "sh"},
-        {"/bin/zsh", "", "/bin/zsh"},
-        {"/bin/zsh", "vi 'a b'", "/bin/zsh -c 'vi '\\''a b'\\'''"},
+        {std::nullopt, "ls -l", {"/bin/sh", "-c", "ls -l"}},
+        {"", "ls -l", {"/bin/sh", "-c", "ls -l"}},
+        {std::nullopt, "", {"/bin/sh"}},
+        {"", "", {"/bin/sh"}},
+        {"/bin/zsh", "", {"/bin/zsh"}},
+        {"/bin/zsh", "vi 'a b'", {"/bin/zsh", "-c", "vi 'a b'"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.command) + " with SHELL " + c.shell.value_or("unset"));
         env_override env;
         env.set("SHELL", c.shell);
-        EXPECT_EQ(shell_command_line(c.command), c.line);
+        EXPECT_EQ(shell_arguments(c.command), c.argv);
     }
 }
 
-// The wrapped line runs the command as it was built, quotes included, under
-// the shell named by SHELL.
-TEST(ShellCommandLine, WrappedCommandRunsUnchangedUnderShell)
+// What child `argv` prints on its standard output, started as every child
+// of the pager is.
+std::string child_output(const std::vector<std::string> &words)
+{
+    std::vector<const char *> argv;
+    for (const std::string &word : words)
+        argv.push_back(word.c_str());
+    argv.push_back(nullptr);
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return "<pipe failed>";
+    child_spec io;
+    io.out = fds[1];
+    io.own_group = true;
+    pid_t pid = start_child(argv[0], argv.data(), io);
+    close(fds[1]);
+    std::string output;
+    char chunk[256];
+    ssize_t n;
+    while (pid > 0 && (n = read(fds[0], chunk, sizeof chunk)) > 0)
+        output.append(chunk, static_cast<size_t>(n));
+    close(fds[0]);
+    if (pid < 0)
+        return "<not started>";
+    EXPECT_EQ(wait_for_child(pid), 0);
+    return output;
+}
+
+// The shell gets the command as it was built, quotes included, as one
+// argument, and runs it unchanged.
+TEST(ShellArguments, CommandRunsUnchangedUnderShell)
 {
     scratch_dir dir;
     dir.write("shell", "#!/bin/sh\necho \"shell got: $2\"\nexec /bin/sh \"$@\"\n", 0755);
     env_override env;
     env.set("SHELL", dir.path + "/shell");
     std::string command = "printf '%s|' 'it'\\''s' \"$(echo a)\" `echo b` \"x y\"";
-    EXPECT_EQ(shell_output(shell_command_line(command.c_str())),
+    EXPECT_EQ(child_output(shell_arguments(command.c_str())),
               "shell got: " + command + "\nit's|a|b|x y|");
+}
+
+// The signal set of a line of /proc/PID/status ("SigIgn:\t<hex>").
+uint64_t signal_mask(const std::string &status, const std::string &name)
+{
+    size_t at = status.find(name + ":\t");
+    if (at == std::string::npos)
+        return ~uint64_t{0};
+    return std::stoull(status.substr(at + name.size() + 2), nullptr, 16);
+}
+
+// A child has nothing open but its three standard descriptors, whatever
+// the pager holds open (close-on-exec or not), no signal blocked and none
+// of the pager's own signals ignored.
+TEST(StartChild, StartsWithOnlyTheStandardDescriptorsAndDefaultSignals)
+{
+    scratch_dir dir;
+    dir.write("file", "text\n");
+    int inherited = open((dir.path + "/file").c_str(), O_RDONLY);   // no close-on-exec
+    ASSERT_GE(inherited, 3);
+    struct sigaction ignore {}, old_winch, old_pipe;
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGWINCH, &ignore, &old_winch);
+    sigaction(SIGPIPE, &ignore, &old_pipe);
+    sigset_t blocked, old_mask;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGTSTP);
+    sigprocmask(SIG_BLOCK, &blocked, &old_mask);
+    std::string report = child_output({"/bin/ls", "/proc/self/fd"});
+    std::string status = child_output({"/bin/grep", "-E", "^Sig(Blk|Ign)", "/proc/self/status"});
+    sigprocmask(SIG_SETMASK, &old_mask, nullptr);
+    sigaction(SIGWINCH, &old_winch, nullptr);
+    sigaction(SIGPIPE, &old_pipe, nullptr);
+    close(inherited);
+    // ls itself holds the directory it lists on one more descriptor.
+    EXPECT_EQ(report, "0\n1\n2\n3\n");
+    EXPECT_EQ(signal_mask(status, "SigBlk"), 0u) << status;
+    uint64_t ignored = signal_mask(status, "SigIgn");
+    for (int sig : {SIGWINCH, SIGPIPE, SIGINT, SIGTSTP, SIGTTOU}) {
+        SCOPED_TRACE(strsignal(sig));
+        EXPECT_EQ(ignored & (uint64_t{1} << (sig - 1)), 0u) << status;
+    }
 }
 
 TEST(Glob, ExpandsWithTheShell)
