@@ -202,7 +202,7 @@ TEST(FileList, FailedOpenKeepsTheCurrentFile)
         EXPECT_EQ(r.messages, c.message + "\n");
         EXPECT_EQ(current_file, names[0]) << c.message;
         EXPECT_EQ(input_fd, fd) << c.message;
-        EXPECT_EQ(fcntl(fd, F_GETFD), 0) << "still open after: " << c.message;
+        EXPECT_EQ(fcntl(fd, F_GETFD), FD_CLOEXEC) << "still open (and close-on-exec) after: " << c.message;
         EXPECT_EQ(horiz_off, 0) << "reset even when the open fails";
         EXPECT_EQ(wrap_lines, 1);
     }
