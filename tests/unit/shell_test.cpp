@@ -337,4 +337,44 @@ TEST(HelpCommand, RefusesWhileViewingHelpAndWithoutTheFile)
     reset_language_state();
 }
 
+// A viewer that cannot be started is reported, by name; "vorn" on the
+// search path is tried only when the system has no path for this program.
+TEST(HelpCommand, ViewerThatCannotStartIsReported)
+{
+    scratch_dir dir;
+    dir.write("help", "the help\n");
+    dir.write("vorn", "#!/bin/sh\n: > '" + dir.path + "/ran'\n", 0755);
+    std::string help = dir.path + "/help";
+    struct {
+        const char *own;
+        std::string path;
+        int result;
+        std::string message;
+        bool ran;
+    } cases[] = {
+        {"/nonexistent/self", "/nonexistent-directory", -1,
+         "cannot start vorn: No such file or directory", false},
+        {"/nonexistent/self", dir.path, 0, "", true},
+    };
+    fd2_replacement terminal(24, 80);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        std::filesystem::remove(dir.path + "/ran");
+        reset_language_state();
+        env_override env;
+        env.set("PATH", c.path);
+        help_file = help.c_str();
+        own_executable = c.own;
+        int result = 0;
+        capture_output([&] { result = show_help(false); });
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(pending_text(), c.message);
+        EXPECT_EQ(dir.exists("ran"), c.ran);
+    }
+    install_signals(0);
+    signals_reset();
+    reset_shell_state();
+    reset_language_state();
+}
+
 }  // namespace
