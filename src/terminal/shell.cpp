@@ -40,7 +40,6 @@
 #include <string>
 
 #include "display/display.h"
-#include "startup/startup.h"
 #include "terminal.h"
 
 #define OWN_EXECUTABLE "/proc/self/exe"
