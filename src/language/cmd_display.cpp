@@ -20,7 +20,7 @@ static void repaint_if_shown()
         repaint_screen();
 }
 
-// Both commands: the word, then the setting, its toggle and the screen.
+// Both commands: the word, then the setting and the screen.
 static const char *cmd_colour(int code, const char *pos)
 {
     int state = choose_word(&pos, 2, "on", "off");
@@ -30,10 +30,8 @@ static const char *cmd_colour(int code, const char *pos)
         return pos;
     if (code == CODE_COLOUR) {
         show_colour = state == 0;
-        settog("_colour", state, 2, "on", "off");
     } else {
         set_highlight(state == 0);
-        settog("_highlight", state, 2, "on", "off");
     }
     repaint_if_shown();
     return pos;

@@ -35,6 +35,5 @@ static const char *cmd_follow_name(int, const char *pos)
     if (!exec_flag)
         return pos;
     follow_by_name = state == 0;
-    settog("_follow_name", state, 2, "on", "off");
     return pos;
 }

@@ -29,22 +29,17 @@ const command_entry cmd_condition_not_entry = {"condition_!", CODE_CONDITION_NOT
 const command_entry cmd_condition_toggle_entry = {"condition_toggle", CODE_CONDITION_TOGGLE, cmd_condition};
 const command_entry cmd_condition_else_entry = {"condition_else", CODE_CONDITION_TOGGLE, cmd_condition};
 
-// The state variables the bindings read.  Running it again resets the
-// prompt style and the last search's direction and sense to their start.
+// The memory of the last search that the bindings read; running it again
+// resets it to its start.  The variables that show a setting (the prompt
+// style, the horizontal view ...) are not stored at all: they are computed
+// when looked up (shown_variables.cpp).
 static const char *cmd_deftog(int, const char *pos)
 {
     if (!exec_flag)
         return pos;
-    settog("_statprompt", 1, 2, "on", "off");
     settog("_ls_direction", 0, 2, "forw", "back");
     settog("_ls_sense", 0, 2, "noinvert", "invert");
-    set_number_variable("_curhscroll", horiz_off);
-    settog("_wraplines", wrap_lines, 2, "off", "on");
-    settog("_utf8", utf8_text ? 0 : 1, 2, "on", "off");
     set_variable("_ls_regexp", "");
-    settog("_colour", show_colour ? 0 : 1, 2, "on", "off");
-    settog("_highlight", highlight_matches ? 0 : 1, 2, "on", "off");
-    settog("_follow_name", follow_by_name ? 0 : 1, 2, "on", "off");
     return pos;
 }
 

@@ -3,8 +3,8 @@
 //
 // The handlers are thin: they parse their count and hand it to the display.
 // Horizontal scrolling keeps the display's invariant that `horiz_off` is 0
-// while lines wrap, and mirrors the new state in `_curhscroll` and the
-// `_wraplines` toggle.
+// while lines wrap (`_curhscroll` and the `_wraplines` toggle show the
+// state as it is whenever they are looked up).
 #include <climits>
 #include <cstdint>
 
@@ -107,8 +107,6 @@ static const char *chscroll(int code, const char *pos)
         scroll_right(count);
         repaint_screen();
     }
-    set_number_variable("_curhscroll", horiz_off);
-    settog("_wraplines", wrap_lines ? 1 : 0, 2, "off", "on");
     return pos;
 }
 

@@ -200,13 +200,12 @@ static const char *cmd_stat(int, const char *pos)
     if (!exec_flag)
         return pos;
     set_prompt_style(style);
-    settog("_statprompt", style, 2, "on", "off");
     return pos;
 }
 
 // UTF-8 text on or off ("on" only where the locale's code set is UTF-8);
 // the screen is then painted again the new way.  The toggle always shows
-// the state in force.
+// the state in force, being computed from it.
 static const char *cmd_utf8(int, const char *pos)
 {
     int state = choose_word(&pos, 2, "on", "off");
@@ -214,9 +213,7 @@ static const char *cmd_utf8(int, const char *pos)
         return nullptr;
     if (!exec_flag)
         return pos;
-    int failed = set_utf8_text(state == 0);
-    settog("_utf8", utf8_text ? 0 : 1, 2, "on", "off");
-    if (failed) {
+    if (set_utf8_text(state == 0) != 0) {
         set_error(ERR_COMMAND, "utf8: the locale's code set is not UTF-8");
         return nullptr;
     }

@@ -95,12 +95,23 @@ struct var_entry {
 extern var_entry *var_list;
 int set_variable(const char *name, const char *value);
 int set_number_variable(const char *name, int64_t n);
+// A variable that shows the program's state (shown_variables.cpp) before
+// one of the list.
 const char *lookup_variable(const char *name, size_t length);
+// Whether `stored` begins with the `length` characters of `ref`, letters
+// compared without regard to case: how a reference finds its variable.
+bool variable_name_begins(const char *stored, const char *ref, size_t length);
 const char *expand_variable(const char **cursor);
 void settog(const char *name, int optval, int nargs, ...);
 int get_number(int64_t *result, const char **cursor);
 int choose_word(const char **cursor, int count, ...);
 void variables_reset();             // every variable released
+
+// --- shown_variables.cpp: variables computed from the state they show ---
+// Whether the reference names one of them (the screen size, a setting, a
+// terminal capability); *value is then its value, or null with the
+// pending error set.
+bool lookup_shown_variable(const char *ref, size_t length, const char **value);
 
 // --- builtin_script.cpp: the default initialization script ---
 extern const char builtin_script[];

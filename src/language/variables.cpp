@@ -110,31 +110,18 @@ int set_number_variable(const char *name, int64_t n)
     return set_variable(name, digits);
 }
 
-// A terminal capability as a string of the argument stack; "" when the
-// terminal part gives no text at all.
-static const char *capability_value(const char *code_chars)
+bool variable_name_begins(const char *stored, const char *ref, size_t length)
 {
-    char code[3] = {code_chars[0], code_chars[1], '\0'};
-    const char *text = termcap_value(code);
-    if (!text)
-        return "";
-    char *copy = strdup(text);
-    if (!copy) {
-        set_error_code(ERR_NO_MEMORY);
-        return nullptr;
-    }
-    if (arg_stack_push(copy) != 0)
-        return nullptr;
-    return copy;
+    return name_matches(stored, ref, length, false);
 }
 
+// The variables that show the program's state come first: they are never
+// stored (shown_variables.cpp).
 const char *lookup_variable(const char *name, size_t length)
 {
-    static const char termcap_prefix[] = "_termcap_";
-    const size_t prefix_length = sizeof termcap_prefix - 1;
-    if (length == prefix_length + 2 &&
-        strncmp(name, termcap_prefix, prefix_length) == 0)
-        return capability_value(name + prefix_length);
+    const char *computed;
+    if (lookup_shown_variable(name, length, &computed))
+        return computed;
     for (var_entry *entry = var_list; entry; entry = entry->next) {
         if (name_matches(entry->name, name, length, false))
             return entry->value;

@@ -26,7 +26,6 @@
 #include <cstring>
 
 #include "display/display.h"
-#include "language/language.h"
 #include "terminal.h"
 
 // From <curses.h>, which cannot be included here: it declares a clear() of
@@ -161,8 +160,6 @@ bool read_size()
     screen_width = cols > 0 ? cols : cap_num("co");
     if (screen_width < 0)
         screen_width = 80;
-    set_number_variable("_sc_height", screen_height - 1);
-    set_number_variable("_sc_width", screen_width);
     return hard_copy;
 }
 

@@ -43,7 +43,6 @@
 #include <cstring>
 
 #include "display/display.h"
-#include "language/language.h"
 #include "startup/startup.h"
 #include "terminal.h"
 
@@ -358,13 +357,8 @@ int take_pending_signals(int bits)
 // meanwhile has dropped what did not fit.
 void serve_resize()
 {
-    int old_width = screen_width, old_height = screen_height;
     read_termcap();
     request_repaint();
-    if (screen_width == old_width && screen_height == old_height)
-        return;
-    set_number_variable("_sc_width", screen_width);
-    set_number_variable("_sc_height", screen_height - 1);
 }
 
 void serve_stop()

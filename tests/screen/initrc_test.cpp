@@ -217,4 +217,28 @@ TEST(InitrcScreen, HorizontalStateVariablesFollowEachStep)
     });
 }
 
+// The horizontal view's variables agree with the view also after what
+// changes it besides the scrolling commands: opening the next file (which
+// starts the view afresh) and going to a mark (which restores the view the
+// mark recorded).  The long prompt shows the column they must agree with.
+TEST(InitrcScreen, HorizontalStateVariablesFollowFilesAndMarks)
+{
+    temp_home home;
+    home.write(".vornrc", "macro 0 V 'error \"[${_curhscroll} ${_wraplines_n}]\"'\n");
+    vt_ptr s = start_at_line_1(home, {"-e", "numbered200.txt", "wide.txt"});
+    ASSERT_TRUE(s);
+    run_steps(*s, {
+        {"<tab><tab>V", "", pressed("[8 0]")},
+        {"<enter>=", "", "col 8"},
+        {":n", "", "wide.txt: file 2/2"},
+        {"", "", "col 0"},
+        {"V", "", pressed("[0 1]")},
+        {"<enter>ma<tab><tab><tab>V", "", pressed("[16 0]")},
+        {"<enter>mb'a", "", "col 0"},
+        {"V", "", pressed("[0 1]")},
+        {"<enter>'b", "", "col 16"},
+        {"V", "", pressed("[16 0]")},
+    }, BOTTOM);
+}
+
 }  // namespace

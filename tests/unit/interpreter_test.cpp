@@ -11,6 +11,7 @@
 
 #include "display/display.h"
 #include "language_test_util.h"
+#include "startup/startup.h"
 
 namespace {
 
@@ -253,38 +254,38 @@ TEST_F(Interpreter, DeepestNestingFitsInASmallStack)
         testing::ExitedWithCode(0), "");
 }
 
-TEST_F(Interpreter, DeftogCreatesTheStateVariables)
+// deftog keeps the memory of the last search; what shows a setting (the
+// prompt style, the horizontal view) is computed, so deftog neither
+// creates nor resets it: after a long prompt was chosen, the prompt-style
+// toggle still says so.
+TEST_F(Interpreter, DeftogResetsTheLastSearchAndLeavesSettingsShown)
 {
-    horiz_off = 0;
-    wrap_lines = 1;
     ASSERT_EQ(run_command_string("deftog"), 0);
     const std::vector<std::pair<const char *, const char *>> expected = {
-        {"_statprompt_s", "off"},   {"_statprompt_n", "1"},
         {"_ls_direction_s", "forw"}, {"_ls_direction_n", "0"},
         {"_ls_sense_s", "noinvert"}, {"_ls_sense_n", "0"},
-        {"_curhscroll", "0"},       {"_wraplines_s", "on"},
-        {"_wraplines_n", "1"},      {"_ls_regexp", ""},
+        {"_ls_regexp", ""},          {"_statprompt_n", "0"},
+        {"_curhscroll", "12"},       {"_wraplines_s", "off"},
     };
-    settog("_statprompt", 0, 2, "on", "off");
+    settog("_ls_direction", 1, 2, "forw", "back");
     settog("_ls_sense", 1, 2, "noinvert", "invert");
     ASSERT_EQ(set_variable("_ls_regexp", "abc"), 0);
+    set_prompt_style(0);
+    wrap_lines = 0;
+    horiz_off = 12;
     ASSERT_EQ(run_command_string("deftog"), 0);
     for (const auto &[name, value] : expected) {
         SCOPED_TRACE(name);
         EXPECT_EQ(variable_value(name), value);
     }
     // The variables are created in this order: prefix lookups rely on it.
-    EXPECT_EQ(std::string(var_list->name), "_statprompt_s");
+    EXPECT_EQ(std::string(var_list->name), "_ls_direction_s");
 
-    wrap_lines = 0;
-    horiz_off = 12;
+    settog("_ls_sense", 1, 2, "noinvert", "invert");
     exec_flag = 0;
     ASSERT_EQ(run_command_string("deftog"), 0);
-    EXPECT_EQ(variable_value("_curhscroll"), "0");
-    exec_flag = 1;
-    ASSERT_EQ(run_command_string("deftog"), 0);
-    EXPECT_EQ(variable_value("_curhscroll"), "12");
-    EXPECT_EQ(variable_value("_wraplines_s"), "off");
+    EXPECT_EQ(variable_value("_ls_sense_n"), "1");
+    set_prompt_style(1);
     horiz_off = 0;
     wrap_lines = 1;
 }

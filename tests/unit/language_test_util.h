@@ -6,6 +6,7 @@
 #define VORN_LANGUAGE_TEST_UTIL_H
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "command/command.h"
@@ -25,13 +26,17 @@ inline std::string pending_text()
     return error_text ? std::string(error_text) : std::string();
 }
 
-// The value of a variable by its exact name, or "<unset>".
+// The value of a variable by its exact name (a stored one, or one that
+// shows the program's state), or "<unset>".
 inline std::string variable_value(const char *name)
 {
     for (var_entry *entry = var_list; entry; entry = entry->next) {
         if (std::string(entry->name) == name)
             return entry->value;
     }
+    const char *shown;
+    if (lookup_shown_variable(name, strlen(name), &shown) && shown)
+        return shown;
     return "<unset>";
 }
 

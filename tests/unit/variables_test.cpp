@@ -3,10 +3,15 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "command/command.h"
+#include "display/display.h"
+#include "find/find.h"
 #include "language_test_util.h"
+#include "startup/startup.h"
 #include "terminal/terminal.h"
 
 namespace {
@@ -164,6 +169,58 @@ TEST_F(Variables, CapabilityWithTheStackAlmostFullFailsCleanly)
     EXPECT_EQ(pending_text(), "compile-time limit exceeded: command contexts");
     EXPECT_LE(arg_stack_mark(), MAX_COMMAND_CONTEXTS);
     arg_stack_release(0);
+}
+
+// The variables that show a setting are computed whenever they are looked
+// up: they agree with the setting however it was changed (here: written
+// directly, as opening a file or going to a mark does), and a reference
+// that is only the beginning of a name finds the one it always found.
+TEST_F(Variables, ShownVariablesAgreeWithTheirSettings)
+{
+    struct shown_case {
+        const char *name;
+        std::function<void()> change;
+        const char *reference;
+        const char *expected;
+    };
+    const shown_case cases[] = {
+        {"unwrapped at 12", [] { horiz_off = 12; wrap_lines = 0; },
+         "[${_curhscroll} ${_wraplines_s} ${_wraplines_n}]", "[12 off 0]"},
+        {"wrapping again", [] { horiz_off = 0; wrap_lines = 1; },
+         "[${_CURHSCROLL} ${_wraplines_s} ${_wrap}]", "[0 on on]"},
+        {"long prompt", [] { set_prompt_style(0); }, "${_statprompt_s}${_statprompt_n}", "on0"},
+        {"short prompt", [] { set_prompt_style(1); }, "${_statprompt_s}${_statprompt_n}", "off1"},
+        {"window", [] { screen_height = 31; screen_width = 97; },
+         "${_sc_height}x${_sc_width} ${_sc} ${_}", "30x97 30 30"},
+        {"colour", [] { show_colour = 1; }, "${_colour_s}${_colour_n}", "on0"},
+        {"highlight", [] { highlight_matches = 1; }, "${_highlight_s}${_highlight_n}", "on0"},
+        {"utf8", [] { utf8_text = 1; }, "${_utf8_s}${_utf8_n}", "on0"},
+        {"follow name", [] { follow_by_name = 1; }, "${_follow_name_s}${_follow_name_n}", "on0"},
+        {"follow name before a file's direction",
+         [] { follow_by_name = 0; settog("_file_direction", 1, 2, "next", "previous"); },
+         "${_f} ${_fi}", "off previous"},
+    };
+    const int height = screen_height, width = screen_width;
+    for (const shown_case &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.change();
+        std::string command = std::string("set seen \"") + c.reference + "\"";
+        EXPECT_EQ(run_command_string(command.c_str()), 0) << pending_text();
+        EXPECT_EQ(variable_value("seen"), c.expected);
+    }
+    horiz_off = 0;
+    wrap_lines = 1;
+    set_prompt_style(1);
+    screen_height = height;
+    screen_width = width;
+    show_colour = 0;
+    highlight_matches = 0;
+    utf8_text = 0;
+    follow_by_name = 0;
+    // They are the program's to show, not the user's to set.
+    EXPECT_EQ(run_command_string("set _curhscroll 5"), -1);
+    EXPECT_EQ(pending_text(), "variables beginning with '_' are reserved");
+    EXPECT_EQ(expand("${_curhscroll}"), "0");
 }
 
 TEST_F(Variables, TogglesSetBothVariablesAndClearThePendingError)
