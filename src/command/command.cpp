@@ -11,6 +11,11 @@
 // the buffer being edited never passes the last byte of that buffer, which
 // stays reserved for the terminating 0.
 //
+// The terminal's erase, word-erase and kill characters edit what is typed.
+// In the loop, where nothing is typed yet they are keys like any other and
+// go to the macro table: otherwise a binding of one of them (the kill
+// character ^U is bound, as u is) could never run.
+//
 // The echo never wraps: on a narrow window (or after a long prompt) it is
 // cut, and the keys that find no room for their echo are still stored and
 // act, up to the size of the buffer.  Those keys are always the last ones
@@ -216,6 +221,26 @@ static int erase_word(char *buffer, char **bufcur)
 }
 
 
+// Stores c at the cursor and echoes it, whatever key it is; a full buffer
+// rings the bell instead.
+static void store_key(int c, char *buffer, char **bufcur, char *bufend)
+{
+    if (*bufcur >= bufend) {
+        ring_bell();
+        return;
+    }
+    if (utf8_text) {
+        store_utf8_key(c, buffer, bufcur);
+        return;
+    }
+    **bufcur = static_cast<char>(c);
+    ++*bufcur;
+    if (echo_fits())
+        input_column += out_shown_byte(c);
+    else
+        unechoed_keys++;
+}
+
 int cmd_char(int c, char *buffer, char **bufcur, char *bufend)
 {
     VORN_ASSERT(*bufcur <= bufend);
@@ -228,20 +253,7 @@ int cmd_char(int c, char *buffer, char **bufcur, char *bufend)
         }
         return 1;
     }
-    if (*bufcur >= bufend) {
-        ring_bell();
-        return 0;
-    }
-    if (utf8_text) {
-        store_utf8_key(c, buffer, bufcur);
-        return 0;
-    }
-    **bufcur = static_cast<char>(c);
-    ++*bufcur;
-    if (echo_fits())
-        input_column += out_shown_byte(c);
-    else
-        unechoed_keys++;
+    store_key(c, buffer, bufcur, bufend);
     return 0;
 }
 
@@ -278,8 +290,8 @@ int read_line(const char *prompt, char *buffer, int size)
     return cancelled;
 }
 
-// The count phase ends with the first key that is neither a digit nor an
-// editing key: the digits become the count and leave the buffer.
+// The count phase ends with the first key that is not a digit and does not
+// edit the digits typed: they become the count and leave the buffer.
 static void end_count_phase(char *keys, char **bufcur, int *state,
                             int64_t *count)
 {
@@ -326,9 +338,16 @@ static void end_count_phase(char *keys, char **bufcur, int *state,
         // READ_ABANDONED is no key at all.
         if (pending_signals != 0 || key < 0)
             continue;
-        if (state == GATHER_DIGITS && !is_digit_key(key) && !is_editing_key(key))
+        // An editing key edits what is typed; with nothing typed it is the
+        // first key of a sequence, as any other key would be.
+        bool nothing_typed = bufcur == keys;
+        if (state == GATHER_DIGITS && !is_digit_key(key) &&
+            (nothing_typed || !is_editing_key(key)))
             end_count_phase(keys, &bufcur, &state, &count);
-        cmd_char(key, keys, &bufcur, keys + KEY_BUFFER_SIZE - 1);
+        if (nothing_typed)
+            store_key(key, keys, &bufcur, keys + KEY_BUFFER_SIZE - 1);
+        else
+            cmd_char(key, keys, &bufcur, keys + KEY_BUFFER_SIZE - 1);
         *bufcur = 0;
         if (bufcur != keys)
             start_input_line(keys);

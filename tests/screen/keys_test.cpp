@@ -235,8 +235,11 @@ TEST(KeyScreen, CountsAndKeySequences)
     play(*s, "j");
     EXPECT_ROW(*s, 0, "line 14");
 
-    // the erase key as the very first key changes nothing
-    play(*s, erase + "j");
+    // the erase key as the very first key is a key of its own: unbound,
+    // it expands to no macro (the key that dismisses the message runs)
+    play(*s, erase);
+    EXPECT_ROW(*s, BOTTOM, pressed("could not expand macro"));
+    play(*s, "j");
     EXPECT_ROW(*s, 0, "line 15");
 
     // a prefix of a macro waits, shown in bold; the next key runs it
@@ -265,6 +268,36 @@ TEST(KeyScreen, CountsAndKeySequences)
     ASSERT_TRUE(vt_wait_contains(*s, BOTTOM, "wide.txt"));
     play(*s, "2:p");
     EXPECT_ROW(*s, BOTTOM, pressed("No (N-th) previous file"));
+}
+
+// The terminal's kill, erase and word-erase characters are keys like any
+// other where nothing is typed: the kill character (^U on Linux) goes back
+// half a screen as u does, and a script's bindings of the erase and
+// word-erase characters run.  While a count is typed they edit it.
+TEST(KeyScreen, EditingCharactersAreKeysWhenNothingIsTyped)
+{
+    temp_home home;
+    // Both usual erase characters (DEL and ^H) are bound, whichever the
+    // pseudo-terminal has.
+    home.write(".vornrc", "macro 0 \"\x7f\" 'goline 30'\n"
+                          "macro 0 \"\b\" 'goline 30'\n"
+                          "macro 0 \"\x17\" 'goline 40'\n");
+    vt_ptr s = start_at_line_1(home);
+    ASSERT_TRUE(s);
+    ASSERT_EQ(kill_key(*s), "\x15");
+    ASSERT_TRUE(erase_key(*s) == "\x7f" || erase_key(*s) == "\b");
+    ASSERT_EQ(werase_key(*s), "\x17");
+    run_steps(*s, {
+        {"100g", "line 100", ""},
+        {kill_key(*s), "line 89", "numbered200.txt"},   // half of 23 rows
+        {"u", "line 78", ""},
+        {erase_key(*s), "line 30", ""},
+        {werase_key(*s), "line 40", ""},
+        // a count being typed is edited, not run
+        {"15" + erase_key(*s) + "g", "line 1", ""},
+        {"12" + kill_key(*s) + "j", "line 2", ""},
+        {"34" + werase_key(*s) + "j", "line 3", ""},
+    }, BOTTOM);
 }
 
 // The first key of a sequence is echoed where the prompt ends: after a
