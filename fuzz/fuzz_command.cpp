@@ -7,7 +7,8 @@
 // recovery from unknown commands are exercised as they really run.  This
 // file therefore defines command_table itself (the linker then leaves the
 // pager's table out of the program), with the name and code of every row
-// of the pager's table in its order, taken from the pager's own rows.  The
+// of the pager's table in its order, taken from the rows it is made of
+// (command_rows.h).  The
 // language's own commands (deftog, eval, set, macro and the conditions)
 // run their real handlers; every other row gets a stand-in that parses the
 // same kinds of argument as the real command (numbers, strings, words) and
@@ -42,7 +43,7 @@
 #include <cstring>
 
 #include "command/command.h"
-#include "language/commands.h"
+#include "language/command_rows.h"
 #include "language/language.h"
 #include "state_reset.h"
 #include "startup/startup.h"
@@ -65,6 +66,7 @@ const char *argument_kinds(int code)
     case CODE_FILE:
         return "fn";
     case CODE_STAT: case CODE_COLOUR: case CODE_HIGHLIGHT: case CODE_UTF8:
+    case CODE_FOLLOW_NAME:
         return "o";
     case CODE_MAGICASKSEARCH: case CODE_RESEARCH:
         return "dn";
@@ -112,15 +114,15 @@ command_handler handler_for(int code)
 {
     switch (code) {
     case CODE_DEFTOG:
-        return cmd_deftog_entry.handler;
+        return cmd_deftog;
     case CODE_EVAL:
-        return cmd_eval_entry.handler;
+        return cmd_eval;
     case CODE_SET:
-        return cmd_set_entry.handler;
+        return cmd_set;
     case CODE_MACRO:
-        return cmd_macro_entry.handler;
+        return cmd_macro;
     case CODE_CONDITION: case CODE_CONDITION_NOT: case CODE_CONDITION_TOGGLE:
-        return cmd_condition_entry.handler;
+        return cmd_condition;
     default:
         return parse_only;
     }
@@ -138,24 +140,8 @@ const char *budgeted(int code, const char *pos)
 }
 
 // The pager's rows in their order, each with the name and code of the real
-// row and the budgeted stand-in as its handler.
-const command_entry *const pager_rows[] = {
-    &cmd_deftog_entry, &cmd_eval_entry, &cmd_set_entry, &cmd_macro_entry,
-    &cmd_error_entry, &cmd_condition_entry, &cmd_condition_not_entry,
-    &cmd_condition_toggle_entry, &cmd_condition_else_entry,
-    &cmd_usercom_entry, &cmd_readrc_entry, &cmd_quit_entry, &cmd_help_entry,
-    &cmd_flush_entry, &cmd_repaint_entry, &cmd_forw_scroll_entry,
-    &cmd_back_scroll_entry, &cmd_forw_entry, &cmd_back_entry,
-    &cmd_rscroll_entry, &cmd_lscroll_entry, &cmd_goline_entry,
-    &cmd_gopercent_entry, &cmd_goend_entry, &cmd_edit_entry,
-    &cmd_askfile_entry, &cmd_file_entry, &cmd_file_list_entry,
-    &cmd_stat_entry, &cmd_magicasksearch_entry, &cmd_search_entry,
-    &cmd_research_entry, &cmd_setmark_entry, &cmd_gomark_entry,
-    &cmd_listbmarks_entry, &cmd_asktag_entry, &cmd_nexttag_entry,
-    &cmd_prevtag_entry, &cmd_colour_entry, &cmd_highlight_entry, &cmd_utf8_entry,
-};
-
-const int ROW_COUNT = sizeof pager_rows / sizeof pager_rows[0];
+// row and the budgeted stand-in as its handler (filled in at start).
+const int ROW_COUNT = sizeof command_rows / sizeof command_rows[0];
 
 command_entry rows[ROW_COUNT];
 
@@ -182,19 +168,8 @@ void run_bound_macros()
 
 }  // namespace
 
-const command_entry *const command_table[] = {
-    &rows[0], &rows[1], &rows[2], &rows[3], &rows[4], &rows[5], &rows[6],
-    &rows[7], &rows[8], &rows[9], &rows[10], &rows[11], &rows[12], &rows[13],
-    &rows[14], &rows[15], &rows[16], &rows[17], &rows[18], &rows[19],
-    &rows[20], &rows[21], &rows[22], &rows[23], &rows[24], &rows[25],
-    &rows[26], &rows[27], &rows[28], &rows[29], &rows[30], &rows[31],
-    &rows[32], &rows[33], &rows[34], &rows[35], &rows[36], &rows[37],
-    &rows[38], &rows[39], &rows[40],
-};
-static_assert(sizeof command_table / sizeof command_table[0] == ROW_COUNT);
-
-const int command_table_size =
-    static_cast<int>(sizeof command_table / sizeof command_table[0]);
+const command_entry *const command_table = rows;
+const int command_table_size = ROW_COUNT;
 
 // The terminal library keeps a few bytes of every description it loads
 // that it never frees.  That is the library's, not the language's.
@@ -212,7 +187,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     }
     setenv("TERM", "xterm", 1);
     for (int i = 0; i < ROW_COUNT; ++i)
-        rows[i] = {pager_rows[i]->name, pager_rows[i]->code, budgeted};
+        rows[i] = {command_rows[i].name, command_rows[i].code, budgeted};
     return 0;
 }
 

@@ -9,11 +9,6 @@
 #include "display/display.h"
 #include "find/find.h"
 
-static const char *cmd_colour(int code, const char *pos);
-
-const command_entry cmd_colour_entry = {"colour", CODE_COLOUR, cmd_colour};
-const command_entry cmd_highlight_entry = {"highlight", CODE_HIGHLIGHT, cmd_colour};
-
 static void repaint_if_shown()
 {
     if (screen_pos(SCREEN_TOP) != -1)
@@ -21,7 +16,7 @@ static void repaint_if_shown()
 }
 
 // Both commands: the word, then the setting and the screen.
-static const char *cmd_colour(int code, const char *pos)
+const char *cmd_colour(int code, const char *pos)
 {
     int state = choose_word(&pos, 2, "on", "off");
     if (state < 0)

@@ -11,22 +11,8 @@
 #include "find/find.h"
 #include "startup/startup.h"
 
-static const char *cmd_search(int code, const char *pos);
-static const char *cmd_mark(int code, const char *pos);
-static const char *cmd_listbmarks(int code, const char *pos);
-static const char *cmd_tag(int code, const char *pos);
 static bool ask_pattern(bool forward, char *pattern, int size);
 static void note_last_search(bool forward, const char *pattern);
-
-const command_entry cmd_magicasksearch_entry = {"magicasksearch", CODE_MAGICASKSEARCH, cmd_search};
-const command_entry cmd_search_entry = {"search", CODE_SEARCH, cmd_search};
-const command_entry cmd_research_entry = {"research", CODE_RESEARCH, cmd_search};
-const command_entry cmd_setmark_entry = {"setmark", CODE_SETMARK, cmd_mark};
-const command_entry cmd_gomark_entry = {"gomark", CODE_GOMARK, cmd_mark};
-const command_entry cmd_listbmarks_entry = {"listbmarks", CODE_LISTBMARKS, cmd_listbmarks};
-const command_entry cmd_asktag_entry = {"asktag", CODE_ASKTAG, cmd_tag};
-const command_entry cmd_nexttag_entry = {"nexttag", CODE_NEXTTAG, cmd_tag};
-const command_entry cmd_prevtag_entry = {"prevtag", CODE_PREVTAG, cmd_tag};
 
 // The longest tag name asktag reads is one less.
 enum { TAG_NAME_SIZE = 100 };
@@ -47,7 +33,7 @@ static int parse_search_sense(const char **pos)
     return 0;
 }
 
-static const char *cmd_search(int code, const char *pos)
+const char *cmd_search(int code, const char *pos)
 {
     int direction = choose_word(&pos, 6, "forw", "back", "forward", "backward",
                                 "forwards", "backwards");
@@ -91,7 +77,7 @@ static int ask_mark_letter(int code)
 
 // What set_mark and gomark have to say is shown after the command: it
 // succeeds whatever they report.
-static const char *cmd_mark(int code, const char *pos)
+const char *cmd_mark(int code, const char *pos)
 {
     const char *mark = next_arg(&pos);
     if (mark == nullptr)
@@ -117,7 +103,7 @@ static const char *cmd_mark(int code, const char *pos)
     return pos;
 }
 
-static const char *cmd_listbmarks(int, const char *pos)
+const char *cmd_listbmarks(int, const char *pos)
 {
     if (!exec_flag)
         return pos;
@@ -127,7 +113,7 @@ static const char *cmd_listbmarks(int, const char *pos)
 // asktag, nexttag, prevtag: find the tag or step to it, then show its
 // file at its place.  Without a current tag afterwards the command fails;
 // the tag functions have shown why.
-static const char *cmd_tag(int code, const char *pos)
+const char *cmd_tag(int code, const char *pos)
 {
     int64_t count = 0;
     if (code != CODE_ASKTAG && get_number(&count, &pos) != 0)

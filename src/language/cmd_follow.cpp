@@ -9,13 +9,7 @@
 #include "commands.h"
 #include "display/display.h"
 
-static const char *cmd_follow(int code, const char *pos);
-static const char *cmd_follow_name(int code, const char *pos);
-
-const command_entry cmd_follow_entry = {"follow", CODE_FOLLOW, cmd_follow};
-const command_entry cmd_follow_name_entry = {"follow_name", CODE_FOLLOW_NAME, cmd_follow_name};
-
-static const char *cmd_follow(int, const char *pos)
+const char *cmd_follow(int, const char *pos)
 {
     if (!exec_flag)
         return pos;
@@ -27,7 +21,7 @@ static const char *cmd_follow(int, const char *pos)
     return pos;
 }
 
-static const char *cmd_follow_name(int, const char *pos)
+const char *cmd_follow_name(int, const char *pos)
 {
     int state = choose_word(&pos, 2, "on", "off");
     if (state < 0)

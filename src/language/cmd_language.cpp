@@ -12,28 +12,11 @@
 #include "find/find.h"
 #include "startup/startup.h"
 
-static const char *cmd_deftog(int code, const char *pos);
-static const char *cmd_eval(int code, const char *pos);
-static const char *cmd_set(int code, const char *pos);
-static const char *cmd_macro(int code, const char *pos);
-static const char *cmd_error(int code, const char *pos);
-static const char *cmd_condition(int code, const char *pos);
-
-const command_entry cmd_deftog_entry = {"deftog", CODE_DEFTOG, cmd_deftog};
-const command_entry cmd_eval_entry = {"eval", CODE_EVAL, cmd_eval};
-const command_entry cmd_set_entry = {"set", CODE_SET, cmd_set};
-const command_entry cmd_macro_entry = {"macro", CODE_MACRO, cmd_macro};
-const command_entry cmd_error_entry = {"error", CODE_ERROR, cmd_error};
-const command_entry cmd_condition_entry = {"condition", CODE_CONDITION, cmd_condition};
-const command_entry cmd_condition_not_entry = {"condition_!", CODE_CONDITION_NOT, cmd_condition};
-const command_entry cmd_condition_toggle_entry = {"condition_toggle", CODE_CONDITION_TOGGLE, cmd_condition};
-const command_entry cmd_condition_else_entry = {"condition_else", CODE_CONDITION_TOGGLE, cmd_condition};
-
 // The memory of the last search that the bindings read; running it again
 // resets it to its start.  The variables that show a setting (the prompt
 // style, the horizontal view ...) are not stored at all: they are computed
 // when looked up (shown_variables.cpp).
-static const char *cmd_deftog(int, const char *pos)
+const char *cmd_deftog(int, const char *pos)
 {
     if (!exec_flag)
         return pos;
@@ -45,7 +28,7 @@ static const char *cmd_deftog(int, const char *pos)
 
 // The string runs as a subroutine; its result is deliberately ignored, and
 // a condition inside it holds for the rest of the enclosing string too.
-static const char *cmd_eval(int, const char *pos)
+const char *cmd_eval(int, const char *pos)
 {
     const char *text = next_arg(&pos);
     if (!text)
@@ -56,7 +39,7 @@ static const char *cmd_eval(int, const char *pos)
     return pos;
 }
 
-static const char *cmd_set(int, const char *pos)
+const char *cmd_set(int, const char *pos)
 {
     const char *name = next_arg(&pos);
     if (!name)
@@ -78,7 +61,7 @@ static const char *cmd_set(int, const char *pos)
 // A binding made by setmacro stays even when its number cannot be set
 // (the keys begin a longer binding); a new binding then keeps the default
 // number 0 that setmacro gives every new entry.
-static const char *cmd_macro(int, const char *pos)
+const char *cmd_macro(int, const char *pos)
 {
     int64_t number;
     if (get_number(&number, &pos) != 0)
@@ -98,7 +81,7 @@ static const char *cmd_macro(int, const char *pos)
     return pos;
 }
 
-static const char *cmd_error(int, const char *pos)
+const char *cmd_error(int, const char *pos)
 {
     const char *message = next_arg(&pos);
     if (!message)
@@ -111,7 +94,7 @@ static const char *cmd_error(int, const char *pos)
 
 // There is no nesting: each condition sets the flag outright.  The words
 // are off, on, false, true, so an odd index (or odd number) means "set".
-static const char *cmd_condition(int code, const char *pos)
+const char *cmd_condition(int code, const char *pos)
 {
     if (code == CODE_CONDITION_TOGGLE) {
         exec_flag = !exec_flag;

@@ -12,24 +12,6 @@
 #include "display/display.h"
 #include "file/file.h"
 
-static const char *cmd_repaint(int code, const char *pos);
-static const char *cmd_scroll(int code, const char *pos);
-static const char *chscroll(int code, const char *pos);
-static const char *cmd_goto(int code, const char *pos);
-static const char *cmd_goend(int code, const char *pos);
-
-const command_entry cmd_flush_entry = {"flush", CODE_FLUSH, cmd_repaint};
-const command_entry cmd_repaint_entry = {"repaint", CODE_REPAINT, cmd_repaint};
-const command_entry cmd_forw_scroll_entry = {"forw_scroll", CODE_FORW_SCROLL, cmd_scroll};
-const command_entry cmd_back_scroll_entry = {"back_scroll", CODE_BACK_SCROLL, cmd_scroll};
-const command_entry cmd_forw_entry = {"forw", CODE_FORW, cmd_scroll};
-const command_entry cmd_back_entry = {"back", CODE_BACK, cmd_scroll};
-const command_entry cmd_rscroll_entry = {"rscroll", CODE_RSCROLL, chscroll};
-const command_entry cmd_lscroll_entry = {"lscroll", CODE_LSCROLL, chscroll};
-const command_entry cmd_goline_entry = {"goline", CODE_GOLINE, cmd_goto};
-const command_entry cmd_gopercent_entry = {"gopercent", CODE_GOPERCENT, cmd_goto};
-const command_entry cmd_goend_entry = {"goend", CODE_GOEND, cmd_goend};
-
 // lscroll: back towards column 0, and from there to wrapped lines.  The
 // count is bounded first so that the subtraction cannot overflow; a result
 // beyond the int range stops at its top, as a right scroll does.
@@ -60,7 +42,7 @@ static void scroll_right(int64_t count)
     set_horizontal_view(offset < 0 ? INT32_MAX : offset, wrap_lines);
 }
 
-static const char *cmd_repaint(int code, const char *pos)
+const char *cmd_repaint(int code, const char *pos)
 {
     if (!exec_flag)
         return pos;
@@ -72,7 +54,7 @@ static const char *cmd_repaint(int code, const char *pos)
     return pos;
 }
 
-static const char *cmd_scroll(int code, const char *pos)
+const char *cmd_scroll(int code, const char *pos)
 {
     int64_t count;
     if (get_number(&count, &pos) != 0)
@@ -88,7 +70,7 @@ static const char *cmd_scroll(int code, const char *pos)
     return pos;
 }
 
-static const char *chscroll(int code, const char *pos)
+const char *chscroll(int code, const char *pos)
 {
     int64_t count;
     if (get_number(&count, &pos) != 0)
@@ -110,7 +92,7 @@ static const char *chscroll(int code, const char *pos)
     return pos;
 }
 
-static const char *cmd_goto(int code, const char *pos)
+const char *cmd_goto(int code, const char *pos)
 {
     int64_t target;
     if (get_number(&target, &pos) != 0)
@@ -125,7 +107,7 @@ static const char *cmd_goto(int code, const char *pos)
     return pos;
 }
 
-static const char *cmd_goend(int, const char *pos)
+const char *cmd_goend(int, const char *pos)
 {
     if (exec_flag)
         jump_end();

@@ -15,28 +15,6 @@
 #include "startup/startup.h"
 #include "terminal/terminal.h"
 
-static const char *cmd_usercom(int code, const char *pos);
-static const char *cmd_readrc(int code, const char *pos);
-static const char *cmd_quit(int code, const char *pos);
-static const char *cmd_help(int code, const char *pos);
-static const char *cmd_edit(int code, const char *pos);
-static const char *cmd_askfile(int code, const char *pos);
-static const char *cmd_file(int code, const char *pos);
-static const char *cmd_file_list(int code, const char *pos);
-static const char *cmd_stat(int code, const char *pos);
-static const char *cmd_utf8(int code, const char *pos);
-
-const command_entry cmd_usercom_entry = {"usercom", CODE_USERCOM, cmd_usercom};
-const command_entry cmd_readrc_entry = {"readrc", CODE_READRC, cmd_readrc};
-const command_entry cmd_quit_entry = {"quit", CODE_QUIT, cmd_quit};
-const command_entry cmd_help_entry = {"help", CODE_HELP, cmd_help};
-const command_entry cmd_edit_entry = {"edit", CODE_EDIT, cmd_edit};
-const command_entry cmd_askfile_entry = {"askfile", CODE_ASKFILE, cmd_askfile};
-const command_entry cmd_file_entry = {"file", CODE_FILE, cmd_file};
-const command_entry cmd_file_list_entry = {"file_list", CODE_FILE_LIST, cmd_file_list};
-const command_entry cmd_stat_entry = {"stat", CODE_STAT, cmd_stat};
-const command_entry cmd_utf8_entry = {"utf8", CODE_UTF8, cmd_utf8};
-
 enum {
     USERCOM_SIZE = 125,     // 124 characters and the terminating 0
     EXAMINE_SIZE = 1025,    // 1024 characters and the terminating 0
@@ -51,13 +29,7 @@ int count_to_int(int64_t count)
     return static_cast<int>(count);
 }
 
-const char *command_not_available(const char *name)
-{
-    set_error(ERR_COMMAND, "%s: not available", name);
-    return nullptr;
-}
-
-static const char *cmd_usercom(int, const char *pos)
+const char *cmd_usercom(int, const char *pos)
 {
     if (!exec_flag)
         return pos;
@@ -69,7 +41,7 @@ static const char *cmd_usercom(int, const char *pos)
     return pos;
 }
 
-static const char *cmd_readrc(int, const char *pos)
+const char *cmd_readrc(int, const char *pos)
 {
     const char *path = next_arg(&pos);
     if (path == nullptr)
@@ -92,7 +64,7 @@ static const char *cmd_readrc(int, const char *pos)
     return pos;
 }
 
-static const char *cmd_quit(int, const char *pos)
+const char *cmd_quit(int, const char *pos)
 {
     if (exec_flag)
         finish_and_exit();
@@ -101,7 +73,7 @@ static const char *cmd_quit(int, const char *pos)
 
 // The help viewer is this program run on the help file: refusing there
 // keeps it from starting yet another one.
-static const char *cmd_help(int, const char *pos)
+const char *cmd_help(int, const char *pos)
 {
     if (!exec_flag)
         return pos;
@@ -115,7 +87,7 @@ static const char *cmd_help(int, const char *pos)
     return pos;
 }
 
-static const char *cmd_edit(int, const char *pos)
+const char *cmd_edit(int, const char *pos)
 {
     if (!exec_flag)
         return pos;
@@ -134,7 +106,7 @@ static const char *cmd_edit(int, const char *pos)
     return started == 0 ? pos : nullptr;
 }
 
-static const char *cmd_askfile(int, const char *pos)
+const char *cmd_askfile(int, const char *pos)
 {
     if (!exec_flag)
         return pos;
@@ -165,7 +137,7 @@ static void move_in_file_list(int forward, int64_t count)
         prev_file(static_cast<int>(count));
 }
 
-static const char *cmd_file(int, const char *pos)
+const char *cmd_file(int, const char *pos)
 {
     int direction = choose_word(&pos, 10, "next", "previous", "forward",
                                 "backward", "forwards", "backwards", "next",
@@ -183,7 +155,7 @@ static const char *cmd_file(int, const char *pos)
     return pos;
 }
 
-static const char *cmd_file_list(int, const char *pos)
+const char *cmd_file_list(int, const char *pos)
 {
     if (!exec_flag)
         return pos;
@@ -192,7 +164,7 @@ static const char *cmd_file_list(int, const char *pos)
     return pos;
 }
 
-static const char *cmd_stat(int, const char *pos)
+const char *cmd_stat(int, const char *pos)
 {
     int style = choose_word(&pos, 2, "on", "off");
     if (style < 0)
@@ -206,7 +178,7 @@ static const char *cmd_stat(int, const char *pos)
 // UTF-8 text on or off ("on" only where the locale's code set is UTF-8);
 // the screen is then painted again the new way.  The toggle always shows
 // the state in force, being computed from it.
-static const char *cmd_utf8(int, const char *pos)
+const char *cmd_utf8(int, const char *pos)
 {
     int state = choose_word(&pos, 2, "on", "off");
     if (state < 0)

@@ -23,7 +23,7 @@
 #include <cstring>
 
 #include "display/display.h"
-#include "language.h"
+#include "commands.h"
 #include "startup/startup.h"
 #include "terminal/terminal.h"
 
@@ -315,7 +315,7 @@ const char *next_arg(const char **cursor)
 static const command_entry *find_command_row(const char *pos)
 {
     for (int i = 0; i < command_table_size; ++i) {
-        const command_entry *row = command_table[i];
+        const command_entry *row = &command_table[i];
         size_t length = strlen(row->name);
         if (strncmp(pos, row->name, length) != 0)
             continue;

@@ -5,47 +5,21 @@
 // Every script goes through one line reader, `read_rc_file`: comment lines
 // are skipped, a backslash right before the newline joins the next line to
 // the statement, and each complete statement runs on its own, so that a
-// failing statement is reported and the next one still runs.
-//
-// Owned here: the read position of the stream over the built-in text, kept
-// for the whole run (the built-in text is read once, at start-up).
+// failing statement is reported and the next one still runs.  The built-in
+// text is read as a stream over memory.  Each reading has its own line
+// buffer, so a script read from inside another (`readrc`) leaves its
+// caller's line alone.
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
-#include "compat/compat.h"
 #include "language/language.h"
 #include "startup.h"
 
 enum { RC_PATH_SIZE = 1024, RC_LINE_LIMIT = 1024 };
 
 static const char system_script[] = "/etc/dot.vornrc";
-
-// The built-in text last served, and how far it has been read.
-static const char *served_text;
-static size_t served_position;
-static size_t served_length;
-
-int builtin_script_read(const char *text, char *buffer, int n)
-{
-    if (text != served_text) {
-        served_text = text;
-        served_position = 0;
-        served_length = strlen(text);
-    }
-    size_t wanted = n > 0 ? static_cast<size_t>(n) : 0;
-    size_t remaining = served_length - served_position;
-    size_t copied = remaining < wanted ? remaining : wanted;
-    memcpy(buffer, text + served_position, copied);
-    served_position += copied;
-    return static_cast<int>(copied);
-}
-
-static int builtin_cookie_read(void *cookie, char *buffer, int n)
-{
-    return builtin_script_read(static_cast<const char *>(cookie), buffer, n);
-}
 
 // Runs one complete statement; a failure is shown at once.
 static void run_statement(char *statement, size_t length)
@@ -63,20 +37,24 @@ int read_rc_stream(FILE *stream)
 {
     char *statement = nullptr;
     size_t length = 0;
-    size_t line_length;
-    char *line;
+    char *line = nullptr;
+    size_t line_capacity = 0;
+    ssize_t read;
 
-    while ((line = fgetln(stream, &line_length)) != nullptr) {
-        if (line_length == 0 || line[0] == '#')
+    while ((read = getline(&line, &line_capacity, stream)) > 0) {
+        size_t line_length = static_cast<size_t>(read);
+        if (line[0] == '#')
             continue;   // also inside a continued statement
-        char *grown = static_cast<char *>(
-            reallocf(statement, length + line_length + 1));
+        char *grown = static_cast<char *>(realloc(statement, length + line_length + 1));
         if (grown == nullptr) {
+            free(statement);
             statement = nullptr;
             set_error_code(ERR_NO_MEMORY);
             report_error();
-            if (length + line_length < RC_LINE_LIMIT)
+            if (length + line_length < RC_LINE_LIMIT) {
+                free(line);
                 return 0;
+            }
             length = 0;
             continue;
         }
@@ -96,6 +74,7 @@ int read_rc_stream(FILE *stream)
         length = 0;
     }
     int failure = ferror(stream) ? errno : 0;
+    free(line);
     free(statement);    // a statement still continued at the end is dropped
     return failure;
 }
@@ -133,7 +112,8 @@ static int run_script_file(const char *path)
 
 static void run_builtin_script()
 {
-    FILE *stream = funopen_read(builtin_script, builtin_cookie_read);
+    // "r" only reads: the text is never written through the stream.
+    FILE *stream = fmemopen(const_cast<char *>(builtin_script), strlen(builtin_script), "r");
     if (stream == nullptr) {
         set_error_code(ERR_NO_MEMORY);
         report_error();

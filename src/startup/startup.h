@@ -31,7 +31,6 @@ void options_reset();               // the settings of a start without options
 void load_init_scripts();
 void read_rc_file(FILE *stream);
 int read_rc_stream(FILE *stream);  // read_rc_file; 0, or errno of a failed read
-int builtin_script_read(const char *text, char *buffer, int n);
 
 // --- filelist.cpp: the file list and the current file ---
 extern char **file_names;

@@ -105,6 +105,31 @@ TEST(InitScript, LineRules)
     }
 }
 
+// A script read from inside another (readrc) has lines of its own: the
+// caller's statement in progress and its later lines are untouched.
+TEST(InitScript, ScriptReadFromAScriptLeavesItsCallerAlone)
+{
+    reset_language_state();
+    char inner[] = "/tmp/vorn-inner-rc-XXXXXX";
+    int fd = mkstemp(inner);
+    ASSERT_GE(fd, 0);
+    const std::string inner_text = "set rc_inner 'a much longer line than the caller has, "
+                                   "so that a shared buffer would be grown'\n";
+    ASSERT_EQ(write(fd, inner_text.data(), inner_text.size()),
+              static_cast<ssize_t>(inner_text.size()));
+    close(fd);
+    std::string reported = run_script(std::string("set rc_before 1\nreadrc ") + inner +
+                                       "; set rc_same \\\nline\nset rc_after 2\n");
+    unlink(inner);
+    EXPECT_EQ(reported, "");
+    EXPECT_EQ(variable_value("rc_before"), "1");
+    EXPECT_EQ(variable_value("rc_inner"),
+              "a much longer line than the caller has, so that a shared buffer would be grown");
+    EXPECT_EQ(variable_value("rc_same"), "line");
+    EXPECT_EQ(variable_value("rc_after"), "2");
+    reset_language_state();
+}
+
 TEST(InitScript, ReadErrorIsNotAnEmptyScript)
 {
     char dir[] = "/tmp/vorn-rc-XXXXXX";
@@ -120,29 +145,6 @@ TEST(InitScript, ReadErrorIsNotAnEmptyScript)
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(read_rc_stream(empty), 0);
     fclose(empty);
-}
-
-TEST(InitScript, BuiltinStreamServesTheTextOnce)
-{
-    static const char text[] = "0123456789abcdefghij";   // 20 bytes
-    // Texts are told apart by their address: each copy, alive at the same
-    // time as the others, is a new text read from its start.
-    std::vector<std::vector<char>> copies;
-    for (int chunk : {1, 3, 7, 20, 64}) {
-        SCOPED_TRACE(chunk);
-        std::vector<char> &copy = copies.emplace_back(text, text + sizeof text);
-        std::string got;
-        char buffer[64];
-        int n;
-        while ((n = builtin_script_read(copy.data(), buffer, chunk)) > 0) {
-            ASSERT_LE(n, chunk);
-            got.append(buffer, n);
-        }
-        EXPECT_EQ(n, 0);
-        EXPECT_EQ(got, text);
-        // the position is kept: the same text is not served again
-        EXPECT_EQ(builtin_script_read(copy.data(), buffer, chunk), 0);
-    }
 }
 
 // Blank runs are layout in a statement; compare with them collapsed.
