@@ -1,14 +1,15 @@
 # Front end to the CMake build.  `make` and `make run` build build/vorn alone
-# (the program builds in seconds, the test suite takes minutes); `make test`
-# builds everything and runs the whole suite twice (plain, then under ASan and
-# UBSan).
+# (the program builds in seconds, the test suite takes minutes) and need
+# only the packages the program needs; `make test` adds the test suite's
+# packages and the suite to the same build, builds everything and runs the
+# whole suite twice (plain, then under ASan and UBSan).
 PREFIX ?= /usr/local
 DESTDIR ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FILE ?= README.md
 BUILD ?= build
 
-.PHONY: all deps fuzz-deps vorn run test test-plain test-sanitize install fuzz fuzz-run soak clean \
+.PHONY: all deps test-deps fuzz-deps vorn run test test-plain test-sanitize install fuzz fuzz-run soak clean \
 	bench bench-quick bench-deps
 
 all: vorn
@@ -16,11 +17,33 @@ all: vorn
 deps:
 	@sh scripts/deps.sh build
 
+test-deps: deps
+	@sh scripts/deps.sh test
+
 fuzz-deps:
 	@sh scripts/deps.sh fuzz
 
+# A build directory made for the program alone leaves the test suite out
+# (its packages may not be there); one configured before keeps its choice.
+TESTS_OFF_IF_NEW = $(if $(wildcard $(1)/CMakeCache.txt),,-DVORN_TESTS=OFF)
+
 build/CMakeCache.txt: | deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX) \
+		-DVORN_TESTS=OFF
+
+# The test suite joins the build once its packages are there.
+build/tests/CTestTestfile.cmake: | build/CMakeCache.txt test-deps
+	cmake -S . -B build -DVORN_TESTS=ON
+
+# ctest shows the output of failing tests only: the seed of the unit tests'
+# shuffled run is taken from its log and printed either way, so that a
+# reader can repeat that order.
+define run_ctest
+	ctest --test-dir $(1) --output-on-failure -j $(JOBS); status=$$?; \
+	grep -ho "Randomizing tests' orders with a seed of [0-9]*" \
+		$(1)/Testing/Temporary/LastTest.log | sed 's/^/unit.one_process_shuffled: /'; \
+	exit $$status
+endef
 
 vorn: deps build/CMakeCache.txt
 	cmake --build build -j $(JOBS) --target vorn
@@ -30,22 +53,22 @@ run: vorn
 
 test: test-plain test-sanitize
 
-test-plain: deps build/CMakeCache.txt
+test-plain: test-deps build/tests/CTestTestfile.cmake
 	cmake --build build -j $(JOBS)
-	ctest --test-dir build --output-on-failure -j $(JOBS)
+	$(call run_ctest,build)
 
-build-sanitize/CMakeCache.txt: | deps
+build-sanitize/CMakeCache.txt: | test-deps
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DVORN_SANITIZE=ON
 
-test-sanitize: deps build-sanitize/CMakeCache.txt
+test-sanitize: test-deps build-sanitize/CMakeCache.txt
 	cmake --build build-sanitize -j $(JOBS)
-	ctest --test-dir build-sanitize --output-on-failure -j $(JOBS)
+	$(call run_ctest,build-sanitize)
 
 # The program finds its help file under the prefix it was configured with,
 # so the build is configured with PREFIX again before installing.  BUILD
 # names another build directory (the installation test uses its own).
 install: deps
-	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(call TESTS_OFF_IF_NEW,$(BUILD))
 	cmake --build $(BUILD) -j $(JOBS) --target vorn
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD)
 
@@ -81,7 +104,7 @@ fuzz-run: fuzz
 SOAK_KEYS ?= 40000
 SOAK_SEED ?= 20261210
 
-soak: deps build-sanitize/CMakeCache.txt
+soak: test-deps build-sanitize/CMakeCache.txt
 	cmake --build build-sanitize -j $(JOBS) --target vorn vorn_screen_tests
 	VORN_SOAK_KEYS=$(SOAK_KEYS) VORN_SOAK_SEED=$(SOAK_SEED) VORN_SOAK_REPAINTS=1 \
 		build-sanitize/tests/vorn_screen_tests --gtest_filter='Soak.*'

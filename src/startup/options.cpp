@@ -57,8 +57,12 @@ int parse_tab_width(const char *text)
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
+// The line an unknown option prints: the short reminder it has always
+// been.  --help starts with the synopsis of every option instead.
 const char usage_line[] =
     "usage: vorn [-ceinsu] [-t tag] [-x tabs] [-/ pattern] [file ...]\n";
+const char help_usage_line[] =
+    "usage: vorn [-bcefFinRsuW] [-t tag] [-x tabs] [-/ pattern] [file ...]\n";
 
 const char option_summary[] =
     "  -b          text byte by byte, also in a UTF-8 locale\n"
@@ -98,7 +102,7 @@ void answer_long_options(int argc, char **argv)
     for (int i = 1; i < argc && argv[i] != nullptr; i++) {
         const char *word = argv[i];
         if (strcmp(word, "--help") == 0)
-            print_and_exit((std::string(usage_line) + option_summary).c_str());
+            print_and_exit((std::string(help_usage_line) + option_summary).c_str());
         if (strcmp(word, "--version") == 0)
             print_and_exit("vorn " VORN_VERSION "\n");
         bool option = (word[0] == '-' || (word[0] == '+' && word[1] == '/')) &&

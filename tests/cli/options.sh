@@ -87,7 +87,7 @@ cmp -s "$tmp/out" "$tmp/gaps" || fail "-t: output"
 # --help and --version among the options: the answer on standard output,
 # nothing on standard error, status 0, nothing copied.  After a file name or
 # "--", or as the argument of -x, they are words like any other.
-help_out=$(printf '%s\n' "$usage"; cat <<'HELP'
+help_out=$(printf '%s\n' 'usage: vorn [-bcefFinRsuW] [-t tag] [-x tabs] [-/ pattern] [file ...]'; cat <<'HELP'
   -b          text byte by byte, also in a UTF-8 locale
   -c          moves of a screenful or more repaint from the top
   -e          stay at the end of the last file instead of ending
@@ -135,5 +135,36 @@ gaps --help
 CASES
 run unset -x --help gaps
 [ "$status" -eq 0 ] && cmp -s "$tmp/out" "$tmp/gaps" || fail "-x --help: status $status, output not gaps"
+
+# --help's usage line and the manual page's synopsis name every option the
+# program takes, and nothing else.  The options are found by asking the
+# program about every letter: a flag copies (status 0), an option that
+# takes an argument complains that it has none.
+flags="" takes_argument=""
+for letter in {a..z} {A..Z} /; do
+    run unset "-$letter"
+    if [ "$status" -eq 0 ]; then
+        flags+=$letter
+    elif grep -q 'requires an argument' "$tmp/err"; then
+        takes_argument+=$letter
+    fi
+done
+[ -n "$flags" ] && [ -n "$takes_argument" ] || fail "no options found: flags '$flags', with argument '$takes_argument'"
+sorted() { grep -o . <<< "$1" | sort | tr -d '\n'; }
+# check_synopsis WHAT FLAG-GROUP TEXT: the group holds the flags, and TEXT
+# has a bracket for each option with an argument.
+check_synopsis() {
+    [ "$(sorted "$2")" = "$(sorted "$flags")" ] || fail "$1: flags '$2', the program takes '$flags'"
+    local letter
+    for letter in $(grep -o . <<< "$takes_argument"); do
+        grep -qF -- "[-$letter " <<< "$3" || fail "$1: no [-$letter ...]"
+    done
+}
+usage_line=$(env -u VORN "$vorn" --help | head -n 1)
+check_synopsis "--help" "$(sed -n 's/^usage: vorn \[-\([A-Za-z]*\)\].*/\1/p' <<< "$usage_line")" "$usage_line"
+manual=$(dirname "$0")/../../doc/vorn.1
+synopsis=$(sed -n '/^\.SH SYNOPSIS/,/^\.SH DESCRIPTION/p' "$manual" | sed 's/^\.RB \[ \\-/[-/')
+check_synopsis "the manual page" "$(sed -n 's/^\[-\([A-Za-z]*\) \]$/\1/p' <<< "$synopsis")" \
+    "$(tr '\n' ' ' <<< "$synopsis")"
 
 finish
