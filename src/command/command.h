@@ -19,6 +19,8 @@ void command_reset();                // no key pushed back, no one-key read
 // --- follow.cpp: following growing input ---
 extern int follow_by_name;           // reopen a file replaced under its name
 extern int follow_requested;         // follow from the first screen on (-F)
+void set_follow_by_name(int on);
+void request_follow();               // follow from the first screen on
 // Shows the end of the current input and the text that arrives, until a
 // key or the interrupt key; then ordinary paging at the end.
 void follow_input();

@@ -295,6 +295,16 @@ bool end_is_held()
     return false;
 }
 
+void set_follow_by_name(int on)
+{
+    follow_by_name = on != 0;
+}
+
+void request_follow()
+{
+    follow_requested = 1;
+}
+
 void follow_reset()
 {
     held_top = -1;

@@ -79,6 +79,7 @@ std::string visible_text(const char *s);        // s as shown, for stderr
 // --- sgr.cpp: the text's own colour sequences (ESC [ parameters m) ---
 enum { SGR_MAX_LENGTH = 128 };      // a longer sequence is shown escaped
 extern int show_colour;             // the sequences are shown as colours
+void set_show_colour(int on);
 // The length of the well-formed sequence at the start of `text` (at most
 // `length` bytes), or 0 when there is none.
 size_t sgr_length(const unsigned char *text, size_t length);

@@ -268,6 +268,11 @@ size_t remove_sgr_sequences(char *text, size_t length)
     return kept;
 }
 
+void set_show_colour(int on)
+{
+    show_colour = on != 0;
+}
+
 void sgr_reset()
 {
     show_colour = 0;

@@ -24,7 +24,7 @@ const char *cmd_colour(int code, const char *pos)
     if (!exec_flag)
         return pos;
     if (code == CODE_COLOUR) {
-        show_colour = state == 0;
+        set_show_colour(state == 0);
     } else {
         set_highlight(state == 0);
     }

@@ -14,6 +14,8 @@
 static bool ask_pattern(bool forward, char *pattern, int size);
 static void note_last_search(bool forward, const char *pattern);
 
+int search_sense;
+
 // The longest tag name asktag reads is one less.
 enum { TAG_NAME_SIZE = 100 };
 
@@ -135,6 +137,11 @@ const char *cmd_tag(int code, const char *pos)
     if (open_file(tag_file, 1))
         go_to_tag();
     return pos;
+}
+
+void find_commands_reset()
+{
+    search_sense = 0;
 }
 
 // Asks for a pattern: one key first, then, unless it was RETURN, the whole

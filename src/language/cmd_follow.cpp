@@ -14,7 +14,7 @@ const char *cmd_follow(int, const char *pos)
     if (!exec_flag)
         return pos;
     if (screen_pos(SCREEN_TOP) == -1) {
-        follow_requested = 1;
+        request_follow();
         return pos;
     }
     follow_input();
@@ -28,6 +28,6 @@ const char *cmd_follow_name(int, const char *pos)
         return nullptr;
     if (!exec_flag)
         return pos;
-    follow_by_name = state == 0;
+    set_follow_by_name(state == 0);
     return pos;
 }

@@ -97,14 +97,12 @@ const char *cmd_error(int, const char *pos)
 const char *cmd_condition(int code, const char *pos)
 {
     if (code == CODE_CONDITION_TOGGLE) {
-        exec_flag = !exec_flag;
+        set_exec_flag(!exec_flag);
         return pos;
     }
     int index = choose_word(&pos, 4, "off", "on", "false", "true");
     if (index < 0)
         return nullptr;
-    exec_flag = index & 1;
-    if (code == CODE_CONDITION_NOT)
-        exec_flag = !exec_flag;
+    set_exec_flag(code == CODE_CONDITION_NOT ? !(index & 1) : index & 1);
     return pos;
 }

@@ -92,7 +92,10 @@ const char *chscroll(int code, const char *pos);
 const char *cmd_goto(int code, const char *pos);
 const char *cmd_goend(int code, const char *pos);
 
-// cmd_find.cpp: searching, marks and tags
+// cmd_find.cpp: searching, marks and tags; the sense of the last search
+// (0: lines that match, 1: lines that do not) that `research` repeats
+extern int search_sense;
+void find_commands_reset();          // the search sense 0
 const char *cmd_search(int code, const char *pos);
 const char *cmd_mark(int code, const char *pos);
 const char *cmd_listbmarks(int code, const char *pos);

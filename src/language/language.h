@@ -16,7 +16,8 @@ int arg_stack_mark();
 void arg_stack_release(int height);
 int arg_stack_push(char *owned);    // 0, or -1 with code 7 set (string freed)
 extern const char arg_stack_full_text[];  // the text of that code-7 error
-extern int search_sense;
+// The condition flag: while it is clear, commands only parse.
+void set_exec_flag(int on);
 // The argument stack empty, the condition flag set, the search sense 0.
 void interpreter_reset();
 // Character classes of the language: the locale's classes for bytes below

@@ -14,8 +14,9 @@
 // valid while the nested run goes on, and a runaway recursion ends with the
 // stack full instead of exhausting the native stack.
 //
-// exec_flag, the condition flag, and search_sense are defined here because
-// the interpreter is the one place every command passes through.
+// exec_flag, the condition flag, is defined here because the interpreter is
+// the one place every command passes through; the condition commands set it
+// through set_exec_flag.
 #include <cctype>
 #include <cinttypes>
 #include <cstdio>
@@ -28,7 +29,6 @@
 #include "terminal/terminal.h"
 
 int exec_flag = 1;
-int search_sense;
 
 static char *arg_stack[MAX_COMMAND_CONTEXTS];
 static int arg_stack_height;
@@ -365,9 +365,14 @@ int run_command_string(const char *str)
     }
 }
 
+void set_exec_flag(int on)
+{
+    exec_flag = on != 0;
+}
+
 void interpreter_reset()
 {
     arg_stack_release(0);
     exec_flag = 1;
-    search_sense = 0;
+    find_commands_reset();
 }

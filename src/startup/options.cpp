@@ -146,11 +146,11 @@ int scan_options(int argc, char **argv)
         case 'e': opt_stay_at_end = 1; break;
         case 'f': break;
         // the follow settings, which the follow commands change later
-        case 'F': follow_requested = 1; break;
+        case 'F': request_follow(); break;
         case 'i': opt_ignore_case = 1; break;
         case 'n': show_line_numbers = 0; break;
         // the display's setting, which the colour command changes later
-        case 'R': show_colour = 1; break;
+        case 'R': set_show_colour(1); break;
         case 's': opt_squeeze = 1; break;
         case 't':
             opt_tag = 1;
@@ -158,7 +158,7 @@ int scan_options(int argc, char **argv)
             report_messages();
             break;
         case 'u': opt_no_overstrike = 1; break;
-        case 'W': follow_by_name = 1; break;
+        case 'W': set_follow_by_name(1); break;
         case 'x': tab_width = parse_tab_width(optarg); break;
         default: print_usage_and_exit();
         }

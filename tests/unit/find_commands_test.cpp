@@ -9,6 +9,7 @@
 #include <string>
 
 #include "find/find.h"
+#include "language/commands.h"
 #include "language/language.h"
 #include "language_test_util.h"
 #include "startup/startup.h"
