@@ -27,7 +27,6 @@ int pos_row_of(file_pos pos);
 
 // --- scroll.cpp: scrolling and jumping ---
 extern int first_paint;
-extern int file_fits_screen;
 extern int back_scroll_limit;
 void scroll_forward(int n, int paging);
 void scroll_backward(int n, int paging);

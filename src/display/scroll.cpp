@@ -10,7 +10,7 @@
 //
 // Owned here: the shared display settings (`horiz_off`, `wrap_lines`,
 // `at_eof`) and the painting state (`first_paint`,
-// `file_fits_screen`, `back_scroll_limit`).
+// `back_scroll_limit`).
 #include <cstdio>
 
 #include "display.h"
@@ -30,7 +30,6 @@ void set_horizontal_view(int offset, int wrap)
 }
 
 int first_paint = 1;
-int file_fits_screen;
 int back_scroll_limit = -1;
 
 static int text_rows()
@@ -94,7 +93,7 @@ void paint_forward(int n, file_pos pos, int paging)
     int skip = paging && n > text_rows();
     if (!skip)
         prepare_forward(n, pos);
-    file_fits_screen = 0;
+    set_lower_left_below_text(false);
     int reached_end = 0;
     for (int i = 0; i < n; i++) {
         pos = next_display_line(pos);
@@ -103,7 +102,7 @@ void paint_forward(int n, file_pos pos, int paging)
             if (screen_pos(SCREEN_TOP) == -1) {
                 pos_compact();
                 if (screen_pos(SCREEN_TOP) == 0)
-                    file_fits_screen = 1;
+                    set_lower_left_below_text(true);
             }
             break;
         }
@@ -205,7 +204,7 @@ static void rebuild_upward(int n, file_pos end)
     clear();
     // The cursor is left below the rows painted, not on the bottom line
     // where the painting of a file that fits the screen leaves it.
-    file_fits_screen = 0;
+    set_lower_left_below_text(false);
     pos_reset();
     pos_push_top(end);
     paint_backward(n, end, 0);
@@ -352,5 +351,5 @@ void scroll_reset()
     repaint_done();
     at_eof = 0;
     first_paint = 1;
-    file_fits_screen = 0;
+    set_lower_left_below_text(false);
 }

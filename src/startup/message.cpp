@@ -23,12 +23,10 @@ int messages_on_screen;
 namespace {
 
 // Messages written to standard error after the terminal was set up but
-// before any file opened.  If no file opens at all, the terminal's end
-// sequence may take away the screen they were written on, so the orderly
-// exit writes them again once the terminal is restored.  A fixed area, so
-// that the exit (also run from the interrupt handler) needs no allocation.
-char held_messages[4096];
-size_t held_length;
+// before any file opened are held (by the terminal layer, which a signal
+// handler may write them from): if no file opens at all, the terminal's
+// end sequence may take away the screen they were written on, so the way
+// out writes them again once the terminal is restored.
 bool holding_messages;
 
 // Columns of "  (press RETURN)" behind a text.
@@ -57,16 +55,6 @@ void acknowledge_with_key(int quit_status)
         push_back_key(key);
 }
 
-void hold_message(const char *text)
-{
-    size_t length = strlen(text);
-    if (!holding_messages || held_length + length + 1 > sizeof held_messages)
-        return;
-    memcpy(held_messages + held_length, text, length);
-    held_messages[held_length + length] = '\n';
-    held_length += length + 1;
-}
-
 }  // namespace
 
 static void show_message_quitting(const char *text, int quit_status);
@@ -78,10 +66,8 @@ void hold_early_messages()
 
 void repeat_held_messages()
 {
-    if (messages_on_screen || held_length == 0)
-        return;
-    ssize_t written = write(2, held_messages, held_length);
-    (void)written;  // nothing more can be done at the exit
+    if (!messages_on_screen)
+        write_held_text();
 }
 
 bool report_messages()
@@ -130,7 +116,8 @@ static void show_message_quitting(const char *text, int quit_status)
             // the terminal from here either.
             std::string shown = visible_text(text);
             fprintf(stderr, "%s\n", shown.c_str());
-            hold_message(shown.c_str());
+            if (holding_messages)
+                hold_after_restore(shown.c_str());
         }
         return;
     }
@@ -162,6 +149,7 @@ void messages_to_screen(const char *file_name)
     if (messages_on_screen)
         return;
     messages_on_screen = 1;
+    release_held_text();
     // Earlier messages went to standard error; naming the file lets the
     // user read them before the first screen covers them.
     if (message_count > 0)
@@ -174,6 +162,6 @@ void messages_reset()
     discard_messages();
     message_count = 0;
     messages_on_screen = 0;
-    held_length = 0;
+    release_held_text();
     holding_messages = false;
 }

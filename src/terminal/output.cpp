@@ -29,20 +29,23 @@ unsigned char out_buffer[OUT_BUFFER_SIZE];
 unsigned char *out_pos = out_buffer;
 bool repaint_pending;
 
-// Writes all of the n bytes to descriptor 1; false on a real failure.
-bool write_whole(const unsigned char *bytes, size_t n)
+} // namespace
+
+// Only async-signal-safe calls: the signal handlers write with it too.
+bool write_fully(int fd, const void *data, size_t n)
 {
+    const char *bytes = static_cast<const char *>(data);
     while (n > 0) {
-        ssize_t written = write(1, bytes, n);
+        ssize_t written = write(fd, bytes, n);
         if (written > 0) {
             bytes += written;
             n -= static_cast<size_t>(written);
         } else if (written < 0 && errno == EINTR) {
             continue;
         } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            // Descriptor 1 was made non-blocking by whoever shares it: wait
-            // for room.  An error it reports is met by the next write.
-            pollfd room{1, POLLOUT, 0};
+            // The descriptor was made non-blocking by whoever shares it:
+            // wait for room.  An error it reports is met by the next write.
+            pollfd room{fd, POLLOUT, 0};
             if (poll(&room, 1, -1) < 0 && errno != EINTR)
                 return false;
         } else {
@@ -51,8 +54,6 @@ bool write_whole(const unsigned char *bytes, size_t n)
     }
     return true;
 }
-
-} // namespace
 
 void request_repaint()
 {
@@ -74,7 +75,7 @@ void out_flush()
     size_t n = static_cast<size_t>(out_pos - out_buffer);
     if (n == 0)
         return;
-    if (!write_whole(out_buffer, n))
+    if (!write_fully(1, out_buffer, n))
         request_repaint();
     out_pos = out_buffer;
 }

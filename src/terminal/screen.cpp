@@ -11,11 +11,13 @@
 //   (its fallback applies) rather than cut, since half an escape sequence
 //   would garble the screen;
 // - nothing here writes to the terminal directly; every byte goes through
-//   the output buffer (out_char_sink as the tputs sink).
+//   the output buffer (out_char_sink as the tputs sink), except the bytes
+//   of the way back, which tputs puts into fixed buffers for restore.cpp.
 //
 // ncurses cannot take a description from a caller's buffer, so the
 // fallback description "dumb:co#80:hc:" is answered by cap_num, cap_flag
 // and cap_str themselves while using_fallback is set.
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <termcap.h>
 #include <termios.h>
@@ -50,7 +52,13 @@ enum { CAPABILITY_AREA_SIZE = 1024, QUERY_AREA_SIZE = 1024,
        DESCRIPTION_BUFFER_SIZE = 2048 };
 
 struct termios saved_tty_settings;
-bool tty_settings_saved;  // restoring needs something to restore
+// Restoring needs something to restore.  Read by a signal handler too.
+volatile sig_atomic_t tty_settings_saved;
+// Between term_init and term_deinit: the pager's screen is up.
+volatile sig_atomic_t screen_set_up;
+// The lower left is the start of the line below a text shorter than the
+// screen, where painting left the cursor, not the bottom row.
+volatile sig_atomic_t lower_left_is_below_text;
 
 char capability_area[CAPABILITY_AREA_SIZE];
 size_t capability_used;   // bytes of capability_area in use
@@ -278,6 +286,32 @@ void send(const char *sequence, int affected_lines)
     tputs(sequence, affected_lines, out_char_sink);
 }
 
+// Where tputs writes while the sequences of the way back are prepared (its
+// sink takes nothing but the character).
+term_bytes *capture_target;
+bool capture_overflowed;
+
+int capture_sink(int c)
+{
+    if (capture_target->length < sizeof capture_target->bytes)
+        capture_target->bytes[capture_target->length++] = static_cast<char>(c);
+    else
+        capture_overflowed = true;
+    return c;
+}
+
+// Appends a sequence as tputs sends it, whole or not at all: half a
+// sequence would garble what follows.
+void capture(term_bytes *target, const char *sequence, int affected_lines)
+{
+    size_t before = target->length;
+    capture_target = target;
+    capture_overflowed = false;
+    tputs(sequence, affected_lines, capture_sink);
+    if (capture_overflowed)
+        target->length = before;
+}
+
 void attributes_off()
 {
     if (attr_state & ATTR_STANDOUT)
@@ -292,6 +326,9 @@ void attributes_off()
 
 }  // namespace
 
+// Also the restore of a signal handler (on = 0): tcsetattr alone.  The
+// settings are saved with every signal blocked, so that a handler never
+// applies half of them.
 void set_tty_mode(int on)
 {
     struct termios working;
@@ -299,8 +336,12 @@ void set_tty_mode(int on)
         // Without the current settings there is nothing sound to apply.
         if (tcgetattr(2, &working) != 0)
             return;
+        sigset_t all, previous;
+        sigfillset(&all);
+        sigprocmask(SIG_BLOCK, &all, &previous);
         saved_tty_settings = working;
-        tty_settings_saved = true;
+        tty_settings_saved = 1;
+        sigprocmask(SIG_SETMASK, &previous, nullptr);
         tty_erase_char = working.c_cc[VERASE];
         tty_kill_char = working.c_cc[VKILL];
         tty_werase_char = working.c_cc[VWERASE];
@@ -330,7 +371,9 @@ void screen_reset()
     attr_state = 0;
     tty_erase_char = tty_kill_char = tty_werase_char = 0;
     saved_tty_settings = {};
-    tty_settings_saved = false;
+    tty_settings_saved = 0;
+    screen_set_up = 0;
+    lower_left_is_below_text = 0;
     memset(capability_area, 0, sizeof capability_area);
     capability_used = 0;
     query_area[0] = '\0';
@@ -347,6 +390,7 @@ void read_termcap()
     read_flags_and_widths();
     read_strings(hard_copy);
     read_style_capabilities(hard_copy);
+    prepare_terminal_restore();
 }
 
 const char *term_kept_string(const char *id)
@@ -403,12 +447,43 @@ void term_init()
 {
     send(seq_ti, screen_height);
     send(seq_ks, 1);
+    screen_set_up = 1;
 }
 
 void term_deinit()
 {
+    screen_set_up = 0;
     send(seq_te, screen_height);
     send(seq_ke, 1);
+}
+
+bool terminal_is_set_up()
+{
+    return screen_set_up != 0;
+}
+
+// What cursor_lower_left, erase_to_eol with every attribute on and
+// term_deinit send, in that order.
+void term_restore_sequences(term_bytes *lower_left, term_bytes *rest)
+{
+    lower_left->length = rest->length = 0;
+    capture(lower_left, seq_ll, 1);
+    capture(rest, seq_se, 1);
+    capture(rest, seq_ue, 1);
+    capture(rest, seq_me, 1);
+    capture(rest, seq_ce, 1);
+    capture(rest, seq_te, screen_height);
+    capture(rest, seq_ke, 1);
+}
+
+void set_lower_left_below_text(bool on)
+{
+    lower_left_is_below_text = on;
+}
+
+bool lower_left_below_text()
+{
+    return lower_left_is_below_text != 0;
 }
 
 void cursor_home()
@@ -418,7 +493,7 @@ void cursor_home()
 
 void cursor_lower_left()
 {
-    if (file_fits_screen) {
+    if (lower_left_is_below_text) {
         out_char('\r');
         out_flush();
     } else {

@@ -15,15 +15,18 @@
 // and served by the command loop.  No long jumps are needed.
 //
 // SIGINT is not blocked: its handler ends the program at once, in the
-// handler, as the orderly exit.  While following growing input the user
-// watches and waits, and the interrupt key only stops the watch: the
+// handler, restoring the terminal as the orderly exit does, but with the
+// bytes prepared for it in advance (restore.cpp): a handler may interrupt
+// anything, malloc and tputs included, and uses async-signal-safe calls
+// only.  While following growing input the user watches and waits, and the
+// interrupt key only stops the watch: the
 // handler then just sets PENDING_INTERRUPT, and wait_for_input sleeps with
 // SIGINT unblocked only inside ppoll, as the other two are.
 //
 // Every other signal whose default action ends the process (hang-up, quit,
 // termination, the user and timer signals, a broken pipe, the real-time
 // signals, and faults) is caught while the handlers are installed, so that
-// the terminal is restored exactly as the orderly exit restores it; the
+// the terminal is restored as the interrupt handler restores it; the
 // handler then lets the signal take its default action, and whoever waits
 // for the pager sees it killed by that signal.  A signal the environment
 // made us ignore (nohup) stays ignored, and one that already has a handler
@@ -40,6 +43,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #include "display/display.h"
@@ -114,26 +118,28 @@ void install(int sig, void (*handler)(int))
     sigaction(sig, &action, nullptr);
 }
 
+// The interrupt key ends the pager at once, with the terminal restored and
+// status 0, as the orderly exit ends it.  A background pager must not be
+// stopped by SIGTTOU halfway through the restore.
 void interrupt_handler(int)
 {
     if (interrupt_caught) {
         pending_signals = pending_signals | PENDING_INTERRUPT;
         return;
     }
-    out_discard();
-    finish_and_exit();
+    signal(SIGTTOU, SIG_IGN);
+    restore_terminal_from_signal();
+    _exit(EXIT_SUCCESS);
 }
 
-// The terminal first, then the signal's own default action.  A background
-// pager must not be stopped by SIGTTOU halfway through the restore.
+// The terminal first, then the signal's own default action.
 void terminate_handler(int sig)
 {
     if (removal_armed)
         unlink(file_to_remove);
     if (!terminal_handed_over) {
-        out_discard();
         signal(SIGTTOU, SIG_IGN);
-        restore_terminal();
+        restore_terminal_from_signal();
     }
     signal(sig, SIG_DFL);
     sigset_t just_this;

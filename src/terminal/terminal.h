@@ -56,6 +56,39 @@ const char *term_kept_string(const char *id);
 int term_number(const char *id);
 int term_flag(const char *id);
 void term_send(const char *sequence);      // through tputs, one line affected
+// Between term_init and term_deinit.  Async-signal-safe.
+bool terminal_is_set_up();
+// The lower left is the start of the line below a text shorter than the
+// screen, where its painting left the cursor (cursor_lower_left then sends
+// a carriage return), not the bottom row.  Set by the painting.
+void set_lower_left_below_text(bool on);
+bool lower_left_below_text();
+// The bytes of the way back, as tputs makes them for this description.
+struct term_bytes {
+    char bytes[2048];
+    size_t length;
+};
+// The move to the bottom row, and the rest: cursor_lower_left, then
+// erase_to_eol with every attribute on, then term_deinit.  A sequence
+// that does not fit is left out whole.
+void term_restore_sequences(term_bytes *lower_left, term_bytes *rest);
+
+// --- restore.cpp: the way back from a signal handler ---
+// Prepares the bytes that give the terminal back for the description and
+// size just read (read_termcap calls it), so that a handler need not go
+// through tputs and the output buffer.
+void prepare_terminal_restore();
+// The terminal as the program found it, from a signal handler, with
+// async-signal-safe calls only: the prepared bytes (when term_init set the
+// screen up), the saved settings, then the held text on standard error.
+void restore_terminal_from_signal();
+// Text written to standard error while the pager's screen was up, which
+// the terminal-end sequence may take away with that screen: written again
+// after the terminal is restored, until released.  A line that does not
+// fit in the fixed area is not held.
+void hold_after_restore(const char *line);
+void release_held_text();
+void write_held_text();
 
 // --- output.cpp: the output buffer and the repaint request ---
 enum { OUT_BUFFER_SIZE = 2048 };
@@ -64,6 +97,9 @@ int out_char_sink(int c);           // out_char with the signature tputs wants
 void out_str(const char *s);
 void out_flush();
 void out_discard();
+// Writes all n bytes to fd, going on after a signal or a full non-blocking
+// descriptor; false on a real failure.  Async-signal-safe.
+bool write_fully(int fd, const void *data, size_t n);
 // The screen no longer shows what was painted (a window change, a program
 // that had the terminal, output lost): the prompt paints it again from the
 // top row.  repaint_done says the screen is whole again.

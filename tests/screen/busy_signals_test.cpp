@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -95,6 +96,30 @@ TEST(BusySignals, InterruptEndsLongWork)
         EXPECT_TRUE(wait_for(*s, [&] { return bytes_read(s->vorn_pid) > before + (64 << 20); }))
             << "read " << bytes_read(s->vorn_pid) - before << "\n" << vt_screen(*s);
         interrupt_and_check(*s);
+    }
+}
+
+// A terminating signal in the middle of long work (the main flow anywhere
+// in a search) gives the terminal back from the handler itself: settings as
+// they were, the pager's screen taken away by the terminal-end sequence,
+// and the pager killed by that signal.
+TEST(BusySignals, TerminatingSignalDuringLongWorkRestoresTheTerminal)
+{
+    for (int sig : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(strsignal(sig));
+        temp_home dir;
+        sparse_file(dir);
+        auto s = start_in_dir(dir, {"sparse"});
+        ASSERT_TRUE(s);
+        ASSERT_ROW(*s, 0, "first line");
+        long long before = bytes_read(s->vorn_pid);
+        play(*s, "/needle\n");
+        EXPECT_TRUE(wait_for(*s, [&] { return bytes_read(s->vorn_pid) > before + (64 << 20); }));
+        vt_signal(*s, sig);
+        EXPECT_EQ(vt_wait_exit(*s), sig == SIGINT ? 0 : 128 + sig);
+        EXPECT_TRUE(terminal_restored(*s));
+        for (int row = 0; row < BOTTOM; row++)
+            EXPECT_EQ(vt_row(*s, row), "") << "row " << row << "\n" << vt_screen(*s);
     }
 }
 

@@ -2,6 +2,7 @@
 // screen is in use, the choice of the first file, and the quiet orderly end
 // when nothing can be shown; and how files opened later remember where the
 // file left behind was.
+#include <signal.h>
 #include <sys/stat.h>
 #include <termios.h>
 
@@ -96,6 +97,51 @@ TEST(StartupScreen, MessagesOutliveTheAlternateScreen)
                 << term << ": shown twice\n" << screen;
         }
     }
+}
+
+// A terminating signal while the pager is still starting (here waiting to
+// open a named pipe nobody writes) restores the terminal from the handler,
+// and the messages written before are readable after the end, once.
+TEST(StartupScreen, MessagesOutliveATerminatingSignal)
+{
+    temp_home dir;
+    ASSERT_EQ(mkfifo((dir.path + "/fifo").c_str(), 0600), 0);
+    auto s = start_in(dir, {"missing", "fifo"});
+    ASSERT_TRUE(s);
+    const std::string message = "missing: No such file or directory";
+    ASSERT_TRUE(vt_wait(*s, [&](vt_session &v) {
+        return vt_screen(v).find(message) != std::string::npos;
+    })) << vt_screen(*s);
+    vt_signal(*s, SIGTERM);
+    EXPECT_EQ(vt_wait_exit(*s), 128 + SIGTERM);
+    EXPECT_TRUE(terminal_restored(*s));
+    std::string screen = vt_screen(*s);
+    size_t first = screen.find(message);
+    ASSERT_NE(first, std::string::npos) << screen;
+    EXPECT_EQ(screen.find(message, first + 1), std::string::npos) << "shown twice\n" << screen;
+}
+
+// Started without standard input or standard error, the pager opens
+// /dev/null in their place before it opens anything else: the named file is
+// never taken for standard input, and with no keyboard to read the run ends
+// with a failure status instead of reading the file as keys and hanging
+// itself up.
+TEST(StartupScreen, ClosedStandardDescriptorsAreNotTakenByFiles)
+{
+    temp_home dir;
+    dir.write("lines.txt", numbered_text(1, 100));
+    vt_options options;
+    options.program = "/bin/sh";
+    auto s = start_in_dir(dir, {"-c", "exec \"$0\" lines.txt <&-", VORN_BINARY}, options);
+    ASSERT_TRUE(s);
+    ASSERT_ROW(*s, 0, "line 1");
+    EXPECT_ROW_HAS(*s, BOTTOM, "lines.txt");
+    vt_type(*s, "q");
+    EXPECT_EQ(vt_wait_exit(*s), 0);
+
+    s = start_in_dir(dir, {"-c", "exec \"$0\" lines.txt 2>&-", VORN_BINARY}, options);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(vt_wait_exit(*s), 1);
 }
 
 TEST(StartupScreen, HashReturnsToTheTopLineOfTheFileLeft)

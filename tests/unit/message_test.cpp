@@ -158,7 +158,7 @@ protected:
         env.set("TERM", "vorn-sr");
         fd2_replacement no_window(-1, 0);
         read_termcap();
-        file_fits_screen = 0;
+        set_lower_left_below_text(false);
         attr_state = 0;
         ASSERT_EQ(pipe(keys), 0);
         keyboard_fd = keys[0];

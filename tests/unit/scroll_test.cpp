@@ -97,7 +97,7 @@ TEST_F(ScrollTest, ShortFileFitsOnTheFirstScreen)
     for (int row = 0; row < 5; row++)
         table.push_back(screen_pos(row));
     EXPECT_EQ(table, (std::vector<file_pos>{0, 4, 8, 14, -1}));
-    EXPECT_EQ(file_fits_screen, 1);
+    EXPECT_TRUE(lower_left_below_text());
     EXPECT_EQ(at_eof, 1);
     EXPECT_EQ(first_paint, 0);
 }
@@ -107,7 +107,7 @@ TEST_F(ScrollTest, ForwardAndBackwardByLines)
     start(numbered(100));
     run([] { jump_line(1); });
     EXPECT_EQ(text_rows(), numbered_rows(1, TEXT_ROWS));
-    EXPECT_EQ(file_fits_screen, 0);
+    EXPECT_FALSE(lower_left_below_text());
     EXPECT_EQ(at_eof, 0);
 
     run([] { scroll_forward(3, 0); });

@@ -37,7 +37,7 @@ protected:
         fd2_replacement window(rows, cols);
         back_scroll_limit = -1;
         attr_state = 0;
-        file_fits_screen = 0;
+        set_lower_left_below_text(false);
         read_termcap();
     }
 };
@@ -142,7 +142,7 @@ TEST_F(Termcap, OperationsSendTheChosenSequences)
         {"vorn-sg", -1, "insert_line_top", insert_line_top, "\x1b[L"},
         {"vorn-sg", -1, "ring_bell", ring_bell, "\a"},
         {"vorn-sg", -1, "lower left of a short file",
-         [] { file_fits_screen = 1; cursor_lower_left(); }, "\r"},
+         [] { set_lower_left_below_text(true); cursor_lower_left(); }, "\r"},
         // sr for al; no cm: the home fallback and a carriage return.
         {"vorn-sr", -1, "insert_line_top", insert_line_top, "\x1bM"},
         {"vorn-sr", -1, "cursor_home", cursor_home, "|\b^"},
@@ -262,6 +262,42 @@ TEST_F(Termcap, OversizedSequencesAreDroppedWholeNeverOverrun)
     EXPECT_EQ(capture_output(standout_on), "\x1b[7m");
     // The query result is text: cut to the area, still terminated.
     EXPECT_EQ(std::string(termcap_value("ti")), smcup.substr(0, 1023));
+}
+
+// A signal handler gives the terminal back with bytes prepared whenever
+// the description is read: those the orderly way out sends with every
+// attribute on, for the description and window size in force (the row of
+// the lower left among them), and a carriage return below a short text.
+TEST_F(Termcap, WayBackFromASignalSendsWhatTheOrderlyWaySends)
+{
+    struct {
+        const char *term;
+        int rows;
+        bool below_text;
+    } cases[] = {
+        {"vorn-sg", 30, false}, {"vorn-sg", 40, false}, {"vorn-sg", 30, true},
+        {"vorn-sr", -1, false}, {"vorn-big", -1, false}, {"vorn-hc", 50, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.term) + " " + std::to_string(c.rows) +
+                     (c.below_text ? " below a short text" : ""));
+        load(c.term, c.rows, 80);
+        release_held_text();
+        set_lower_left_below_text(c.below_text);
+        capture_output([] { term_init(); standout_on(); underline_on(); bold_on(); });
+        std::string orderly = capture_output([] {
+            cursor_lower_left();
+            erase_to_eol();
+            term_deinit();
+        });
+        capture_output(term_init);
+        std::string from_signal = capture_output(restore_terminal_from_signal);
+        EXPECT_FALSE(orderly.empty());
+        EXPECT_EQ(from_signal, orderly);
+        capture_output(term_deinit);
+        EXPECT_EQ(capture_output(restore_terminal_from_signal), "")
+            << "a screen never set up, or given back, is left alone";
+    }
 }
 
 TEST_F(Termcap, PadCharacterIsTakenFromTheDescription)
