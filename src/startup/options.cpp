@@ -7,6 +7,9 @@
 // The option settings are written only here, while the options are parsed.
 #include "startup.h"
 
+#include <fcntl.h>
+
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <clocale>
@@ -119,6 +122,17 @@ void answer_long_options(int argc, char **argv)
     }
 }
 
+// The scanner's own diagnostic for a bad option, with the option byte and
+// the program name in their visible form: the byte is the user's input
+// and may be a control byte the terminal would act on.
+void report_bad_option(const char *program, int letter, bool missing_argument)
+{
+    char option[2] = {static_cast<char>(letter), '\0'};
+    fprintf(stderr, "%s: %s -- '%s'\n", visible_text(program).c_str(),
+            missing_argument ? "option requires an argument" : "invalid option",
+            visible_text(option).c_str());
+}
+
 } // namespace
 
 [[noreturn]] void print_usage_and_exit()
@@ -137,8 +151,11 @@ int scan_options(int argc, char **argv)
     // starts at index 1.  The leading "+" stops scanning at the first
     // argument that is not an option.
     optind = 0;
+    // The scanner is silent (opterr, and the ':' that tells a missing
+    // argument from an unknown option): its diagnostic is written here.
+    opterr = 0;
     int c;
-    while ((c = getopt(argc, argv, "+/:bceFinRst:uWx:f")) != -1) {
+    while ((c = getopt(argc, argv, "+:/:bceFinRst:uWx:f")) != -1) {
         switch (c) {
         case '/': first_pattern = optarg; break;
         case 'b': opt_bytes = 1; break;
@@ -160,7 +177,9 @@ int scan_options(int argc, char **argv)
         case 'u': opt_no_overstrike = 1; break;
         case 'W': set_follow_by_name(1); break;
         case 'x': tab_width = parse_tab_width(optarg); break;
-        default: print_usage_and_exit();
+        default:
+            report_bad_option(argv[0], optopt, c == ':');
+            print_usage_and_exit();
         }
     }
     return optind;
@@ -257,8 +276,29 @@ void paging_mode()
     command_loop();
 }
 
+// Descriptors 0 to 2 that the program was started without are opened on
+// /dev/null before anything else is opened, so that no file of ours lands
+// on one of them and is taken for standard input, the screen or the
+// keyboard.  Standard error is opened for writing only: with no terminal
+// to take keys from, the first read of the keyboard fails and the run ends
+// with a failure status.
+static void open_missing_standard_descriptors()
+{
+    for (int fd = 0; fd <= 2; fd++) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // The lowest free descriptor: fd itself, since those below are open.
+        int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened > fd) {
+            dup2(opened, fd);
+            close(opened);
+        }
+    }
+}
+
 int vorn_main(int argc, char **argv)
 {
+    open_missing_standard_descriptors();
     setlocale(LC_ALL, "");
     answer_long_options(argc, argv);
     const char *variable = getenv("VORN");

@@ -42,6 +42,27 @@ unset|-e -q gaps
 -z|gaps
 CASES
 
+# A bad option byte is the user's input: the diagnostic shows it in its
+# visible form, never as the raw byte (an escape, an 8-bit CSI or a bell
+# would act on the terminal that standard error is).  The scanner's wording
+# stays, and VORN names the program "vorn".
+for byte in '\x9b' '\x1b' '\x07' '\x85'; do
+    option="-$(printf "$byte")"
+    for where in args vorn; do
+        if [ "$where" = args ]; then run unset "$option" gaps; else run "$option" gaps; fi
+        what="bad option byte $byte in $where"
+        [ "$status" -eq 1 ] || fail "$what: status $status, wanted 1"
+        [ "$(wc -l < "$tmp/err")" -eq 2 ] || fail "$what: stderr: $(od -c "$tmp/err" | head -3)"
+        LC_ALL=C grep -q "$(printf '[\001-\011\013-\037\177-\237]')" "$tmp/err" &&
+            fail "$what: a raw control byte on stderr: $(od -c "$tmp/err" | head -3)"
+        head -n 1 "$tmp/err" | grep -q "^.*vorn: invalid option -- '..*'$" ||
+            fail "$what: diagnostic: $(head -n 1 "$tmp/err" | od -c | head -2)"
+    done
+done
+run unset -x
+[ "$(head -n 1 "$tmp/err")" = "$vorn: option requires an argument -- 'x'" ] ||
+    fail "-x without its argument: $(head -n 1 "$tmp/err")"
+
 # Options that take effect: VORN-VALUE | ARGS | file whose copy is expected.
 while IFS='|' read -r value args expected; do
     # shellcheck disable=SC2086
