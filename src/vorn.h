@@ -1,8 +1,8 @@
 // Types and settings shared by every part of the pager.  Each variable here
 // is defined (owned) by the one file named in its group's heading and written
 // only there; others read it and change it through the owner's functions.
-// Still to move: scroll.cpp clears pending_signals at the exit, and the
-// condition commands (language/cmd_language.cpp) set exec_flag.
+// Still to move: display/scroll.cpp clears pending_signals when the program
+// ends, before it writes the last screen again.
 #ifndef VORN_H
 #define VORN_H
 
