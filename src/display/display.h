@@ -24,6 +24,7 @@ void pos_push_top(file_pos pos);
 void pos_reset();
 void pos_compact();
 int pos_row_of(file_pos pos);
+int pos_last_row();                 // the last text row showing a line, or -1
 
 // --- scroll.cpp: scrolling and jumping ---
 extern int first_paint;

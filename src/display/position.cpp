@@ -127,3 +127,18 @@ int pos_row_of(file_pos pos)
     }
     return -1;
 }
+
+// A row shows a line when its entry and the next one are filled: on a
+// screen the end of the input leaves part empty, the entry after the last
+// line shown holds the end.
+int pos_last_row()
+{
+    if (position_table == nullptr)
+        return -1;
+    ensure_capacity();
+    for (int row = entries_in_use() - 2; row >= 0; row--) {
+        if (position_table[row] != -1 && position_table[row + 1] != -1)
+            return row;
+    }
+    return -1;
+}

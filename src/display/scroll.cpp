@@ -8,6 +8,15 @@
 // table is pushed exactly once per line painted, so its entries always name
 // the lines on the rows, in order.
 //
+// The table numbers the lines from the top row.  Where the input ends
+// before the screen is full, the lines may sit on the bottom rows instead
+// (`lines_at_bottom`): a paint that starts on the bottom row scrolls them up
+// from there, and a jump leaves the old rows and its "...skipping..." line
+// above them.  Whatever would keep rows of such a screen (a line opened at
+// the top, a move that finds nothing to scroll, a repaint) paints its lines
+// again on a cleared screen, on the rows they held: every row that stays
+// then shows the line the table names for it, or nothing.
+//
 // Owned here: the shared display settings (`horiz_off`, `wrap_lines`,
 // `at_eof`) and the painting state (`first_paint`,
 // `back_scroll_limit`).
@@ -31,6 +40,12 @@ void set_horizontal_view(int offset, int wrap)
 
 int first_paint = 1;
 int back_scroll_limit = -1;
+
+// The lines of a screen the input's end left part empty sit on its bottom
+// rows (painted there, scrolling up), not on its top rows (painted down
+// from the top of a cleared screen, or opened at its top).  Says nothing
+// about a full screen.
+static bool lines_at_bottom;
 
 static int text_rows()
 {
@@ -60,8 +75,9 @@ void note_eof()
 // rows even where the new lines continue them, so the table starts afresh
 // too: when the input ends before the screen is full, the new lines stay
 // on the top rows, and the table must say so (a repaint, a search or a
-// backward move starts from the top row that is shown).
-static void prepare_forward(int n, file_pos pos)
+// backward move starts from the top row that is shown).  True when the
+// lines go down from the top of a cleared screen.
+static bool prepare_forward(int n, file_pos pos)
 {
     bool cleared = opt_clear && n >= text_rows();
     if (cleared) {
@@ -76,23 +92,25 @@ static void prepare_forward(int n, file_pos pos)
             pos_reset();
             pos_push_bottom(pos);
         }
-        return;
+        return cleared;
     }
     pos_reset();
     pos_push_bottom(pos);
     if (opt_clear) {
         clear();
         cursor_home();
-    } else if (!first_paint) {
-        out_str("...skipping...\n");
+        return true;
     }
+    if (!first_paint)
+        out_str("...skipping...\n");
+    return false;
 }
 
-void paint_forward(int n, file_pos pos, int paging)
+// Paints (or with `skip` only reads) up to n display lines from `pos`
+// where the cursor is, pushing each onto the table; `from_top`: they go
+// down from the top of a cleared screen.
+static void paint_lines(int n, file_pos pos, bool skip, bool from_top)
 {
-    int skip = paging && n > text_rows();
-    if (!skip)
-        prepare_forward(n, pos);
     set_lower_left_below_text(false);
     int reached_end = 0;
     for (int i = 0; i < n; i++) {
@@ -101,6 +119,7 @@ void paint_forward(int n, file_pos pos, int paging)
             reached_end = 1;
             if (screen_pos(SCREEN_TOP) == -1) {
                 pos_compact();
+                lines_at_bottom = !from_top;
                 if (screen_pos(SCREEN_TOP) == 0)
                     set_lower_left_below_text(true);
             }
@@ -114,15 +133,57 @@ void paint_forward(int n, file_pos pos, int paging)
         at_eof++;
     else
         note_eof();
+}
+
+void paint_forward(int n, file_pos pos, int paging)
+{
+    int skip = paging && n > text_rows();
+    bool from_top = !skip && prepare_forward(n, pos);
+    paint_lines(n, pos, skip, from_top);
+    // the lines passed over are not painted: the screen is painted once,
+    // as a jump to its new top line is
     if (skip)
-        repaint_screen();
+        repaint_from(screen_pos(SCREEN_TOP));
     first_paint = 0;
+    linenum_current(SCREEN_BOTTOM);
+}
+
+// The screen is full, or its lines sit on its top rows as the table
+// numbers them.
+static bool rows_as_numbered()
+{
+    return !lines_at_bottom || screen_pos(SCREEN_AFTER_BOTTOM) != -1;
+}
+
+// Paints the screen again from `top` on a cleared screen, its lines on
+// the rows they held: a screen the end leaves part empty keeps them on its
+// bottom rows or on its top rows (always the top ones with -c, whose full
+// screens are painted from the top).  Nothing of the old screen stays, so
+// no "...skipping..." line is written.
+static void repaint_in_place(file_pos top)
+{
+    bool from_top = opt_clear || (!lines_at_bottom && screen_pos(SCREEN_AFTER_BOTTOM) == -1);
+    at_eof = 0;
+    clear();
+    // the cursor goes to the bottom row, not only to the start of its row
+    set_lower_left_below_text(false);
+    if (from_top)
+        cursor_home();
+    else
+        cursor_lower_left();
+    pos_reset();
+    pos_push_bottom(top);
+    paint_lines(text_rows(), top, false, from_top);
+    first_paint = 0;
+    repaint_done();
     linenum_current(SCREEN_BOTTOM);
 }
 
 void paint_backward(int n, file_pos pos, int paging)
 {
-    int full = n > back_scroll_lines() || (paging && n > text_rows());
+    // a line opened at the top row would not join lines that sit on the
+    // bottom rows
+    int full = n > back_scroll_lines() || (paging && n > text_rows()) || !rows_as_numbered();
     at_eof = 0;
     for (int i = 0; i < n; i++) {
         pos = prev_display_line(pos);
@@ -173,9 +234,15 @@ void repaint_from(file_pos pos)
     repaint_done();
 }
 
+// An empty table has nothing to paint in place: the screen is left as it
+// is, as a paint from nowhere leaves it.
 void repaint_screen()
 {
-    repaint_from(screen_pos(SCREEN_TOP));
+    file_pos top = screen_pos(SCREEN_TOP);
+    if (top == -1)
+        repaint_from(top);
+    else
+        repaint_in_place(top);
 }
 
 // Paints the lines of the text rows once more, top to bottom, from the
@@ -205,6 +272,7 @@ static void rebuild_upward(int n, file_pos end)
     // The cursor is left below the rows painted, not on the bottom line
     // where the painting of a file that fits the screen leaves it.
     set_lower_left_below_text(false);
+    lines_at_bottom = false;
     pos_reset();
     pos_push_top(end);
     paint_backward(n, end, 0);
@@ -306,14 +374,20 @@ void repaint_unwrapped()
         return;
     }
     file_pos start = text_line_start(top);
-    repaint_from(pending_signals != 0 ? top : start);
+    repaint_in_place(pending_signals != 0 ? top : start);
 }
 
 void jump_pos(file_pos pos)
 {
     int row = pos_row_of(pos);
     if (row >= 0) {
-        paint_forward(row, screen_pos(SCREEN_AFTER_BOTTOM), 0);
+        // A screen the end leaves part empty cannot scroll; where its
+        // lines sit on the bottom rows, the rows above may still show what
+        // the jump there left.
+        if (!rows_as_numbered())
+            repaint_in_place(screen_pos(SCREEN_TOP));
+        else
+            paint_forward(row, screen_pos(SCREEN_AFTER_BOTTOM), 0);
         return;
     }
     if (cache_seek(pos) != 0) {
@@ -352,4 +426,5 @@ void scroll_reset()
     at_eof = 0;
     first_paint = 1;
     set_lower_left_below_text(false);
+    lines_at_bottom = false;
 }

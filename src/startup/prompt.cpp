@@ -76,6 +76,21 @@ static void show_first_screen()
     jump_line(1);
 }
 
+// The text line the long prompt names: the one on the bottom row, or the
+// last one shown where the end of the input leaves the bottom rows empty;
+// with no line shown (a jump to the very end), the last line of the input.
+// Never the line that would begin at the end, which the input does not have.
+static int described_line()
+{
+    int row = pos_last_row();
+    if (row != -1)
+        return linenum_current(row);
+    file_pos end = screen_pos(SCREEN_TOP);
+    if (end > 0)
+        return linenum_find(end - 1);
+    return linenum_current(SCREEN_BOTTOM);
+}
+
 static void write_long_prompt()
 {
     out_prompt_text(prompt_name != nullptr ? prompt_name : "");
@@ -83,7 +98,7 @@ static void write_long_prompt()
     if (!pipe_mode)
         out_piece(" file %d/%d", file_index + 1, file_count);
     if (show_line_numbers)
-        out_piece(" line %d", linenum_current(SCREEN_BOTTOM));
+        out_piece(" line %d", described_line());
     out_piece(" col %d", horiz_off);
     file_pos bottom = screen_pos(SCREEN_BOTTOM);
     if (bottom == -1)

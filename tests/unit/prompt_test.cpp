@@ -89,7 +89,9 @@ TEST_F(PromptTest, Pieces)
         {"long from a pipe", 1, 1, 0, 0, 1, 0, 12, "stdin: line 11 col 0 byte 100"},
         {"long, -n, shifted", 1, 0, 0, 0, 0, 7, 12,
          "notes.txt: file 1/2 col 7 byte 100/300 pct 33%"},
-        {"long, bottom row empty", 1, 0, 0, 0, 1, 0, 3, "notes.txt: file 1/2 line 31 col 0"},
+        // rows 0 and 1 show lines 1 and 2, the end of the text shown is at
+        // byte 20: the line named is the last one shown
+        {"long, bottom row empty", 1, 0, 0, 0, 1, 0, 3, "notes.txt: file 1/2 line 2 col 0"},
         {"long at the end", 1, 0, 1, 0, 1, 0, 12,
          "notes.txt: file 1/2 line 11 col 0 byte 100/300 pct 33%"},
         // its length is unknown until it has been read to the end
