@@ -43,7 +43,6 @@
 #include <langinfo.h>
 #include <strings.h>
 
-#include "startup/startup.h"
 #include "terminal/terminal.h"
 
 int utf8_text;
