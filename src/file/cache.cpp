@@ -43,14 +43,27 @@
 // but the size the system gives it means nothing: its length, and so its
 // end, is known only once reading has found it.
 //
+// Reading.  A named input is read by position (pread): such a read never
+// waits, so it neither flushes the output nor looks at signals.  Only a
+// sequential input can make the pager wait; a read of one first asks
+// (poll, without waiting) whether bytes are there: when they are, one
+// readv takes as many as the pipe holds into the buffer wanted and the
+// empty buffers behind it (up to SEQUENTIAL_READ_BLOCKS at once), so a
+// pipe read to its end costs a system call or two per 64 KiB rather than
+// per kilobyte; when none are, the read waits through the terminal
+// layer's read_interruptible, which a stop or a window change abandons.
+// A failed read is "read error"; an abandoned one returns 0 with the
+// signal pending.
+//
 // A writer that is slow must not hold the pager in a read: while
 // sequential_reads_wait is clear, a read of a sequential input happens only
 // when the descriptor already has bytes (or its end) to give.  Where it has
 // none, the buffer is left without a marker, so that 0 means "nothing yet"
 // and the same position is read again later.
 //
-// Buffers are allocated zero-filled, one calloc per cache_add_buffers call,
+// Buffers are allocated in groups, one malloc per cache_add_buffers call,
 // and never freed or moved: pointers into them stay valid for the whole run.
+// They are not cleared: no byte of a buffer beyond its size is looked at.
 // A sequential input grows the pool by PIPE_BUFFER_GROUP buffers at a
 // time, so that a long pipe costs no allocator header per kilobyte.
 //
@@ -66,9 +79,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <deque>
 #include <new>
 #include <poll.h>
+#include <sys/uio.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -109,6 +125,10 @@ int cached_fd = -1;
 // The length of a named input when it was opened or flushed, or when
 // cache_drop_beyond_end last looked; -1 when unknown.
 file_pos length_seen = -1;
+
+// The most buffers one read of a sequential input fills (a pipe holds
+// 64 KiB unless its writer made it larger).
+const int SEQUENTIAL_READ_BLOCKS = 256;
 
 std::unordered_map<int64_t, block_buffer *> buffer_of_block;     // named input
 std::deque<block_buffer *> buffer_of_sequential_block;            // by number
@@ -228,12 +248,109 @@ bool readable_now(int fd)
     return poll(&watched, 1, 0) > 0;
 }
 
-// Read into `b` until it covers read_offset; returns the byte there, or 0
+// Makes `b` the most recently filled buffer: the head of the circle.
+void move_to_head(block_buffer *b)
+{
+    if (buffer_ring.next != b) {
+        unlink_buffer(b);
+        insert_after(&buffer_ring, b);
+    }
+}
+
+// Hands the `n` bytes a read of a sequential input put into `b` (from its
+// `size` on) and then into the `extra` buffers in turn, to those buffers:
+// each extra one that got bytes holds the next block, and becomes the
+// newest of the circle.
+void take_bytes(block_buffer *b, size_t n, block_buffer *const *extra, int extras)
+{
+    input_bytes_read += static_cast<int64_t>(n);
+    pipe_read_offset += static_cast<int64_t>(n);
+    size_t first = std::min(n, static_cast<size_t>(BLOCK_SIZE - b->size));
+    replace_nul_bytes(b->data + b->size, first);
+    b->size += static_cast<int>(first);
+    n -= first;
+    move_to_head(b);
+    int64_t block = b->block;
+    for (int i = 0; i < extras && n > 0; i++) {
+        block_buffer *e = extra[i];
+        size_t got = std::min(n, size_t{BLOCK_SIZE});
+        hold_block(e, ++block);
+        e->size = static_cast<int>(got);
+        replace_nul_bytes(e->data, got);
+        move_to_head(e);
+        n -= got;
+    }
+}
+
+[[noreturn]] void read_failed()
+{
+    show_message("read error");
+    finish_and_exit(EXIT_FAILURE);
+}
+
+// Reads a named input into `b` from its `size` on, by position: such a
+// read never waits, so no output is flushed and no signal looked at.
+// Returns the byte count.
+int read_by_position(block_buffer *b, file_pos pos)
+{
+    ssize_t n;
+    do {
+        n = pread(input_fd, b->data + b->size, static_cast<size_t>(BLOCK_SIZE - b->size), pos);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        read_failed();
+    return static_cast<int>(n);
+}
+
+// A read of a sequential input fills `b` and, behind it, the empty buffers
+// at the tail of the circle, so that a pipe costs one system call for as
+// many blocks as it holds.  It waits (interruptibly, through the terminal
+// layer's read) only when nothing is there yet; then it takes what that
+// one read gives.  Returns the byte count, 0 at the end, or READ_ABANDONED
+// (also, while reads do not wait, for "nothing yet").
+int read_in_sequence(block_buffer *b)
+{
+    if (!readable_now(input_fd)) {
+        if (!sequential_reads_wait)
+            return READ_ABANDONED;
+        int n = read_interruptible(input_fd, b->data + b->size, BLOCK_SIZE - b->size);
+        if (n < 0 && n != READ_ABANDONED)
+            read_failed();
+        if (n > 0)
+            take_bytes(b, static_cast<size_t>(n), nullptr, 0);
+        return n;
+    }
+    iovec pieces[SEQUENTIAL_READ_BLOCKS];
+    block_buffer *behind[SEQUENTIAL_READ_BLOCKS];
+    pieces[0] = {b->data + b->size, static_cast<size_t>(BLOCK_SIZE - b->size)};
+    int count = 1;
+    // (b itself, just taken, may still be at the tail)
+    for (block_buffer *p = buffer_ring.prev; count < SEQUENTIAL_READ_BLOCKS; p = p->prev) {
+        if (p == b)
+            continue;
+        if (p == &buffer_ring || p->block != -1)
+            break;
+        behind[count] = p;
+        pieces[count++] = {p->data, BLOCK_SIZE};
+    }
+    ssize_t n;
+    do {
+        n = readv(input_fd, pieces, count);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        read_failed();
+    if (n > 0)
+        take_bytes(b, static_cast<size_t>(n), behind + 1, count - 1);
+    return static_cast<int>(n);
+}
+
+// Reads into `b` until it covers read_offset; returns the byte there, or 0
 // for the end of the input or a read abandoned by a signal.
 int read_into(block_buffer *b)
 {
     for (;;) {
         file_pos pos = read_block * BLOCK_SIZE + b->size;
+        int n;
         if (sequential_input) {
             // Past the end of a sequential input nothing more can come; its
             // buffer holds the marker already (reading on would look like a
@@ -244,32 +361,22 @@ int read_into(block_buffer *b)
                 show_message("pipe error");
                 finish_and_exit(EXIT_FAILURE);
             }
-            if (!sequential_reads_wait && !readable_now(input_fd))
+            n = read_in_sequence(b);
+            if (n == READ_ABANDONED)
                 return 0;
         } else {
-            // Cannot fail for the inputs read this way (see above).
-            lseek(input_fd, pos, SEEK_SET);
+            n = read_by_position(b, pos);
+            input_bytes_read += n;
+            replace_nul_bytes(b->data + b->size, static_cast<size_t>(n));
+            b->size += n;
         }
-        int n = read_interruptible(input_fd, b->data + b->size, BLOCK_SIZE - b->size);
-        if (n == READ_ABANDONED)
-            return 0;
-        if (n < 0) {
-            show_message("read error");
-            finish_and_exit(EXIT_FAILURE);
-        }
-        input_bytes_read += n;
-        if (sequential_input)
-            pipe_read_offset += n;
-        replace_nul_bytes(b->data + b->size, static_cast<size_t>(n));
-        b->size += n;
         if (n == 0) {
             eof_offset = pos;
             b->data[b->size++] = 0;
         }
-        if (buffer_ring.next != b) {
-            unlink_buffer(b);
-            insert_after(&buffer_ring, b);
-        }
+        // (the blocks of a sequential read are in order at the head already)
+        if (!sequential_input || n == 0)
+            move_to_head(b);
         if (read_offset < b->size)
             return b->data[read_offset];
     }
@@ -331,19 +438,47 @@ int cache_prev_char_slow()
     return cache_fill_block();
 }
 
+// Memory for a group of buffers, never given back.  Not cleared: no byte
+// of a buffer is looked at beyond its size.  A large group (a pipe's)
+// gets memory of its own, aligned to huge pages and asked to be backed by
+// them: taking the memory of a long pipe a small page at
+// a time costs more in page faults than reading the pipe does.
+static void *group_memory(size_t bytes)
+{
+    if (bytes < HUGE_PAGE_SIZE / 2)
+        return malloc(bytes);
+    size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    size_t used = (bytes + page - 1) / page * page;
+    size_t span = used + HUGE_PAGE_SIZE;
+    void *got = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (got == MAP_FAILED)
+        return nullptr;
+    auto at = reinterpret_cast<uintptr_t>(got);
+    uintptr_t start = (at + HUGE_PAGE_SIZE - 1) & ~static_cast<uintptr_t>(HUGE_PAGE_SIZE - 1);
+    if (start > at)
+        munmap(got, start - at);
+    if (at + span > start + used)
+        munmap(reinterpret_cast<void *>(start + used), at + span - (start + used));
+    madvise(reinterpret_cast<void *>(start), used, MADV_HUGEPAGE);
+    return reinterpret_cast<void *>(start);
+}
+
 int cache_add_buffers(int n)
 {
     if (n <= 0)
         return 0;
     if (n > INT_MAX - buffer_count)
         return 1;
-    block_buffer *group = static_cast<block_buffer *>(calloc(static_cast<size_t>(n), sizeof(block_buffer)));
+    if (static_cast<size_t>(n) > (SIZE_MAX - HUGE_PAGE_SIZE) / sizeof(block_buffer))
+        return 1;
+    auto *group = static_cast<block_buffer *>(group_memory(static_cast<size_t>(n) * sizeof(block_buffer)));
     if (group == nullptr)
         return 1;
     buffer_count += n;
     buffer_setting = buffer_count;
     for (int i = 0; i < n; i++) {
         group[i].block = -1;
+        group[i].size = 0;
         insert_after(buffer_ring.prev, &group[i]);
     }
     return 0;
@@ -468,6 +603,8 @@ file_pos cache_length()
     return end < 0 ? -1 : static_cast<file_pos>(end);
 }
 
+// A sequential input is read to its end a read at a time, not a byte at
+// a time: only the position where the data read so far ends is visited.
 int cache_seek_end()
 {
     if (!sequential_input && !unsized_input) {
@@ -476,10 +613,20 @@ int cache_seek_end()
             return 1;
         return cache_seek(length);
     }
-    while (cache_next_char() != 0)
+    if (!sequential_input) {
+        // an unsized device, read by position
+        while (cache_next_char() != 0)
+            if (pending_signals != 0)
+                return 1;
+        return 0;
+    }
+    for (;;) {
         if (pending_signals != 0)
             return 1;
-    return 0;
+        cache_seek(pipe_read_offset);
+        if (cache_fill_block() == 0)
+            return 0;
+    }
 }
 
 int cache_seek_begin()

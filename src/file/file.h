@@ -9,8 +9,6 @@
 
 // --- cache.cpp: the block cache ---
 enum { BLOCK_SIZE = 1024 };
-// Buffers added at once when a sequential input has filled the pool.
-enum { PIPE_BUFFER_GROUP = 64 };
 struct block_buffer {
     block_buffer *next;
     block_buffer *prev;
@@ -18,6 +16,10 @@ struct block_buffer {
     int size;                       // valid bytes, end-of-file marker included
     unsigned char data[BLOCK_SIZE];
 };
+// Buffers added at once when a sequential input has filled the pool: as
+// many as fill a huge page of memory.
+enum : size_t { HUGE_PAGE_SIZE = 2 << 20 };
+enum { PIPE_BUFFER_GROUP = static_cast<int>(HUGE_PAGE_SIZE / sizeof(block_buffer)) };
 extern block_buffer buffer_ring;
 extern block_buffer *current_buffer;
 extern int64_t read_block;
