@@ -6,7 +6,9 @@
 // (every byte but a newline).  What must hold, for every expression the
 // library accepts:
 // - the overstrike reduction never grows the line and leaves no backspace
-//   behind a byte it kept (only backspaces at the very start stay);
+//   behind a byte it kept (only backspaces at the very start stay); the
+//   origin it gives each kept byte increases and points at raw bytes that
+//   hold it; reduced in place it gives the same text;
 // - a line the expression matches holds the expression's literal, or a
 //   backspace (the scan passes over lines that hold neither without
 //   running the expression, so anything else would lose matches).
@@ -19,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "file/file.h"
 #include "find/find.h"
@@ -74,11 +77,37 @@ bool compile_quietly(const char *pattern)
     return compiled;
 }
 
+// The origins are offsets in the line, in strictly increasing order, and
+// each kept byte (a NUL as 0x80) lies in the raw bytes from its origin to
+// the next byte's.
+void check_origins(const std::string &line, const std::string &reduced,
+                   const std::vector<size_t> &origin, size_t length)
+{
+    for (size_t i = 0; i < length; ++i) {
+        size_t limit = i + 1 < length ? origin[i + 1] : line.size();
+        if (origin[i] >= limit)
+            abort();
+        char wanted = reduced[i];
+        bool found = false;
+        for (size_t at = origin[i]; at < limit && !found; ++at)
+            found = line[at] == wanted || (line[at] == 0 && wanted == '\x80');
+        if (!found)
+            abort();
+    }
+}
+
 void check_reduction(const std::string &line)
 {
-    std::string reduced = line;
-    size_t length = reduce_for_matching(reduced.data(), reduced.size());
+    std::string reduced(line.size(), 0);
+    std::vector<size_t> origin(line.size());
+    size_t length = reduce_for_matching(line.data(), line.size(), reduced.data(), origin.data());
     if (length > line.size())
+        abort();
+    check_origins(line, reduced, origin, length);
+    // in place, without origins, the same text
+    std::string in_place = line;
+    if (reduce_for_matching(in_place.data(), in_place.size(), in_place.data(), nullptr) != length ||
+        in_place.compare(0, length, reduced, 0, length) != 0)
         abort();
     size_t leading = 0;
     while (leading < length && reduced[leading] == '\b')

@@ -85,8 +85,6 @@ void set_show_colour(int on);
 size_t sgr_length(const unsigned char *text, size_t length);
 // Same, and the sequence applied to *style (left alone when 0).
 size_t sgr_apply(const unsigned char *text, size_t length, text_style *style);
-// Removes, in place, the sequences that sgr_apply takes; the new length.
-size_t remove_sgr_sequences(char *text, size_t length);
 void sgr_reset();                   // sequences shown escaped again
 
 // 1 while the text is read as UTF-8 characters: the locale's code set is

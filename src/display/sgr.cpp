@@ -250,24 +250,6 @@ size_t sgr_apply(const unsigned char *text, size_t length, text_style *style)
     return total;
 }
 
-size_t remove_sgr_sequences(char *text, size_t length)
-{
-    auto *bytes = reinterpret_cast<unsigned char *>(text);
-    size_t kept = 0;
-    for (size_t i = 0; i < length;) {
-        size_t sequence = bytes[i] == 0x1b ? sgr_length(bytes + i, length - i) : 0;
-        if (sequence != 0) {
-            text_style ignored;
-            if (sgr_apply(bytes + i, length - i, &ignored) != 0) {
-                i += sequence;
-                continue;
-            }
-        }
-        bytes[kept++] = bytes[i++];
-    }
-    return kept;
-}
-
 void set_show_colour(int on)
 {
     show_colour = on != 0;

@@ -14,22 +14,34 @@ int search_pattern(int forward, const char *pattern, int n, int want_match);
 void search_reset();                // forgets the current expression
 // Makes `pattern` the current expression: 1, or 0 after showing why not.
 int search_compile(const char *pattern);
-// The text of a raw line as it is matched: every overstrike (a character,
-// a backspace and a second character) reduced to the character that
-// shows.  In place; returns the new length.
-size_t reduce_for_matching(char *text, size_t length);
+// The text of a raw line as it is matched, the one reduction that search
+// and highlighting share: colour sequences removed while colours are shown,
+// every overstrike (a character, a backspace and a second character)
+// reduced to the character that shows, a NUL of the input (0 or 0x80) as
+// MARK_NUL.  `raw` has `length` bytes; the reduced text goes to `out`
+// (room for `length` bytes; `raw` itself will do).  With `origin` (room
+// for `length` entries), origin[i] is the offset in `raw` of the first
+// byte that makes reduced byte i: for the character after an overstrike,
+// the first byte of the character struck.  Returns the reduced length.
+size_t reduce_for_matching(const char *raw, size_t length, char *out, size_t *origin);
 // Whether a raw line (`length` bytes at `text`, a NUL of the input as 0
 // or 0x80) qualifies under the current expression: its reduced text
 // matches and `want_match` is 1, or it does not and `want_match` is 0.
 // The current expression must exist.
 bool search_line_qualifies(const char *text, size_t length, int want_match);
+// The first match of the current expression in the reduced, terminated
+// `text` that starts at or after `from` (a match found after the start is
+// not taken to be at the beginning of a line); false when there is none,
+// or no current expression.
+bool search_find_match(const char *text, size_t from, size_t *start, size_t *end);
 
 // --- highlight.cpp: the matches of the last pattern on the painted lines ---
 extern int highlight_matches;       // matches are shown in standout
 void set_highlight(int on);
-// The last pattern compiled (null: none), with the flags of its search;
-// and the sense of the last search (inverted: nothing to highlight).
-void highlight_pattern(const char *pattern, int flags);
+// Whether the search now holds a compiled expression (its matches are the
+// ones highlighted); and the sense of the last search (inverted: nothing
+// to highlight).
+void highlight_pattern(int compiled);
 void highlight_sense(int want_match);
 void highlight_reset();
 

@@ -3,9 +3,11 @@
 // does not match) it and moves the display there.
 //
 // Owned here: the compiled expression (`have_regex` says whether it holds
-// a successful compilation; a failed one discards it), the literal every
-// match must contain (search_literal.cpp finds it), and a scratch line for
-// matching.  The walks over the file are in search_scan.cpp; whatever way
+// a successful compilation; a failed one discards it), which highlighting
+// uses too, the literal every match must contain (search_literal.cpp finds
+// it), and a scratch line for matching.  The one reduction of a raw line
+// for matching is here: search and highlighting both see a line through
+// it.  The walks over the file are in search_scan.cpp; whatever way
 // they read, each raw line is decided by `search_line_qualifies`, so the
 // answer is always what regexec says of the reduced line (for an expression
 // of single characters, search_simple.cpp gives it from sets of bytes that
@@ -51,28 +53,57 @@ void search_reset()
     compiled_ignore_case = 0;
 }
 
-// A backspace removes the character copied before it (the one it
-// overstrikes) and itself; with nothing copied before it, it stays.  In
-// UTF-8 text that character is a whole well-formed printable one, as line
-// assembly takes it, so an overstruck "é" reduces to "é" and not to a
-// stray byte.
-size_t reduce_for_matching(char *text, size_t length)
+// One pass over the raw bytes: a colour sequence (while colours are shown)
+// is dropped whole; a backspace takes back the character kept before it
+// (in UTF-8 text a whole well-formed printable one, as line assembly takes
+// it) and is dropped itself, unless nothing is kept before it; every other
+// byte is kept, a NUL as MARK_NUL.  The origin of a kept byte is its own
+// offset, except for the first byte after an overstrike, which takes the
+// origin of the character struck: the match that covers what shows also
+// covers every byte that made it.
+size_t reduce_for_matching(const char *raw, size_t length, char *out, size_t *origin)
 {
+    auto *bytes = reinterpret_cast<const unsigned char *>(raw);
+    auto *kept_bytes = reinterpret_cast<unsigned char *>(out);
     size_t kept = 0;
-    auto *bytes = reinterpret_cast<const unsigned char *>(text);
-    for (size_t i = 0; i < length; i++) {
-        if (text[i] == '\b' && kept > 0) {
-            kept -= char_length_before(bytes, bytes + kept);
+    size_t struck = SIZE_MAX;       // origin of the character a backspace took
+    for (size_t i = 0; i < length;) {
+        if (show_colour && bytes[i] == 0x1b) {
+            size_t sequence = sgr_length(bytes + i, length - i);
+            if (sequence != 0) {
+                i += sequence;
+                continue;
+            }
+        }
+        if (bytes[i] == '\b' && kept > 0) {
+            kept -= char_length_before(kept_bytes, kept_bytes + kept);
+            if (origin != nullptr)
+                struck = origin[kept];
+            i++;
             continue;
         }
-        text[kept++] = text[i];
+        if (origin != nullptr) {
+            origin[kept] = struck != SIZE_MAX ? struck : i;
+            struck = SIZE_MAX;
+        }
+        kept_bytes[kept++] = bytes[i] != 0 ? bytes[i] : static_cast<unsigned char>(MARK_NUL);
+        i++;
     }
     return kept;
 }
 
+// Whether the raw line reads the same reduced: it holds no backspace, no
+// NUL and (with colours shown) no ESC.  Most lines do.
+static bool reduces_to_itself(const char *text, size_t length)
+{
+    return memchr(text, '\b', length) == nullptr && memchr(text, 0, length) == nullptr &&
+           !(show_colour && memchr(text, 0x1b, length) != nullptr);
+}
+
 // Whether the current expression matches the reduced line in match_line
 // (`length` bytes, terminated); `whole` when that is the line as read,
-// whose length regexec is then given.
+// whose length regexec is then given.  No match offsets are asked for, so
+// regexec need not find the longest match.
 static bool expression_matches(size_t length, bool whole)
 {
     int simple = simple_expression_matches(match_line, length);
@@ -83,7 +114,7 @@ static bool expression_matches(size_t length, bool whole)
         regmatch_t range[1];
         range[0].rm_so = 0;
         range[0].rm_eo = static_cast<regoff_t>(length);
-        return regexec(&current_regex, match_line, 1, range, REG_STARTEND) == 0;
+        return regexec(&current_regex, match_line, 0, range, REG_STARTEND) == 0;
     }
 #endif
     // A line reduced from overstrikes or colour sequences was let through
@@ -98,26 +129,28 @@ static bool expression_matches(size_t length, bool whole)
 bool search_line_qualifies(const char *text, size_t length, int want_match)
 {
     VORN_ASSERT(have_regex && length <= RAW_LINE_MAX);
-    // Most lines hold neither a backspace nor a NUL (nor, with colours
-    // shown, an ESC): their reduced text is the line itself, copied whole
-    // and matched with its length given, so that it is not measured again.
-    // (It is still terminated: sanitizers read the string up to its NUL.)
-    if (memchr(text, '\b', length) == nullptr && memchr(text, 0, length) == nullptr &&
-        !(show_colour && memchr(text, 0x1b, length) != nullptr)) {
+    // A line that reduces to itself is copied whole and matched with its
+    // length given, so that it is not measured again.  (It is still
+    // terminated: sanitizers read the string up to its NUL.)
+    bool whole = reduces_to_itself(text, length);
+    if (whole)
         memcpy(match_line, text, length);
-        match_line[length] = 0;
-        return expression_matches(length, true) == (want_match != 0);
-    }
-    // A NUL of the input reaches the screen and the raw-line reader as
-    // 0x80; it must not end the string here.
-    for (size_t i = 0; i < length; i++)
-        match_line[i] = text[i] != 0 ? text[i] : static_cast<char>(MARK_NUL);
-    // with colours shown, their sequences are no part of the text seen
-    if (show_colour)
-        length = remove_sgr_sequences(match_line, length);
-    length = reduce_for_matching(match_line, length);
+    else
+        length = reduce_for_matching(text, length, match_line, nullptr);
     match_line[length] = 0;
-    return expression_matches(length, false) == (want_match != 0);
+    return expression_matches(length, whole) == (want_match != 0);
+}
+
+bool search_find_match(const char *text, size_t from, size_t *start, size_t *end)
+{
+    if (!have_regex)
+        return false;
+    regmatch_t match;
+    if (regexec(&current_regex, text + from, 1, &match, from > 0 ? REG_NOTBOL : 0) != 0)
+        return false;
+    *start = from + static_cast<size_t>(match.rm_so);
+    *end = from + static_cast<size_t>(match.rm_eo);
+    return true;
 }
 
 const search_literal &current_search_literal()
@@ -133,18 +166,20 @@ static int compile_expression(const char *pattern, int ignore_case)
     have_regex = 0;
     required_literal = search_literal{};
     forget_simple_expression();
-    int flags = REG_EXTENDED | REG_NOSUB | (ignore_case ? REG_ICASE : 0);
+    // Compiled with match offsets, which highlighting asks for; the search
+    // asks for none, so that costs it nothing.
+    int flags = REG_EXTENDED | (ignore_case ? REG_ICASE : 0);
     int status = regcomp(&current_regex, pattern, flags);
     if (status != 0) {
         char message[REGEX_MESSAGE_SIZE];
         regerror(status, &current_regex, message, sizeof message);
         // regfree is not needed after a failed regcomp
         set_message("%s", message);
-        highlight_pattern(nullptr, 0);
+        highlight_pattern(0);
         return 0;
     }
     have_regex = 1;
-    highlight_pattern(pattern, flags);
+    highlight_pattern(1);
     current_source = pattern;
     compiled_for_utf8 = utf8_text;
     compiled_ignore_case = ignore_case;

@@ -139,4 +139,37 @@ TEST(HighlightScreen, NoneWhenOffOrInverted)
     EXPECT_TRUE(no_highlight(*s));
 }
 
+// In UTF-8 text an overstruck character is one character to the search
+// and to the highlight alike: all of a match shows in standout, whether its
+// first character is emboldened (the same character twice) or underlined.
+TEST(HighlightScreen, OverstruckCharactersInUtf8)
+{
+    const std::string E = "\xC3\xA9";
+    temp_home home;
+    std::string filler;
+    for (int i = 0; i < 20; i++)
+        filler += "filler " + std::to_string(i) + "\n";
+    home.write("u.txt", "start\n" + filler + E + "\b" + E + "t bold\n_\b" + E + "t underlined\n" +
+                            filler);
+    home.write(".vornrc", "highlight on\n");
+    vt_options options;
+    options.term = "vorn-colour";
+    options.args = {"u.txt"};
+    options.rows = 12;
+    options.cols = 40;
+    options.cwd = home.path;
+    options.env = {{"HOME", home.path}, {"TERMINFO", vt_terminfo_dir()}, {"LC_ALL", "C.UTF-8"}};
+    options.utf8 = true;
+    vt_ptr s = vt_start(options);
+    ASSERT_TRUE(s);
+    ASSERT_ROW(*s, 0, "start");
+    vt_type(*s, "/" + E + "t\n");
+    ASSERT_ROW(*s, 0, E + "t bold");
+    EXPECT_ROW(*s, 1, E + "t underlined");
+    EXPECT_TRUE(shows_reversed(*s, 0, "##"));
+    EXPECT_TRUE(shows_reversed(*s, 1, "##"));
+    EXPECT_TRUE(vt_attr(*s, 0, 0).bold);
+    EXPECT_TRUE(vt_attr(*s, 1, 0).underline);
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <climits>
 #include <clocale>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -35,7 +36,7 @@ TEST(SearchMatch, OverstrikesReduceToWhatShows)
     };
     for (const auto &[raw, reduced] : cases) {
         std::string text = raw;
-        size_t length = reduce_for_matching(text.data(), text.size());
+        size_t length = reduce_for_matching(text.data(), text.size(), text.data(), nullptr);
         EXPECT_EQ(text.substr(0, length), reduced) << "raw " << ::testing::PrintToString(raw);
     }
 }
@@ -63,10 +64,51 @@ TEST(SearchMatch, OverstrikesReduceWholeCharactersInUtf8)
         Utf8Locale locale(on);
         for (const reduce_case &c : cases) {
             std::string text = c.raw;
-            size_t length = reduce_for_matching(text.data(), text.size());
+            size_t length = reduce_for_matching(text.data(), text.size(), text.data(), nullptr);
             EXPECT_EQ(text.substr(0, length), on ? c.utf8 : c.bytes)
                 << (on ? "UTF-8 " : "C ") << ::testing::PrintToString(c.raw);
         }
+    }
+}
+
+// Where each reduced byte came from: its own offset, or for the character
+// after an overstrike the first byte of the character struck, so that a
+// match covering what shows covers every byte that made it.  Colour
+// sequences (while shown) leave nothing; a NUL reads as 0x80.
+TEST(SearchMatch, ReductionTellsWhereEachByteCameFrom)
+{
+    const std::string E = "\xC3\xA9", ESC = "\x1b";
+    struct origin_case {
+        std::string raw;
+        bool utf8, colour;
+        std::string reduced;
+        std::vector<size_t> origin;
+    };
+    const std::vector<origin_case> cases = {
+        {"plain", false, false, "plain", {0, 1, 2, 3, 4}},
+        {"_\bx_\by", false, false, "xy", {0, 3}},
+        {"x\bxy", false, false, "xy", {0, 3}},
+        {"ab\b\bc!", false, false, "c!", {0, 5}},
+        {"\bx", false, false, "\bx", {0, 1}},
+        {E + "\b" + E + "t", true, false, E + "t", {0, 4, 5}},
+        {E + "\b" + E + "t", false, false, "\xC3" + E + "t", {0, 1, 4, 5}},
+        {"_\b" + E + "t", true, false, E + "t", {0, 3, 4}},
+        {ESC + "[31mf" + ESC + "[mo", false, true, "fo", {5, 9}},
+        {ESC + "[31mf", false, false, ESC + "[31mf", {0, 1, 2, 3, 4, 5}},
+        {"f\b" + ESC + "[1mfo", false, true, "fo", {0, 7}},
+        {std::string("a\0b", 3), false, false, "a\x80" "b", {0, 1, 2}},
+    };
+    for (const origin_case &c : cases) {
+        Utf8Locale locale(c.utf8);
+        show_colour = c.colour;
+        std::string out(c.raw.size(), '?');
+        std::vector<size_t> origin(c.raw.size(), SIZE_MAX);
+        size_t length = reduce_for_matching(c.raw.data(), c.raw.size(), out.data(), origin.data());
+        show_colour = 0;
+        std::string what = ::testing::PrintToString(c.raw) + (c.utf8 ? " UTF-8" : " bytes");
+        EXPECT_EQ(out.substr(0, length), c.reduced) << what;
+        origin.resize(length);
+        EXPECT_EQ(origin, c.origin) << what;
     }
 }
 
@@ -374,12 +416,7 @@ std::vector<raw_piece> backward_pieces(const std::string &text)
 
 bool oracle_qualifies(const regex_t *regex, std::string text, int want_match)
 {
-    for (char &c : text)
-        if (c == 0)
-            c = static_cast<char>(0x80);
-    if (show_colour)
-        text.resize(remove_sgr_sequences(text.data(), text.size()));
-    text.resize(reduce_for_matching(text.data(), text.size()));
+    text.resize(reduce_for_matching(text.data(), text.size(), text.data(), nullptr));
     bool matched = regexec(regex, text.c_str(), 0, nullptr, 0) == 0;
     return matched == (want_match != 0);
 }
