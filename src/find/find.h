@@ -45,6 +45,11 @@ void highlight_pattern(int compiled);
 void highlight_sense(int want_match);
 void highlight_reset();
 
+// --- search_size.cpp: what compiling an expression would cost ---
+// Whether the repetitions of `pattern` (an extended expression) would make
+// the C library build too much: such an expression is refused uncompiled.
+bool expression_too_large(const char *pattern);
+
 // --- search_literal.cpp: a literal every match must contain ---
 struct search_literal {
     std::string text;               // empty: none (every line may match)

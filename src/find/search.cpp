@@ -169,6 +169,12 @@ static int compile_expression(const char *pattern, int ignore_case)
     // Compiled with match offsets, which highlighting asks for; the search
     // asks for none, so that costs it nothing.
     int flags = REG_EXTENDED | (ignore_case ? REG_ICASE : 0);
+    // The library's own message for an expression too big to compile.
+    if (expression_too_large(pattern)) {
+        set_message("Regular expression too big");
+        highlight_pattern(0);
+        return 0;
+    }
     int status = regcomp(&current_regex, pattern, flags);
     if (status != 0) {
         char message[REGEX_MESSAGE_SIZE];

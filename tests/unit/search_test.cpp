@@ -268,6 +268,56 @@ TEST_F(SearchTest, ABadExpressionReplacesTheLastGoodOne)
     EXPECT_EQ(search(1, nullptr), std::make_pair(0, std::string("No previous regular expression")));
 }
 
+// Repetitions of repetitions (and long runs of optional copies) would
+// keep the library's compiler busy for minutes and gigabytes: refused
+// before compiling.  Ordinary bounds, and many plain copies, are not.
+TEST(SearchSize, RepetitionsThatWouldCostTooMuchToCompile)
+{
+    struct size_case {
+        const char *pattern;
+        bool too_large;
+    };
+    const size_case cases[] = {
+        {"a{1,32767}{1,32767}", true},
+        {"(a{1,32767}){1,32767}", true},
+        {"a{257}{256}", true},          // 65792 copies
+        {"a{256}{256}", false},         // 65536: the last allowed
+        {"a{1,255}{1,255}", true},      // nested optional copies
+        {"a{1,32767}", true},           // 32766 nested optional copies
+        {"(a|b){1,10000}", true},
+        {"a{1,4097}", false},           // 4096 optional copies: allowed
+        {"a{1,4098}", true},
+        {"x{1000}b{1,5}", false},
+        {"a{32767}", false},            // copies alone are cheap
+        {"a{2,5}", false},
+        {"(ab){3}", false},
+        {"[0-9]{1,3}(\\.[0-9]{1,3}){3}", false},
+        {"a{1000,}{70}", true},         // an open bound counts its minimum
+        {"a\\{1000\\}{1000}", false},   // an escaped brace is no bound
+        {"[{]{1,5}", false},
+        {"x*y+z?", false},
+        {"a{", false},
+        {"", false},
+    };
+    for (const size_case &c : cases)
+        EXPECT_EQ(expression_too_large(c.pattern), c.too_large) << c.pattern;
+}
+
+// A refused expression is reported and leaves no expression, like one that
+// does not compile.
+TEST_F(SearchTest, AnExpressionTooLargeIsRefused)
+{
+    start(numbered(100));
+    show_from_line(1);
+    EXPECT_EQ(search(1, "line 5$").first, 1);
+    EXPECT_EQ(search(1, "a{1,32767}{1,32767}"),
+              std::make_pair(0, std::string("Regular expression too big")));
+    EXPECT_EQ(top_row(), "line 5");
+    EXPECT_EQ(search(1, nullptr), std::make_pair(0, std::string("No previous regular expression")));
+    EXPECT_EQ(search(1, "line 7{1}$").first, 1);
+    EXPECT_EQ(top_row(), "line 7");
+}
+
 TEST_F(SearchTest, AForwardSearchStartsInsideAWrappedLine)
 {
     // 40 columns: the second row holds the rest of the long line
