@@ -13,7 +13,8 @@
 //   terminal's own sequences and (with -R) colour sequences, nothing else;
 // - a painted row takes no more columns than the screen has (a backspace
 //   takes one back, an attribute sequence takes its glitch width), unless
-//   it holds a single character.
+//   it holds a single character (or, in UTF-8 text, the hexadecimal form
+//   of a single byte).
 // A failed property aborts, which the fuzzer reports as a crash.
 //
 // The terminal description (xterm) is read once; before every input the
@@ -140,6 +141,14 @@ size_t sgr_length(const std::string &row, size_t at)
     return end < row.size() && row[end] == 'm' ? end + 1 - at : 0;
 }
 
+// Whether the row holds the hexadecimal form of a byte ("<9B>") at `at`.
+bool hex_form_at(const std::string &row, size_t at)
+{
+    auto hex_digit = [&](size_t i) { return isxdigit(static_cast<unsigned char>(row[i])) != 0; };
+    return row.size() - at >= HEX_FORM_WIDTH && row[at] == '<' && hex_digit(at + 1) &&
+           hex_digit(at + 2) && row[at + 3] == '>';
+}
+
 // The painted row: only printable bytes and the known sequences, ended
 // by a newline unless the terminal's margin took the cursor on; and no
 // more columns than the screen is wide.
@@ -165,6 +174,11 @@ void check_painted(const std::string &row)
             if (found->text == erase_sequence)
                 columns = 0;
             i += found->text.size();
+        } else if (utf8_text && hex_form_at(row, i)) {
+            // one unit, which a wrap never splits
+            ++printable;
+            columns += HEX_FORM_WIDTH;
+            i += HEX_FORM_WIDTH;
         } else {
             unsigned char c = static_cast<unsigned char>(row[i]);
             if (c == '\n' && i + 1 == row.size())

@@ -68,6 +68,11 @@ int caret_letter(int c);            // the letter of ^X; always printable
 int byte_width(int c);              // 1, or 2 in caret form (not for a tab)
 int tab_columns();                  // the tab width in force
 int out_shown_byte(int c);          // writes c as shown; returns its columns
+// In UTF-8 text a byte from 0x80 up that is no part of a printable
+// character shows as "<9B>": its value in hexadecimal, four columns.
+enum { HEX_FORM_WIDTH = 4 };
+bool byte_in_hex(int c);            // such a byte shows so (not as ^X)
+void hex_form(int c, char form[HEX_FORM_WIDTH]);
 int out_visible(const char *s);     // writes s as shown; returns the carets
 // Writes s as shown within `columns` columns, cut before the first
 // character (or caret pair) that would pass them; returns the columns
@@ -102,9 +107,10 @@ int utf8_sequence_length(int lead);
 enum { CHAR_PRINTABLE, CHAR_ESCAPED, CHAR_INCOMPLETE };
 struct text_char {
     int length;     // bytes
-    int width;      // columns: its own when printable, 2 a byte when escaped
-    int kind;       // CHAR_PRINTABLE, CHAR_ESCAPED (caret form, byte by
-                    // byte) or CHAR_INCOMPLETE (the avail bytes begin a
+    int width;      // columns: its own when printable, when escaped 2 a
+                    // byte in caret form, HEX_FORM_WIDTH in hexadecimal
+    int kind;       // CHAR_PRINTABLE, CHAR_ESCAPED (caret or hexadecimal
+                    // form, byte by byte) or CHAR_INCOMPLETE (the avail bytes begin a
                     // well-formed sequence that is not yet complete)
 };
 // The character at s, of which `avail` bytes (at least 1) may be read.
@@ -122,7 +128,7 @@ struct shown_text {
     bool to_terminal = false;
     std::string *into = nullptr;
     size_t columns = 0;
-    int carets = 0;             // bytes shown in caret form
+    int carets = 0;             // bytes shown escaped (caret or hexadecimal)
     bool joinable = false;
 };
 // Shows the character at s (`avail` bytes readable); returns its bytes.

@@ -9,7 +9,8 @@
 //
 // In UTF-8 text a line holds whole characters (see line assembly): the
 // painter writes a printable character's bytes together and counts its
-// columns, and a byte kept escaped is painted in caret form.
+// columns, and a byte kept escaped is painted in hexadecimal form, in
+// standout.
 //
 // A line with styles (the text's colours, matches to highlight; see
 // linestyle.cpp) is painted cell by cell in the style the changes of the
@@ -42,6 +43,7 @@ struct paint_state {
     bool ul_on, bold_on;        // the overstrike marks passed
     text_style text;            // the text's own style
     int highlight;              // inside a match: standout
+    bool hex;                   // painting a hexadecimal form: standout
 };
 
 }  // namespace
@@ -79,7 +81,7 @@ static void apply_style(const paint_state *state)
         wanted.flags |= STYLE_UNDERLINE;
     if (state->bold_on)
         wanted.flags |= STYLE_BOLD;
-    if (state->highlight)
+    if (state->highlight || state->hex)
         wanted.flags |= STYLE_STANDOUT;
     style_apply(wanted);
 }
@@ -188,24 +190,56 @@ static void paint_multibyte(paint_state *state, const unsigned char *at, text_ch
     state->base_written = visible;
 }
 
+// A byte that is no part of a printable character, in UTF-8 text: "<9B>",
+// cell by cell like a caret pair (the left edge may cut it), in standout.
+// Not where standout takes columns of its own, which line assembly does
+// not count.  A terminal whose end of standout ends every attribute gets
+// the underline and bold that were on again.
+static void paint_hex_form(paint_state *state, int byte)
+{
+    char form[HEX_FORM_WIDTH];
+    hex_form(byte, form);
+    bool standout = false;
+    state->joinable = false;
+    state->hex = true;
+    for (char c : form) {
+        if (state->col >= horiz_off && !state->styled && !standout && standout_width == 0 &&
+            standout_end_width == 0) {
+            state->col += apply_changes(state);
+            standout_on();
+            standout = true;
+        }
+        paint_cell(state, c);
+    }
+    state->hex = false;
+    if (!standout)
+        return;
+    standout_off();
+    if ((attr_state & ATTR_UNDERLINE) != 0 && underline_width == 0)
+        underline_on();
+    if ((attr_state & ATTR_BOLD) != 0 && bold_width == 0)
+        bold_on();
+}
+
 // Paints the character at `at`; returns the number of bytes it takes.
 static int paint_char(paint_state *state, const unsigned char *at)
 {
     int c = *at;
     if (utf8_text && c > MARK_BOLD_OFF) {
         if (c == MARK_ESCAPED && at[1] != 0) {
-            state->joinable = false;
-            paint_cell(state, '^');
-            paint_cell(state, caret_letter(at[1] | 0x80));
+            paint_hex_form(state, at[1] | 0x80);
             return 2;
         }
         int length = utf8_sequence_length(c);
         text_char ch = length > 0 ? decode_char(at, static_cast<size_t>(length))
-                                  : text_char{1, 2, CHAR_ESCAPED};
+                                  : text_char{1, HEX_FORM_WIDTH, CHAR_ESCAPED};
         if (ch.kind == CHAR_PRINTABLE) {
             paint_multibyte(state, at, ch);
             return ch.length;
         }
+        // a byte of a raw line, not escaped by line assembly
+        paint_hex_form(state, c);
+        return 1;
     }
     if (utf8_text && (c < MARK_UL_ON || c > MARK_BOLD_OFF)) {
         state->joinable = byte_is_printable(c);

@@ -1,5 +1,6 @@
 // How the text is shown on the screen: what one character is, and whether
-// it shows as itself or in caret form.
+// it shows as itself, in caret form or (a high byte in UTF-8 text) in
+// hexadecimal.
 //
 // The one place that decides it.  Line assembly reckons widths and tab stops
 // here, the painter, the bottom-line editor's echo, the messages and the
@@ -16,14 +17,17 @@
 // In a locale whose code set is UTF-8 (unless the user turned it off) the
 // text is read in characters: a well-formed sequence of a printable
 // character is one character, its bytes reach the terminal as they are and
-// it takes the columns `wcwidth` gives.  Everything else stays byte by byte
-// in caret form: invalid and truncated sequences, overlong forms,
-// surrogates, code points above U+10FFFF, and characters the C library does
-// not call printable (C1 controls among them).  Characters of no width are
-// shown only when the locale classes them as combining: they join the
-// character before them, or stand on a blank where there is none.  Other
-// zero-width characters (U+FEFF, U+200B ...) would leave no trace and are
-// escaped.  A byte below 0x80 is always one character, so text without
+// it takes the columns `wcwidth` gives.  Everything else stays byte by
+// byte: invalid and truncated sequences, overlong forms, surrogates, code
+// points above U+10FFFF, and characters the C library does not call
+// printable (C1 controls among them).  Characters of no width are shown
+// only when the locale classes them as combining: they join the character
+// before them, or stand on a blank where there is none.  Other zero-width
+// characters (U+FEFF, U+200B ...) would leave no trace and are escaped.  A
+// byte from 0x80 up that is escaped shows as its value in hexadecimal in
+// angle brackets ("<9B>", four columns; the painter puts it in standout):
+// a caret form would show 0x01, 0x81 and 0xC1 all as "^A".  A byte below
+// 0x80 is always one character and keeps its caret form, so text without
 // high bytes takes the byte path and costs what it always did.
 //
 // Turning UTF-8 off switches the character-type locale to "C", so that every
@@ -77,15 +81,18 @@ int tab_columns()
     return tab_width > 0 ? tab_width : 8;
 }
 
-int out_shown_byte(int c)
+bool byte_in_hex(int c)
 {
-    if (byte_is_printable(c)) {
-        out_char(c);
-        return 1;
-    }
-    out_char('^');
-    out_char(caret_letter(c));
-    return 2;
+    return utf8_text && c >= 0x80;
+}
+
+void hex_form(int c, char form[HEX_FORM_WIDTH])
+{
+    static const char digits[] = "0123456789ABCDEF";
+    form[0] = '<';
+    form[1] = digits[(c >> 4) & 15];
+    form[2] = digits[c & 15];
+    form[3] = '>';
 }
 
 void charset_init(int allowed)
@@ -141,8 +148,10 @@ static bool is_combining(wchar_t wc)
 text_char decode_char(const unsigned char *s, size_t avail)
 {
     int c = s[0];
-    if (c < 0x80 || !utf8_text || utf8_sequence_length(c) == 0)
+    if (c < 0x80 || !utf8_text)
         return {1, byte_width(c), byte_is_printable(c) ? CHAR_PRINTABLE : CHAR_ESCAPED};
+    if (utf8_sequence_length(c) == 0)
+        return {1, HEX_FORM_WIDTH, CHAR_ESCAPED};
     size_t want = static_cast<size_t>(utf8_sequence_length(c));
     size_t have = avail < want ? avail : want;
     mbstate_t state;
@@ -154,10 +163,10 @@ text_char decode_char(const unsigned char *s, size_t avail)
     // The C library also takes sequences beyond U+10FFFF; UTF-8 does not.
     if (length == static_cast<size_t>(-1) || length == 0 || length != want ||
         static_cast<uint32_t>(wc) > 0x10FFFF)
-        return {1, 2, CHAR_ESCAPED};
+        return {1, HEX_FORM_WIDTH, CHAR_ESCAPED};
     int width = wcwidth(wc);
     if (!iswprint(static_cast<wint_t>(wc)) || width < 0 || (width == 0 && !is_combining(wc)))
-        return {static_cast<int>(length), 2 * static_cast<int>(length), CHAR_ESCAPED};
+        return {static_cast<int>(length), HEX_FORM_WIDTH * static_cast<int>(length), CHAR_ESCAPED};
     return {static_cast<int>(length), width, CHAR_PRINTABLE};
 }
 
@@ -185,6 +194,9 @@ static void shown_write(shown_text *shown, int c)
         *shown->into += static_cast<char>(c);
 }
 
+// A text on the bottom line or in a message is in an attribute of its own
+// (standout, bold) already: a byte in hexadecimal form is not set apart
+// by another one there.
 static void shown_byte(shown_text *shown, int c)
 {
     if (byte_is_printable(c)) {
@@ -193,11 +205,27 @@ static void shown_byte(shown_text *shown, int c)
         shown->joinable = true;
         return;
     }
-    shown_write(shown, '^');
-    shown_write(shown, caret_letter(c));
-    shown->columns += 2;
+    if (byte_in_hex(c)) {
+        char form[HEX_FORM_WIDTH];
+        hex_form(c, form);
+        for (char f : form)
+            shown_write(shown, f);
+        shown->columns += HEX_FORM_WIDTH;
+    } else {
+        shown_write(shown, '^');
+        shown_write(shown, caret_letter(c));
+        shown->columns += 2;
+    }
     shown->carets++;
     shown->joinable = false;
+}
+
+int out_shown_byte(int c)
+{
+    shown_text shown;
+    shown.to_terminal = true;
+    shown_byte(&shown, c);
+    return static_cast<int>(shown.columns);
 }
 
 size_t show_char(shown_text *shown, const unsigned char *s, size_t avail)

@@ -107,9 +107,10 @@ enum {
     MARK_BOLD_ON = 0x83,
     MARK_BOLD_OFF = 0x84,
     // In UTF-8 text only: the byte after it, with the high bit set again,
-    // is an input byte from 0x85 up that belongs to no printable character
-    // (shown in caret form).  Kept apart so that no stray byte can pass for
-    // a lead byte; the byte after the mark is always below 0x80.
+    // is an input byte from 0x81 up that belongs to no printable character
+    // (shown in hexadecimal form).  Kept apart so that no stray byte can
+    // pass for a lead byte or a mark; the byte after the mark is always
+    // below 0x80 and never 0.
     MARK_ESCAPED = 0xFF,
 };
 enum {

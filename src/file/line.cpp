@@ -13,8 +13,9 @@
 // stored as its bytes and takes its own columns (a combining mark joins
 // the character before it, or shows on a blank where there is none), the
 // overstrike recognizer compares whole characters, and a wrapped line
-// never splits one; every other byte from 0x85 up is stored as
-// MARK_ESCAPED and its low seven bits.  What a character is and how wide
+// never splits one; every other byte from 0x81 up is stored as
+// MARK_ESCAPED and its low seven bits, and takes the four columns of its
+// hexadecimal form, which a wrap never splits either.  What a character is and how wide
 // comes from visible.cpp; text below 0x80 takes the byte path as before.
 // The column counts screen columns from the left edge (it starts at
 // -horiz_off), and a line is full when the next character would pass the
@@ -79,7 +80,7 @@ static int last_stored(int back)
 
 // One character as it is stored: one input byte, or in UTF-8 text the
 // bytes of a well-formed printable character, or MARK_ESCAPED and the low
-// seven bits of an input byte from 0x85 up that is part of none.
+// seven bits of an input byte from 0x81 up that is part of none.
 struct stored_char {
     unsigned char bytes[4];
     int length;
@@ -162,7 +163,7 @@ static bool joins_previous()
 static int multibyte_width(const stored_char &c)
 {
     if (c.bytes[0] == MARK_ESCAPED)
-        return 2;
+        return HEX_FORM_WIDTH;
     int width = decode_char(c.bytes, static_cast<size_t>(c.length)).width;
     return width == 0 && !joins_previous() ? 1 : width;
 }
@@ -571,11 +572,12 @@ static int append_char(stored_char c)
     return 1;
 }
 
-// In UTF-8 text a byte from 0x85 up that is no part of a printable
-// character is stored escaped, so that it cannot pass for part of one.
+// In UTF-8 text a byte from 0x81 up that is no part of a printable
+// character is stored escaped, so that it cannot pass for part of one (nor
+// for a mark).  0x80 is a NUL of the input, shown in caret form.
 static stored_char input_byte(int c)
 {
-    if (utf8_text && c > MARK_BOLD_OFF)
+    if (utf8_text && c > MARK_NUL)
         return {{MARK_ESCAPED, static_cast<unsigned char>(c & 0x7F), 0, 0}, 2};
     return single(c);
 }

@@ -61,25 +61,26 @@ TEST(Utf8Screen, FileInCharacters)
         nine += CJK;
     EXPECT_ROW(*s, 1, "a" + nine);
     EXPECT_ROW(*s, 2, CJK + "b");
-    EXPECT_ROW(*s, 3, "^Cz^[^B^[" + E_ACUTE);
+    EXPECT_ROW(*s, 3, "<C3>z<9B><C2><9B>" + E_ACUTE);
     vt_type(*s, "q");
     EXPECT_EQ(vt_wait_exit(*s), 0);
 }
 
 // A file name in the prompt: its characters in UTF-8, carets in the C
-// locale; a control byte in it is in caret form either way.
+// locale; a control byte in it is in caret form either way, and a stray
+// high byte in hexadecimal form in UTF-8.
 TEST(Utf8Screen, FileNameInThePrompt)
 {
     temp_home home;
-    const std::string name = "caf" + E_ACUTE + "\x1b" + CJK + ".txt";
+    const std::string name = "caf" + E_ACUTE + "\x1b" + CJK + "\x81.txt";
     home.write(name, TEXT);
     struct name_case {
         const char *locale;
         std::string shown;
     };
     const name_case cases[] = {
-        {"C.UTF-8", "caf" + E_ACUTE + "^[" + CJK + ".txt"},
-        {"C", "caf^C^i^[^d^x^m.txt"},
+        {"C.UTF-8", "caf" + E_ACUTE + "^[" + CJK + "<81>.txt"},
+        {"C", "caf^C^i^[^d^x^m^A.txt"},
     };
     for (const name_case &c : cases) {
         SCOPED_TRACE(c.locale);
@@ -89,6 +90,58 @@ TEST(Utf8Screen, FileNameInThePrompt)
         vt_type(*s, "q");
         EXPECT_EQ(vt_wait_exit(*s), 0);
     }
+}
+
+// The columns of a row in standout (reverse here), as '#' and '.'.
+std::string standout_columns(vt_session &s, int row, int width)
+{
+    std::string marks;
+    for (int col = 0; col < width; col++)
+        marks += vt_attr(s, row, col).reverse ? '#' : '.';
+    return marks;
+}
+
+// In UTF-8 text a byte that is no part of a printable character shows as
+// its value in hexadecimal, in standout, so that different bytes look
+// different; control characters below 0x20 and DEL keep their caret form.
+// In the C locale every such byte is in caret form, as before.  The four
+// columns of a hexadecimal form wrap whole.
+TEST(Utf8Screen, StrayBytesInHexadecimal)
+{
+    temp_home home;
+    home.write("bytes.txt", "\x01|\x81|\xC1|\x1b|\x9B|\x7F|\xFF|\n" +
+                                std::string("abcdefghijklmnop\x81z\n") +
+                                "abcdefghijklmnopq\xFEz\n" + filler());
+    struct bytes_case {
+        const char *locale;
+        std::string row, standout;
+    };
+    const bytes_case cases[] = {
+        {"C.UTF-8", "^A|<81>|<C1>|^[|<9B>|^?|<FF>|", "...####.####....####....####."},
+        {"C", "^A|^A|^A|^[|^[|^?|^?|", "....................."},
+    };
+    for (const bytes_case &c : cases) {
+        SCOPED_TRACE(c.locale);
+        vt_ptr s = start_in(home, c.locale, {"-e", "bytes.txt"}, 40);
+        ASSERT_TRUE(s);
+        ASSERT_ROW(*s, 0, c.row);
+        EXPECT_EQ(standout_columns(*s, 0, static_cast<int>(c.standout.size())), c.standout);
+        vt_type(*s, "q");
+        EXPECT_EQ(vt_wait_exit(*s), 0);
+    }
+
+    // at 20 columns a form that reaches the edge stays on its row; one
+    // that would pass it begins the next
+    vt_ptr s = start_in(home, "C.UTF-8", {"-e", "bytes.txt"}, 20);
+    ASSERT_TRUE(s);
+    ASSERT_ROW(*s, 2, "abcdefghijklmnop<81>");
+    EXPECT_EQ(standout_columns(*s, 2, 20), std::string(16, '.') + "####");
+    EXPECT_ROW(*s, 3, "z");
+    EXPECT_ROW(*s, 4, "abcdefghijklmnopq");
+    EXPECT_ROW(*s, 5, "<FE>z");
+    EXPECT_EQ(standout_columns(*s, 5, 5), "####.");
+    vt_type(*s, "q");
+    EXPECT_EQ(vt_wait_exit(*s), 0);
 }
 
 TEST(Utf8Screen, HorizontalScrollCountsColumns)
@@ -101,7 +154,7 @@ TEST(Utf8Screen, HorizontalScrollCountsColumns)
     EXPECT_ROW(*s, 0, "caf" + E_ACUTE + " na" + "i\xCC\x88" + "ve");
     // the first scroll right only stops the wrapping
     vt_type(*s, "R");
-    EXPECT_ROW(*s, 2, "^Cz^[^B^[" + E_ACUTE);
+    EXPECT_ROW(*s, 2, "<C3>z<9B><C2><9B>" + E_ACUTE);
     vt_type(*s, "R");
     // two columns on, "a" and half of the first wide character are gone:
     // a blank stands for the other half

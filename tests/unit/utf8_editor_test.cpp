@@ -1,6 +1,6 @@
 // The bottom-line editor with UTF-8 text: characters typed a byte at a
 // time are echoed once complete, erase and word erase take whole
-// characters and all their columns, malformed input stays in caret form;
+// characters and all their columns, malformed input stays escaped;
 // the same keys in the C locale are bytes.  Keys come from a pipe standing
 // in for the keyboard, the echo goes to an emulated terminal.
 #include <gtest/gtest.h>
@@ -71,10 +71,10 @@ TEST_F(Utf8EditorTest, CharactersAreTypedAndErasedWhole)
         {"word erase", "ab " + E_ACUTE + CJK + "\x17\n", 0, "ab", "P: ab", 5},
         {"kill", E_ACUTE + CJK + "\x15", 1, "", "P:", 3},
         {"erase everything cancels", E_ACUTE + "\x7f\x7f", 1, "", "P:", 3},
-        {"malformed input", "\xC3z\n", 0, "\xC3z", "P: ^Cz", 6},
+        {"malformed input", "\xC3z\n", 0, "\xC3z", "P: <C3>z", 8},
         // without the z the lead byte is a character still being typed
         {"malformed input erased", "\xC3z\x7f\x7f\n", 0, "", "P:", 3},
-        {"C1 control", "\xC2\x9B\n", 0, "\xC2\x9B", "P: ^B^[", 7},
+        {"C1 control", "\xC2\x9B\n", 0, "\xC2\x9B", "P: <C2><9B>", 11},
         {"C1 control erased whole", "a\xC2\x9B\x7f\n", 0, "a", "P: a", 4},
     }, true);
 }

@@ -1,5 +1,5 @@
 // Line assembly of UTF-8 text: characters and their widths at the edges,
-// combining marks, every kind of malformed sequence kept in caret form,
+// combining marks, every kind of malformed sequence kept byte by byte,
 // overstruck multibyte characters, and forward and backward assembly
 // agreeing; the same inputs byte by byte in the C locale.
 #include <gtest/gtest.h>
@@ -14,7 +14,8 @@ namespace {
 
 const std::string UL_ON = "\x81", UL_OFF = "\x82", BOLD_ON = "\x83", BOLD_OFF = "\x84";
 
-// An input byte from 0x85 up kept in caret form, as the line stores it.
+// An input byte from 0x81 up that is no part of a character, as the line
+// stores it for its hexadecimal form.
 std::string esc(unsigned char byte)
 {
     return std::string("\xFF") + static_cast<char>(byte & 0x7F);
@@ -78,32 +79,40 @@ TEST_F(Utf8LineTest, CharactersTakeTheirColumns)
          "abcdef" + COMBINING_ACUTE, 8, 6},
         {"emoji", GRIN + "!\n", GRIN + "!", 6, 3},
         {"U+2010 has 0x80 inside", HYPHEN + "\n", HYPHEN, 4, 1},
-        {"A acute has 0x81 inside", "\x81\xC3\x81\n", "\x01\xC3\x81", 4, 3},
+        {"A acute has 0x81 inside", "\x81\xC3\x81\n", esc(0x81) + "\xC3\x81", 4, 5},
     });
 }
 
-TEST_F(Utf8LineTest, MalformedSequencesStayInCaretForm)
+// Each byte of a malformed sequence is kept alone, in the four columns of
+// its hexadecimal form; a byte that is 0x80 through the cache is a NUL of
+// the input, in caret form.
+TEST_F(Utf8LineTest, MalformedSequencesStayBytesInHexadecimalForm)
 {
     Utf8Locale utf8;
     check({
-        {"lone continuation byte", "\xA9z\n", esc(0xA9) + "z", 3, 3},
-        {"lead byte before ASCII", "\xC3z\n", esc(0xC3) + "z", 3, 3},
-        {"truncated at the end of the line", "\xE4\xB8\n", esc(0xE4) + esc(0xB8), 3, 4},
-        {"truncated at the end of the input", "\xE4\xB8", esc(0xE4) + esc(0xB8), 2, 4},
-        {"overlong form", "\xC0\xAF\n", esc(0xC0) + esc(0xAF), 3, 4},
-        {"overlong three-byte form", "\xE0\x80\xAF\n", esc(0xE0) + "\x80" + esc(0xAF), 4, 6},
-        {"surrogate", "\xED\xA0\x80\n", esc(0xED) + esc(0xA0) + "\x80", 4, 6},
-        {"above U+10FFFF", "\xF4\x90\x80\x80\n", esc(0xF4) + esc(0x90) + "\x80\x80", 5, 8,
-         10},
-        {"F5 lead", "\xF5\x80\n", esc(0xF5) + "\x80", 3, 4},
-        {"C1 control in UTF-8", "\xC2\x9B\n", esc(0xC2) + esc(0x9B), 3, 4},
-        {"0x9B alone", "\x9B\n", esc(0x9B), 2, 2},
-        {"0x80 alone", "\x80\n", "\x80", 2, 2},
+        {"lone continuation byte", "\xA9z\n", esc(0xA9) + "z", 3, 5, 20},
+        {"lead byte before ASCII", "\xC3z\n", esc(0xC3) + "z", 3, 5, 20},
+        {"truncated at the end of the line", "\xE4\xB8\n", esc(0xE4) + esc(0xB8), 3, 8, 20},
+        {"truncated at the end of the input", "\xE4\xB8", esc(0xE4) + esc(0xB8), 2, 8, 20},
+        {"overlong form", "\xC0\xAF\n", esc(0xC0) + esc(0xAF), 3, 8, 20},
+        {"overlong three-byte form", "\xE0\x80\xAF\n", esc(0xE0) + "\x80" + esc(0xAF), 4, 10,
+         20},
+        {"surrogate", "\xED\xA0\x80\n", esc(0xED) + esc(0xA0) + "\x80", 4, 10, 20},
+        {"above U+10FFFF", "\xF4\x90\x80\x80\n", esc(0xF4) + esc(0x90) + "\x80\x80", 5, 12,
+         20},
+        {"F5 lead", "\xF5\x80\n", esc(0xF5) + "\x80", 3, 6, 20},
+        {"C1 control in UTF-8", "\xC2\x9B\n", esc(0xC2) + esc(0x9B), 3, 8, 20},
+        {"0x9B alone", "\x9B\n", esc(0x9B), 2, 4, 20},
+        {"0x81 alone is no mark", "\x81\n", esc(0x81), 2, 4, 20},
+        {"0x80 alone", "\x80\n", "\x80", 2, 2, 20},
         {"byte order mark", "\xEF\xBB\xBF" "a\n", esc(0xEF) + esc(0xBB) + esc(0xBF) + "a", 5,
-         7, 10},
+         13, 20},
         // the escaped byte 0x88 ends in 0x08 but is no backspace
-        {"escaped 0x88 before a letter", "\x88x\n", esc(0x88) + "x", 3, 3},
-        {"a caret pair does not fit", "abcde\xC3\n", "abcde", 5, 5},
+        {"escaped 0x88 before a letter", "\x88x\n", esc(0x88) + "x", 3, 5, 20},
+        {"a hexadecimal form does not fit", "abcde\xC3\n", "abcde", 5, 5},
+        {"a hexadecimal form reaches the edge", "ab\xC3z\n", "ab" + esc(0xC3), 3, 6},
+        {"a hexadecimal form is cut whole", "abcde\xC3z\ny\n", "abcde", 8, 5, 6, 0, 0},
+        {"a hexadecimal form cut by the offset", "\xC3z\n", esc(0xC3) + "z", 3, 3, 6, 2},
     });
 }
 
@@ -125,7 +134,7 @@ TEST_F(Utf8LineTest, OverstrikeWorksOnCharacters)
         {"two different characters", E_ACUTE + "\b" + CJK + "\n", CJK, 7, 2},
         {"bold turns underline", E_ACUTE + "\b" + E_ACUTE + "_\b" + CJK + "\n",
          BOLD_ON + E_ACUTE + BOLD_OFF + UL_ON + CJK + UL_OFF, 11, 3},
-        {"an escaped byte overstruck", "\x9B\b\x9B\n", BOLD_ON + esc(0x9B) + BOLD_OFF, 4, 2},
+        {"an escaped byte overstruck", "\x9B\b\x9B\n", BOLD_ON + esc(0x9B) + BOLD_OFF, 4, 4},
     });
 }
 

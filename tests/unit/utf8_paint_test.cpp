@@ -55,8 +55,8 @@ TEST_F(Utf8PaintTest, CharactersInTheirColumns)
         {"wide character cut by the offset", CJK + "ab", 1, " ab", ""},
         {"wide character left of the offset", CJK + "ab", 2, "ab", ""},
         {"base of a combining mark out of sight", "e" + COMBINING_ACUTE + "xy", 1, "xy", ""},
-        {"malformed bytes", "\xC3z\x9B\xE4\xB8", 0, "^Cz^[^d^x", ""},
-        {"C1 control in UTF-8", "\xC2\x9B.", 0, "^B^[.", ""},
+        {"malformed bytes", "\xC3z\x9B\xE4\xB8", 0, "<C3>z<9B><E4><B8>", ""},
+        {"C1 control in UTF-8", "\xC2\x9B.", 0, "<C2><9B>.", ""},
         {"bold accented letter", E_ACUTE + "\b" + E_ACUTE + "x", 0, E_ACUTE + "x", "b "},
         // the emulator keeps a wide character's attributes on its first cell
         {"underlined wide characters", "_\b" + CJK + "_\b" + CJK + "x", 0, CJK + CJK + "x",
@@ -76,6 +76,53 @@ TEST_F(Utf8PaintTest, CharactersInTheirColumns)
             paint_line();
         });
         EXPECT_EQ(emu_row(emu, 0), c.row);
+        if (!c.attrs.empty()) {
+            EXPECT_EQ(attr_mask(emu, c.attrs.size()), c.attrs);
+        }
+        EXPECT_EQ(attr_state, 0) << "an attribute was left on";
+    }
+}
+
+// A byte that is no part of a printable character is painted in
+// hexadecimal form in standout, and nothing else is: not the control
+// characters in caret form, not the text after it, which keeps the
+// underline or bold it had.  The left edge may cut the form.
+TEST_F(Utf8PaintTest, StrayBytesInHexadecimalAndStandout)
+{
+    Utf8Locale utf8;
+    use_test_terminal("vorn-display");
+    struct hex_case {
+        const char *what;
+        std::string input;
+        int offset;
+        std::string row;
+        std::string standout;   // per column: '#' in standout
+        std::string attrs;      // per column: 'u' underline, 'b' bold
+    };
+    const std::vector<hex_case> cases = {
+        {"bytes and control characters", "\x01\x81\xC1\x1b\x9B\x7F\xFF.", 0,
+         "^A<81><C1>^[<9B>^?<FF>.", "..########..####..####.", ""},
+        {"cut by the left edge", "\x9B\xFF" "ab", 2, "B><FF>ab", "######..", ""},
+        {"inside underlined text", "_\ba_\b\x9B_\bb", 0, "a<9B>b", ".####.", "uuuuuu"},
+        {"inside bold text", "a\ba\xC3\b\xC3" "b\bb", 0, "a<C3>b", ".####.", "bbbbbb"},
+    };
+    for (const hex_case &c : cases) {
+        SCOPED_TRACE(c.what);
+        reset_view_settings(screen_height, screen_width);
+        horiz_off = c.offset;
+        wrap_lines = c.offset == 0;
+        open_view_file(dir, c.input + "\n");
+        ASSERT_NE(next_display_line(0), -1);
+        emulated_screen emu(12, 40, true, true);
+        emu_run(emu, [] {
+            cursor_home();
+            paint_line();
+        });
+        EXPECT_EQ(emu_row(emu, 0), c.row);
+        std::string standout;
+        for (size_t col = 0; col < c.standout.size(); col++)
+            standout += emu_attr(emu, 0, static_cast<int>(col)).reverse ? '#' : '.';
+        EXPECT_EQ(standout, c.standout);
         if (!c.attrs.empty()) {
             EXPECT_EQ(attr_mask(emu, c.attrs.size()), c.attrs);
         }

@@ -38,24 +38,24 @@ TEST(VisibleUtf8, DecodesCharactersInUtf8)
         {"hyphen U+2010 (0x80 inside)", "\xE2\x80\x90", 3, 1, P},
         {"A acute (0x81 inside)", "\xC3\x81", 2, 1, P},
         // a printable character of no width that combines with nothing
-        {"byte order mark", "\xEF\xBB\xBF", 3, 6, E},
-        {"zero width space", "\xE2\x80\x8B", 3, 6, E},
-        {"C1 control CSI", "\xC2\x9B", 2, 4, E},
-        {"C1 control NEL", "\xC2\x85", 2, 4, E},
-        {"line separator", "\xE2\x80\xA8", 3, 6, E},
-        {"lone continuation 0x80", "\x80", 1, 2, E},
-        {"lone CSI byte 0x9B", "\x9B", 1, 2, E},
-        {"lead before ASCII", "\xC3" "A", 1, 2, E},
+        {"byte order mark", "\xEF\xBB\xBF", 3, 12, E},
+        {"zero width space", "\xE2\x80\x8B", 3, 12, E},
+        {"C1 control CSI", "\xC2\x9B", 2, 8, E},
+        {"C1 control NEL", "\xC2\x85", 2, 8, E},
+        {"line separator", "\xE2\x80\xA8", 3, 12, E},
+        {"lone continuation 0x80", "\x80", 1, 4, E},
+        {"lone CSI byte 0x9B", "\x9B", 1, 4, E},
+        {"lead before ASCII", "\xC3" "A", 1, 4, E},
         {"lead at the end of the text", "\xC3", 1, 0, I},
         {"two of three bytes", "\xE4\xB8", 2, 0, I},
         {"three of four bytes", "\xF0\x9F\x98", 3, 0, I},
-        {"overlong two bytes", "\xC0\x80", 1, 2, E},
-        {"overlong three bytes", "\xE0\x80\xAF", 1, 2, E},
-        {"overlong four bytes", "\xF0\x80\x80\xAF", 1, 2, E},
-        {"surrogate", "\xED\xA0\x80", 1, 2, E},
-        {"above U+10FFFF", "\xF4\x90\x80\x80", 1, 2, E},
-        {"F5 lead", "\xF5\x80\x80\x80", 1, 2, E},
-        {"FF byte", "\xFF", 1, 2, E},
+        {"overlong two bytes", "\xC0\x80", 1, 4, E},
+        {"overlong three bytes", "\xE0\x80\xAF", 1, 4, E},
+        {"overlong four bytes", "\xF0\x80\x80\xAF", 1, 4, E},
+        {"surrogate", "\xED\xA0\x80", 1, 4, E},
+        {"above U+10FFFF", "\xF4\x90\x80\x80", 1, 4, E},
+        {"F5 lead", "\xF5\x80\x80\x80", 1, 4, E},
+        {"FF byte", "\xFF", 1, 4, E},
     };
     for (const decode_case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -67,9 +67,10 @@ TEST(VisibleUtf8, DecodesCharactersInUtf8)
     }
 }
 
-// Names, messages and prompts: characters as themselves, everything else
-// (escape sequences, C1 controls, stray bytes) in caret form; in the C
-// locale every high byte is in caret form.
+// Names, messages and prompts: characters as themselves, control
+// characters in caret form, and every other byte (C1 controls, stray
+// bytes) in hexadecimal form, four columns; in the C locale every high
+// byte is in caret form.
 TEST(VisibleUtf8, TextsShowCharactersAndEscapeTheRest)
 {
     struct text_case {
@@ -84,10 +85,11 @@ TEST(VisibleUtf8, TextsShowCharactersAndEscapeTheRest)
         {"e\xCC\x81", "e\xCC\x81", 1, "e^L^A"},
         {"\xCC\x81x", " \xCC\x81x", 2, "^L^Ax"},       // nothing to join: a blank
         {"\x1b[2J\xC3\xA9", "^[[2J\xC3\xA9", 6, "^[[2J^C^i"},
-        {"\xC2\x9B" "31m", "^B^[31m", 7, "^B^[31m"},
-        {"\x9B" "31m", "^[31m", 5, "^[31m"},
-        {"\xC3(", "^C(", 3, "^C("},
-        {"\xEF\xBB\xBF" "a", "^o^{^?a", 7, "^o^{^?a"},
+        {"\x01\x81\xC1\x7F\xFF", "^A<81><C1>^?<FF>", 16, "^A^A^A^?^?"},
+        {"\xC2\x9B" "31m", "<C2><9B>31m", 11, "^B^[31m"},
+        {"\x9B" "31m", "<9B>31m", 7, "^[31m"},
+        {"\xC3(", "<C3>(", 5, "^C("},
+        {"\xEF\xBB\xBF" "a", "<EF><BB><BF>a", 13, "^o^{^?a"},
     };
     for (bool on : {true, false}) {
         Utf8Locale locale(on);
@@ -102,7 +104,7 @@ TEST(VisibleUtf8, TextsShowCharactersAndEscapeTheRest)
 
 // The prompt and the input line are cut to the bottom line before the
 // first character that does not fit: never half a wide character or half
-// of the caret form of a character.
+// of the escaped form of a character.
 TEST(VisibleUtf8, CutBeforeTheCharacterThatDoesNotFit)
 {
     Utf8Locale utf8;
@@ -116,8 +118,10 @@ TEST(VisibleUtf8, CutBeforeTheCharacterThatDoesNotFit)
         {"\xC3\xA9\xE4\xB8\xADx", 2, "\xC3\xA9", 1},
         {"\xC3\xA9\xE4\xB8\xADx", 3, "\xC3\xA9\xE4\xB8\xAD", 3},
         {"\xC3\xA9\xE4\xB8\xADx", 9, "\xC3\xA9\xE4\xB8\xADx", 4},
-        {"a\xC2\x9B" "b", 4, "a", 1},
-        {"a\xC2\x9B" "b", 5, "a^B^[", 5},
+        {"a\xC2\x9B" "b", 8, "a", 1},
+        {"a\xC2\x9B" "b", 9, "a<C2><9B>", 9},
+        {"a\x9B" "b", 4, "a", 1},
+        {"a\x9B" "b", 6, "a<9B>b", 6},
         {"e\xCC\x81z", 1, "e\xCC\x81", 1},
     };
     for (const cut_case &c : cases) {
