@@ -1,11 +1,89 @@
-// File input: the block cache, line assembly and the line-number cache.
+// File input: the block cache, line assembly and the line-number cache,
+// and what lies under line assembly: how each character is shown
+// (visible.cpp) and the text's own colour sequences (sgr.cpp).
 #ifndef VORN_FILE_H
 #define VORN_FILE_H
 
+#include <cstddef>
+#include <string>
 #include <vector>
 
 #include "terminal/terminal.h"
 #include "vorn.h"
+
+// --- visible.cpp: what a character is and how it is shown, as itself, as
+// ^ and a letter, or in hexadecimal ---
+bool byte_is_printable(int c);      // shown as itself (never a C1 control)
+int caret_letter(int c);            // the letter of ^X; always printable
+int byte_width(int c);              // 1, or 2 in caret form (not for a tab)
+int tab_columns();                  // the tab width in force
+int out_shown_byte(int c);          // writes c as shown; returns its columns
+// In UTF-8 text a byte from 0x80 up that is no part of a printable
+// character shows as "<9B>": its value in hexadecimal, four columns.
+enum { HEX_FORM_WIDTH = 4 };
+bool byte_in_hex(int c);            // such a byte shows so (not as ^X)
+void hex_form(int c, char form[HEX_FORM_WIDTH]);
+int out_visible(const char *s);     // writes s as shown; returns the carets
+// Writes s as shown within `columns` columns, cut before the first
+// character (or caret pair) that would pass them; returns the columns
+// written.
+int out_visible_cut(const char *s, int columns);
+size_t visible_width(const char *s);            // columns of s as shown
+std::string visible_text(const char *s);        // s as shown, for stderr
+
+// --- sgr.cpp: the text's own colour sequences (ESC [ parameters m) ---
+enum { SGR_MAX_LENGTH = 128 };      // a longer sequence is shown escaped
+extern int show_colour;             // the sequences are shown as colours
+void set_show_colour(int on);
+// The length of the well-formed sequence at the start of `text` (at most
+// `length` bytes), or 0 when there is none.
+size_t sgr_length(const unsigned char *text, size_t length);
+// Same, and the sequence applied to *style (left alone when 0).
+size_t sgr_apply(const unsigned char *text, size_t length, text_style *style);
+void sgr_reset();                   // sequences shown escaped again
+
+// 1 while the text is read as UTF-8 characters: the locale's code set is
+// UTF-8 and the user has not turned it off (option -b, command utf8).
+extern int utf8_text;
+// After setlocale: UTF-8 when the locale's code set is UTF-8 and `allowed`.
+void charset_init(int allowed);
+// Turns UTF-8 on or off; -1 (and nothing changes) for "on" in a locale
+// whose code set is not UTF-8.
+int set_utf8_text(int on);
+void charset_reset();               // byte by byte, as in the C locale
+// The bytes of the UTF-8 sequence a lead byte begins (2 to 4), 0 for a
+// byte that begins none.
+int utf8_sequence_length(int lead);
+enum { CHAR_PRINTABLE, CHAR_ESCAPED, CHAR_INCOMPLETE };
+struct text_char {
+    int length;     // bytes
+    int width;      // columns: its own when printable, when escaped 2 a
+                    // byte in caret form, HEX_FORM_WIDTH in hexadecimal
+    int kind;       // CHAR_PRINTABLE, CHAR_ESCAPED (caret or hexadecimal
+                    // form, byte by byte) or CHAR_INCOMPLETE (the avail bytes begin a
+                    // well-formed sequence that is not yet complete)
+};
+// The character at s, of which `avail` bytes (at least 1) may be read.
+// One byte unless `utf8_text` is set and s begins a multibyte sequence.
+// A printable character of width 0 is a combining mark.
+text_char decode_char(const unsigned char *s, size_t avail);
+// The bytes of the character that ends at `end` (after `start`): in UTF-8
+// text a whole well-formed printable character, else 1.
+size_t char_length_before(const unsigned char *start, const unsigned char *end);
+
+// A text being shown character by character: to the terminal, into a
+// string, or only measured.  `joinable`: a combining mark next joins the
+// character before it.
+struct shown_text {
+    bool to_terminal = false;
+    std::string *into = nullptr;
+    size_t columns = 0;
+    int carets = 0;             // bytes shown escaped (caret or hexadecimal)
+    bool joinable = false;
+};
+// Shows the character at s (`avail` bytes readable); returns its bytes.
+size_t show_char(shown_text *shown, const unsigned char *s, size_t avail);
+void show_text(shown_text *shown, const char *s, size_t length);
 
 // --- cache.cpp: the block cache ---
 enum { BLOCK_SIZE = 1024 };

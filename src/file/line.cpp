@@ -34,7 +34,6 @@
 #include <cstring>
 
 #include "file.h"
-#include "display/display.h"
 #include "terminal/terminal.h"
 
 char line_buffer[LINE_BUFFER_SIZE];

@@ -20,7 +20,6 @@
 // offset are merged, so there are never more than LINE_BUFFER_SIZE + 1;
 // and every cache read position this file moves is put back.
 #include "file.h"
-#include "display/display.h"
 
 line_style_change line_style_changes[LINE_STYLE_CHANGES_MAX];
 int line_style_change_count;

@@ -39,6 +39,22 @@ class Utf8PaintTest : public ::testing::Test {
 protected:
     temp_dir dir;
     void TearDown() override { close_view_input(); }
+    // The display line of `input` (one text line) at `offset` (wrapping
+    // only without one), painted on the top row of `emu`.
+    bool paint_first_line(const std::string &input, int offset, emulated_screen &emu)
+    {
+        reset_view_settings(screen_height, screen_width);
+        horiz_off = offset;
+        wrap_lines = offset == 0;
+        open_view_file(dir, input + "\n");
+        if (next_display_line(0) == -1)
+            return false;
+        emu_run(emu, [] {
+            cursor_home();
+            paint_line();
+        });
+        return true;
+    }
 };
 
 TEST_F(Utf8PaintTest, CharactersInTheirColumns)
@@ -65,16 +81,8 @@ TEST_F(Utf8PaintTest, CharactersInTheirColumns)
     };
     for (const paint_case &c : cases) {
         SCOPED_TRACE(c.what);
-        reset_view_settings(screen_height, screen_width);
-        horiz_off = c.offset;
-        wrap_lines = c.offset == 0;
-        open_view_file(dir, c.input + "\n");
-        ASSERT_NE(next_display_line(0), -1);
         emulated_screen emu(12, 40, true, true);
-        emu_run(emu, [] {
-            cursor_home();
-            paint_line();
-        });
+        ASSERT_TRUE(paint_first_line(c.input, c.offset, emu));
         EXPECT_EQ(emu_row(emu, 0), c.row);
         if (!c.attrs.empty()) {
             EXPECT_EQ(attr_mask(emu, c.attrs.size()), c.attrs);
@@ -108,16 +116,8 @@ TEST_F(Utf8PaintTest, StrayBytesInHexadecimalAndStandout)
     };
     for (const hex_case &c : cases) {
         SCOPED_TRACE(c.what);
-        reset_view_settings(screen_height, screen_width);
-        horiz_off = c.offset;
-        wrap_lines = c.offset == 0;
-        open_view_file(dir, c.input + "\n");
-        ASSERT_NE(next_display_line(0), -1);
         emulated_screen emu(12, 40, true, true);
-        emu_run(emu, [] {
-            cursor_home();
-            paint_line();
-        });
+        ASSERT_TRUE(paint_first_line(c.input, c.offset, emu));
         EXPECT_EQ(emu_row(emu, 0), c.row);
         std::string standout;
         for (size_t col = 0; col < c.standout.size(); col++)

@@ -36,7 +36,7 @@
 // locale chosen at start-up.
 //
 // Owned here: `utf8_text`, and the locale it was derived from.
-#include "display.h"
+#include "file.h"
 
 #include <cctype>
 #include <clocale>

@@ -11,7 +11,7 @@
 // is no colour sequence and keeps the escaped display every other control
 // sequence has.  Well-formed parameters that are not known here (overline,
 // strike-through, fonts ...) are passed over.
-#include "display.h"
+#include "file.h"
 
 int show_colour;
 
