@@ -329,6 +329,17 @@ void attributes_off()
 // Also the restore of a signal handler (on = 0): tcsetattr alone.  The
 // settings are saved with every signal blocked, so that a handler never
 // applies half of them.
+//
+// Entering again (after a stop, or after a child had the terminal) takes
+// the settings found then as the ones to give back, so that an stty typed
+// meanwhile is kept -- but only canonical ones.  A terminal found without
+// line editing is in a program's own mode, not the user's: ours, when the
+// job was continued before the stop was served, or the mode a child (a
+// nested pager, an editor) left behind, or one a shell restored with a
+// job's state taken while such a child had the terminal.  Taking that would
+// leave the terminal raw when the pager ends, so the settings saved before
+// are kept; the very first entry has nothing better and takes what it
+// finds.
 void set_tty_mode(int on)
 {
     struct termios working;
@@ -336,6 +347,8 @@ void set_tty_mode(int on)
         // Without the current settings there is nothing sound to apply.
         if (tcgetattr(2, &working) != 0)
             return;
+        if (tty_settings_saved && !(working.c_lflag & ICANON))
+            working = saved_tty_settings;
         sigset_t all, previous;
         sigfillset(&all);
         sigprocmask(SIG_BLOCK, &all, &previous);

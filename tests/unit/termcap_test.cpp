@@ -352,11 +352,14 @@ TEST(TtyMode, EnteringAndLeavingThePagersMode)
     EXPECT_TRUE(same_settings(after, before));
 }
 
+// An stty typed while the pager was stopped (its mode left) is what the
+// next leave gives back.
 TEST(TtyMode, LeavingRestoresWhatPrecededTheLatestEntry)
 {
     fd2_replacement terminal(24, 80);
     distinctive_settings(2);
     set_tty_mode(1);
+    set_tty_mode(0);
     termios changed;
     tcgetattr(2, &changed);
     changed.c_cc[VERASE] = 0x7f;
@@ -368,6 +371,32 @@ TEST(TtyMode, LeavingRestoresWhatPrecededTheLatestEntry)
     termios after;
     tcgetattr(2, &after);
     EXPECT_TRUE(same_settings(after, changed));
+}
+
+// Entering again while the terminal has no line editing -- the pager's own
+// mode never left (a continue that came before the stop was served), or a
+// raw mode a child left behind -- must not make that the mode the pager
+// ends with.
+TEST(TtyMode, EnteringFromARawTerminalKeepsTheSettingsSavedBefore)
+{
+    fd2_replacement terminal(24, 80);
+    termios before = distinctive_settings(2);
+    for (bool pagers_own : {true, false}) {
+        SCOPED_TRACE(pagers_own ? "own mode never left" : "a child left it raw");
+        set_tty_mode(1);
+        if (!pagers_own) {
+            set_tty_mode(0);
+            termios raw = before;
+            cfmakeraw(&raw);
+            tcsetattr(2, TCSANOW, &raw);
+        }
+        set_tty_mode(1);
+        EXPECT_EQ(tty_erase_char, 0x08);
+        set_tty_mode(0);
+        termios after;
+        tcgetattr(2, &after);
+        EXPECT_TRUE(same_settings(after, before));
+    }
 }
 
 // Needs a process whose mode was never entered: the death-test child is a
