@@ -4,7 +4,8 @@
 // mix of inputs (text, overstrikes, caret bytes and binary, long lines,
 // UTF-8 with wide and malformed sequences, coloured text, an empty file, a
 // file that another process appends to all along, standard input fed in
-// pieces), with window changes, stops and continues at random moments.
+// pieces), with window changes, stops and continues at random moments, and
+// spells in which the terminal stops reading.
 //
 // Following (F) is a step of its own: at a prompt it types F and waits for
 // the pager's waiting line, may change the window or stop and continue the
@@ -292,7 +293,8 @@ struct soak_run {
     bool check_repaints;                // the pager runs with -c
     bool reading_on = true;             // keys may read past what is held
     bool follow_on = true;              // F may be typed
-    unsigned long keys_fed = 0, resizes = 0, stops = 0, syncs = 0, repaints = 0, follows = 0;
+    unsigned long keys_fed = 0, resizes = 0, stops = 0, syncs = 0, repaints = 0, follows = 0,
+                  stalls = 0;
     std::string recent_keys = {};       // the last keys typed, for the report
     // Steps between synchronisations; VORN_SOAK_SYNC=1 finds the step
     // that went wrong.
@@ -318,6 +320,25 @@ struct soak_run {
         vt_signal(s, SIGTSTP);
         ASSERT_TRUE(vt_wait_stopped(s, 20000)) << vt_screen(s);
         vt_signal(s, SIGCONT);
+    }
+
+    // A terminal that stops reading for a while (a slow link, a paused
+    // pane): the pager's writes fill the pty and wait while keys and window
+    // changes still come.  Once it reads again every byte must arrive whole
+    // and in order, which the next synchronisation and repaint check see.
+    // (A stop is not sent meanwhile: the pager serves it only once its
+    // output is written.)
+    void stall_reader()
+    {
+        stalls++;
+        s.reader_stalled = true;
+        for (int i = 1 + static_cast<int>(random() % 4); i > 0; i--) {
+            if (random() % 2 == 0)
+                resize();
+            else
+                type(reading_on ? random_keys(random) : holding_keys(random));
+        }
+        s.reader_stalled = false;
     }
 
     void type(const std::string &keys)
@@ -380,6 +401,8 @@ struct soak_run {
             feed(s, random);
         } else if (what < 46 && follow_on) {
             follow();
+        } else if (what < 52) {
+            stall_reader();
         } else {
             type(reading_on ? random_keys(random) : holding_keys(random));
         }
@@ -420,8 +443,9 @@ struct soak_run {
 
     void quit()
     {
-        printf("soak: %lu key bytes, %lu window changes, %lu stops, %lu follows, %lu syncs, "
-               "%lu repaints compared\n", keys_fed, resizes, stops, follows, syncs, repaints);
+        printf("soak: %lu key bytes, %lu window changes, %lu stops, %lu follows, %lu stalls, "
+               "%lu syncs, %lu repaints compared\n", keys_fed, resizes, stops, follows, stalls,
+               syncs, repaints);
         leave_tiny_size();
         ASSERT_TRUE(synchronise(s)) << vt_screen(s);
         vt_type(s, "q");

@@ -484,21 +484,28 @@ TEST(Cache, SeekEndOnPipeStopsWhenASignalIsPending)
 TEST(Cache, SignalDuringAPipeReadIsNotTheEnd)
 {
     // The pipe has no data yet and stays open, so the read of seek_end
-    // waits until a resize signal abandons it (or finds the signal already
-    // pending and does not start).  The walk then ends where it got, with
-    // success; the abandoned read is no end of input, and the block is read
-    // on the next access.
+    // waits until a resize signal abandons it.  The walk then ends where it
+    // got, with success; the abandoned read is no end of input, and the
+    // block is read on the next access.  The signal is held blocked until
+    // the read waits (which lets it in), so that it never comes before the
+    // walk starts (a walk that finds a signal pending does not start: see
+    // above).
     int fds[2];
     ASSERT_NO_FATAL_FAILURE(open_empty_pipe(fds));
     pending_signals = 0;
     install_signals(1);
+    sigset_t resize, previous;
+    sigemptyset(&resize);
+    sigaddset(&resize, SIGWINCH);
+    sigprocmask(SIG_BLOCK, &resize, &previous);
     pid_t helper = fork();
     if (helper == 0) {
         kill(getppid(), SIGWINCH);
         _exit(0);
     }
-    int result = cache_seek_end();
     waitpid(helper, nullptr, 0);
+    int result = cache_seek_end();
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
     int pending = pending_signals;
     install_signals(0);
     pending_signals = 0;
