@@ -22,6 +22,9 @@
 //   page:N:STEP:TOP  press space N times, one at a time as a held key would
 //                    reach a pager that keeps up, each time waiting for the
 //                    top row to show line TOP + STEP*i (nine digits)
+//   burst:N:STEP:TOP press space N times in one write, as keys typed ahead
+//                    arrive, then wait for the top row to show line
+//                    TOP + STEP*N
 //   grow:FILE:RATE:S append numbered lines (nine digits, starting after
 //                    the number of lines FILE holds) at RATE bytes a second
 //                    for S seconds, looking at the screen between writes:
@@ -126,20 +129,43 @@ long peak_rss_kb(pid_t pid)
     return -1;
 }
 
+// The N, STEP and TOP of "page:N:STEP:TOP" or "burst:N:STEP:TOP".
+struct page_step {
+    long count = 0, stride = 0, top = 0;
+};
+
+page_step page_numbers(const std::string &step)
+{
+    std::istringstream in(step.substr(step.find(':') + 1));
+    page_step p;
+    char colon;
+    in >> p.count >> colon >> p.stride >> colon >> p.top;
+    return p;
+}
+
+bool top_shows(vt_session &s, long line)
+{
+    char want[32];
+    snprintf(want, sizeof want, "%09ld ", line);
+    return vt_wait_contains(s, 0, want, config.timeout_ms);
+}
+
 bool page(vt_session &s, const std::string &step)
 {
-    std::istringstream in(step.substr(5));
-    long count = 0, stride = 0, top = 0;
-    char colon;
-    in >> count >> colon >> stride >> colon >> top;
-    for (long i = 1; i <= count; i++) {
+    page_step p = page_numbers(step);
+    for (long i = 1; i <= p.count; i++) {
         vt_type(s, " ");
-        char want[32];
-        snprintf(want, sizeof want, "%09ld ", top + stride * i);
-        if (!vt_wait_contains(s, 0, want, config.timeout_ms))
+        if (!top_shows(s, p.top + p.stride * i))
             return false;
     }
     return true;
+}
+
+bool burst(vt_session &s, const std::string &step)
+{
+    page_step p = page_numbers(step);
+    vt_type(s, std::string(static_cast<size_t>(p.count), ' '));
+    return top_shows(s, p.top + p.stride * p.count);
 }
 
 // The line number at the start of row `row`, or -1.
@@ -282,6 +308,8 @@ bool run_step(vt_session &s, const std::string &step, clock_type::time_point &ma
             printf("BENCH cpu %s %.6f\n", step.substr(4).c_str(), cpu - mark_cpu);
     } else if (step.rfind("page:", 0) == 0) {
         return page(s, step);
+    } else if (step.rfind("burst:", 0) == 0) {
+        return burst(s, step);
     } else if (step.rfind("grow:", 0) == 0) {
         return grow(s, step);
     } else if (step == "caughtup") {

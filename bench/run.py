@@ -3,10 +3,12 @@
 
 Generates the inputs (never committed) in the build directory, measures
 every case several times after a warm-up, alternating vorn and the peer so
-that both see the same machine load, and prints one table of medians,
-spreads and ratios (vorn time / peer time).  Interactive cases run the real
-pager in a pseudo-terminal through the bench driver, timed from the key to
-the expected screen.  Beside the wall-time ratio it gives the ratio of
+that both see the same machine load, and prints one table of medians and
+spreads, and of ratios (vorn time / peer time) taken round by round: the
+median of the rounds' ratios and half their range.  Interactive cases run
+the real pager in a pseudo-terminal through the bench driver, timed from
+the key to the expected screen; a floor command (grep, wc -l) is timed by
+its own work, its run on an empty input taken off.  Beside the wall-time ratio it gives the ratio of
 processor times, which a loaded machine disturbs far less (the pager, the
 driver and the terminal take turns, each waking up on a busy scheduler).
 --json FILE also writes the table as JSON.
@@ -24,7 +26,14 @@ import time
 
 LINE_BODY = " the quick brown fox jumps over the lazy dog again\n"
 LINE_LEN = 10 + len(LINE_BODY)      # "000000001" + body
-LAST_LINE = "NEEDLE at the end\n"
+# The last line of every text: what a search finds, also for an expression
+# whose only literal (x) is on every line.
+LAST_LINE = "NEEDLE at the end 123x4\n"
+# The last line of the UTF-8 texts: a needle of characters beyond ASCII too.
+UTF8_NEEDLE = "\u7d42\u7aef\u672b\u5c3e"
+UTF8_LAST_LINE = "NEEDLE at the end %s\n" % UTF8_NEEDLE
+# The form of the generated inputs: a change here makes them anew.
+DATA_FORM = 2
 # The same lines in UTF-8: accented letters, CJK characters two columns
 # wide and an emoji, 50 columns in all.
 UTF8_BODY = " caf\u00e9 na\u00efve \u4e2d\u6587\u5b57 \u00fcber stra\u00dfe \u2014 \U0001f600 again\n"
@@ -46,9 +55,9 @@ def parse_size(text):
 
 # --- inputs ---------------------------------------------------------------
 
-def write_text(path, size, body=LINE_BODY):
+def write_text(path, size, body=LINE_BODY, last=LAST_LINE):
     """Numbered lines of LINE_LEN bytes (of `body`) up to about `size`,
-    then LAST_LINE.  Returns the number of lines."""
+    then `last`.  Returns the number of lines."""
     line_len = 9 + len(body.encode("utf-8"))
     lines = max(ROWS * 4, size // line_len)
     if not os.path.exists(path):
@@ -58,7 +67,7 @@ def write_text(path, size, body=LINE_BODY):
             for start in range(1, lines + 1, batch):
                 end = min(lines + 1, start + batch)
                 out.write("".join("%09d%s" % (n, body) for n in range(start, end)))
-            out.write(LAST_LINE)
+            out.write(last)
         os.rename(tmp, path)
     return lines + 1
 
@@ -129,12 +138,12 @@ class Skip(Exception):
     pass
 
 
-def run_command(argv, stdout=subprocess.DEVNULL, cwd=None):
+def run_command(argv, stdout=subprocess.DEVNULL, cwd=None, env=None):
     """Wall time and processor time (its own and its children's) of one
     command run to completion, and no RSS: the child's ru_maxrss would
     count what it had as a fork of this script."""
     start = time.perf_counter()
-    proc = subprocess.Popen(argv, stdout=stdout, stdin=subprocess.DEVNULL, cwd=cwd)
+    proc = subprocess.Popen(argv, stdout=stdout, stdin=subprocess.DEVNULL, cwd=cwd, env=env)
     _, status, usage = os.wait4(proc.pid, 0)
     took = time.perf_counter() - start
     proc.returncode = os.waitstatus_to_exitcode(status)
@@ -185,7 +194,8 @@ def run_driver(*args, **kwargs):
 def measure(cfg, runners):
     """Runs each (name, runner) once per repetition, the order turning each
     time, after one warm-up round.  Returns name -> (times, peak rss,
-    processor times)."""
+    processor times), the i-th time of every runner from the same round
+    (a processor time the runner could not tell is None)."""
     results = {name: ([], 0, []) for name, _ in runners}
     for rep in range(cfg.reps + 1):
         order = runners if rep % 2 == 0 else list(reversed(runners))
@@ -195,16 +205,44 @@ def measure(cfg, runners):
                 continue
             times, peak, cpus = results[name]
             times.append(took)
-            if cpu is not None:
-                cpus.append(cpu)
+            cpus.append(cpu)
             results[name] = (times, max(peak, rss or 0), cpus)
     return results
 
 
 def summary(times):
+    """The median of the values and their spread: half their range, in per
+    cent of the median."""
+    times = [t for t in times if t is not None]
+    if not times:
+        return None, None
     median = statistics.median(times)
     spread = (max(times) - min(times)) / 2 / median * 100 if median > 0 else 0.0
     return median, spread
+
+
+def paired_ratio(vorn, peer):
+    """The ratios vorn/peer of each round, taken pair by pair (the two ran
+    side by side under the same load): their median and spread."""
+    return summary([v / p for v, p in zip(vorn, peer)
+                    if v is not None and p is not None and p > 0])
+
+
+def work_only(on_input, on_empty):
+    """A command's own work on its input: a run on the input less a run of
+    the same command on an empty one (its start-up, which the pager's laps
+    do not hold either).  A difference that is not above zero (a tiny
+    input, within the noise) is None: no ratio is taken from that round."""
+    def difference(full, empty):
+        if full is None or empty is None or full <= empty:
+            return None
+        return full - empty
+
+    def run():
+        took, rss, cpu = on_input()
+        took0, _, cpu0 = on_empty()
+        return difference(took, took0), rss, difference(cpu, cpu0)
+    return run
 
 
 # --- cases ------------------------------------------------------------------
@@ -246,16 +284,25 @@ def cases(env, cfg):
     def cmd(*argv):
         return lambda: run_command(list(argv), cwd=cfg.data)
 
-    # grep stops at the first match when its output is /dev/null (it takes
-    # -c for -q then): the scanning peers write into a file instead.
-    def scan(*argv):
-        def run():
-            with open(os.path.join(cfg.data, "peer.out"), "w") as out:
-                return run_command(list(argv), stdout=out, cwd=cfg.data)
-        return run
+    # A floor (grep, wc, fold) is timed by its own work, as the pager is
+    # timed from the key: the same command on an empty file is run after
+    # it, and its time (start-up) taken off.  grep stops at the first match
+    # when its output is /dev/null (it takes -c for -q then): the scanning
+    # peers write into a file instead.
+    def scan(*argv, utf8=False):
+        def on(path):
+            def run():
+                with open(os.path.join(cfg.data, "peer.out"), "w") as out:
+                    return run_command(list(argv[:-1]) + [path], stdout=out, cwd=cfg.data,
+                                       env=env["utf8_env"] if utf8 else None)
+            return run
+        return work_only(on(argv[-1]), on("empty.txt"))
 
     def sh(script):
         return lambda: run_command(["sh", "-c", script], cwd=cfg.data)
+
+    def sh_work(script, path):
+        return work_only(sh(script % path), sh(script % "empty.txt"))
 
     add("copy mode to /dev/null", cmd(env["vorn"], text), [("cat", cmd("cat", text))], "<= 1.1")
     add("copy mode into a pipe", sh("'%s' %s | cat >/dev/null" % (env["vorn"], text)),
@@ -263,58 +310,76 @@ def cases(env, cfg):
     add("copy mode, binary file", cmd(env["vorn"], "binary.bin"),
         [("cat", cmd("cat", "binary.bin"))], "report")
 
-    def both(title, args, steps, peers, target, cols=COLS, less_args=None, less_steps=None,
-             utf8=False):
+    def both(title, args, steps, peers, target, cols=COLS, less_steps=None, utf8=False):
         vorn = interactive(env, cfg, "vorn", args, steps, cols, utf8=utf8)
-        less = interactive(env, cfg, "less", less_args if less_args is not None else args,
-                           less_steps or steps, cols, utf8=utf8)
+        less = interactive(env, cfg, "less", args, less_steps or steps, cols, utf8=utf8)
         add(title, vorn, peers + [("less", less)], target)
 
-    both("first screen", [text], first_screen_steps() + ["lap:first"], [], "not slower")
+    both("first screen", [text], first_screen_steps() + ["lap:first"], [], "<= 1.0")
     g_steps = first_screen_steps() + ["mark"] + end + ["lap:G"]
     both("G", [text], g_steps, [("wc -l", scan("wc", "-l", text))], "wc <= 1.2")
-    both("G with -n", ["-n", text], g_steps, [], "not slower", less_args=[text])
+    # -n: neither pager counts lines (the same option in both).
+    both("G with -n", ["-n", text], g_steps, [], "<= 1.0")
 
+    # A jump by percent and back in a file whose end is known: against the
+    # peer pager only (no floor command does this).
     half = LINE_LEN * lines // 2 // LINE_LEN + 1
     near = "|".join(numbered(n) for n in range(half - 2, half + 3))
     both("50p then g, after G", [text],
          first_screen_steps() + end + ["mark", "type:50p", "rowany:0:" + near, "type:g"]
-         + first_screen_steps() + ["lap:50p-g"],
-         [("wc -l", scan("wc", "-l", text))], "wc <= 1.2")
+         + first_screen_steps() + ["lap:50p-g"], [], "<= 1.0")
 
-    # The long prompt: vorn says " line N" for the bottom line, the peer
-    # "lines A-N/N"; wide enough that neither is cut.
-    vorn_eq = first_screen_steps() + end + ["mark", "type:=", "row:-1:line %d " % lines,
-                                              "lap:="]
-    less_eq = first_screen_steps() + end + ["mark", "type:=", "row:-1:-%d/%d " % (lines, lines),
-                                              "lap:="]
-    both("line number after G (=)", [text], vorn_eq, [("wc -l", scan("wc", "-l", text))],
-         "wc <= 2", cols=132, less_steps=less_eq)
+    # The number of the last line, from the key G to the long prompt that
+    # names it: the whole count, against wc -l.  vorn says " line N" for the
+    # bottom line, the peer "lines A-N/N"; wide enough that neither is cut.
+    vorn_eq = first_screen_steps() + ["mark"] + end + ["type:=", "row:-1:line %d " % lines,
+                                                      "lap:G="]
+    less_eq = first_screen_steps() + ["mark"] + end + ["type:=",
+                                                      "row:-1:-%d/%d " % (lines, lines),
+                                                      "lap:G="]
+    both("G, then the line number (=)", [text], vorn_eq, [("wc -l", scan("wc", "-l", text))],
+         "wc <= 1.2", cols=132, less_steps=less_eq)
 
-    screens = max(1, (page_lines - ROWS) // (ROWS - 1) - 1)
-    both("paging by screens (%d)" % screens, [page],
-         first_screen_steps() + ["mark", "page:%d:%d:1" % (screens, ROWS - 1), "lap:page"],
-         [], "not slower")
+    def paging(title, path, page_lines, args, utf8=False):
+        """Paging by screens, one key at a time and 200 keys in one burst."""
+        screens = max(1, (page_lines - ROWS) // (ROWS - 1) - 1)
+        both("%s by screens (%d)" % (title, screens), args + [path],
+             first_screen_steps() + ["mark", "page:%d:%d:1" % (screens, ROWS - 1), "lap:page"],
+             [], "<= 1.0", utf8=utf8)
+        burst = min(200, screens)
+        both("%s, %d screens at once" % (title, burst), args + [path],
+             first_screen_steps() + ["mark", "burst:%d:%d:1" % (burst, ROWS - 1), "lap:burst"],
+             [], "<= 1.0", utf8=utf8)
 
+    paging("paging", page, page_lines, [])
+
+    def search(title, path, opts, pattern, grep, utf8=False):
+        """A search from the first screen to the last line, against grep
+        counting the lines that match."""
+        both(title, opts + [path],
+             first_screen_steps() + ["mark", "type:/%s\n" % pattern, "any:NEEDLE at the end",
+                                     "lap:search"],
+             [(" ".join(grep[:2]), scan(*grep, path, utf8=utf8))], "grep <= 1.5", utf8=utf8)
+
+    search_titles = ["search forward", "search forward -i", "search, no literal",
+                     "search, common literal only", "search inverted", "search backward",
+                     "UTF-8 text: search forward -i", "UTF-8 text: non-ASCII search",
+                     "UTF-8 text: non-ASCII search -i", "coloured text: search forward"]
     if cfg.search_built:
-        searches = [("search forward", [], "NEEDLE", ["grep", "-c", "NEEDLE"], "grep <= 1.5"),
-                    ("search forward -i", ["-i"], "needle", ["grep", "-ci", "needle"],
-                     "grep <= 2"),
-                    ("search, no literal", [], "N[E]+DLE|x{9}",
-                     ["grep", "-cE", "N[E]+DLE|x{9}"], "report"),
-                    ("search inverted", [], "!^[0-9]", ["grep", "-vc", "^[0-9]"], "grep <= 2")]
-        for title, opts, pattern, grep, target in searches:
-            both(title, opts + [text],
-                 first_screen_steps() + ["mark", "type:/%s\n" % pattern,
-                                         "any:NEEDLE at the end", "lap:search"],
-                 [(" ".join(grep[:2]), scan(*grep, text))], target)
+        search("search forward", text, [], "NEEDLE", ["grep", "-c", "NEEDLE"])
+        search("search forward -i", text, ["-i"], "needle", ["grep", "-ci", "needle"])
+        search("search, no literal", text, [], "N[E]+DLE|x{9}", ["grep", "-cE", "N[E]+DLE|x{9}"])
+        # Its only literal, x, is on every line ("fox").
+        search("search, common literal only", text, [], "[0-9]{3}x[0-9]",
+               ["grep", "-cE", "[0-9]{3}x[0-9]"])
+        # (an expression of single characters: vorn matches it without regexec)
+        search("search inverted", text, [], "!^[0-9]", ["grep", "-vc", "^[0-9]"])
         both("search backward", [text],
              first_screen_steps() + end + ["mark", "type:?^000000001 \n", "row:0:000000001 ",
                                            "lap:back"],
-             [("grep -c", scan("grep", "-c", "^000000001 ", text))], "grep <= 3")
+             [("grep -c", scan("grep", "-c", "^000000001 ", text))], "grep <= 1.5")
     else:
-        for title in ("search forward", "search forward -i", "search, no literal",
-                      "search inverted", "search backward"):
+        for title in search_titles[:6]:
             add(title, None, [], "not built")
 
     # Long lines: G, then b, done when the rows one screen back are there
@@ -323,7 +388,7 @@ def cases(env, cfg):
     long_g = ["row:0:L000001 ", "mark"] + end + ["lap:G", "mark", "type:b", "row:0:" + top_b,
                                                 "row:%d:%s" % (ROWS - 2, bottom_b),
                                                 "filled:-1", "notrow:-1:END", "lap:b"]
-    both("long lines: G, then b", ["long.txt"], long_g, [], "not slower")
+    both("long lines: G, then b", ["long.txt"], long_g, [], "<= 1.0")
 
     # One line of a tenth of the main size: G, then b, against the same
     # wrapping done once (the peer pager takes minutes there).
@@ -334,12 +399,13 @@ def cases(env, cfg):
                  "lap:G", "mark", "type:b", "row:%d:%s" % (ROWS - 2, rows[-1 - (ROWS - 1)]),
                  "lap:b"]
     add("one long line: G, then b", interactive(env, cfg, "vorn", ["one-line.txt"], one_steps),
-        [("fold|tail", sh("fold -w %d one-line.txt | tail -n %d" % (COLS, ROWS - 1)))],
+        [("fold|tail", sh_work("fold -w %d %%s | tail -n %d" % (COLS, ROWS - 1),
+                               "one-line.txt"))],
         "fold <= 3")
     if cfg.search_built:
         both("long lines: search after G, b", ["long.txt"],
              long_g[:-1] + ["mark", "type:/NEEDLE\n", "any:NEEDLE at the end", "lap:search"],
-             [], "not slower")
+             [], "<= 1.0")
     else:
         add("long lines: search after G, b", None, [], "not built")
 
@@ -349,54 +415,47 @@ def cases(env, cfg):
         return interactive(env, cfg, name, ["-c", script], first_screen_steps() + ["mark"]
                            + end + ["lap:G"], rss_name=os.path.basename(prog),
                            program="/bin/sh")
-    add("pipe into the pager, then G", piped("vorn"), [("less", piped("less"))], "not slower")
+    add("pipe into the pager, then G", piped("vorn"), [("less", piped("less"))], "<= 1.0")
 
     # The same G against its floor: `cat FILE | wc -l`, reading the same
     # pipe to its end.  cat's work is the same on both sides and is left out
     # of the processor times: the pager's own against wc's own.
-    def cat_into_wc():
-        start = time.perf_counter()
-        cat = subprocess.Popen(["cat", text], stdout=subprocess.PIPE, cwd=cfg.data)
-        with open(os.path.join(cfg.data, "peer.out"), "w") as out:
-            wc = subprocess.Popen(["wc", "-l"], stdin=cat.stdout, stdout=out, cwd=cfg.data)
-        cat.stdout.close()
-        _, status, usage = os.wait4(wc.pid, 0)
-        cat.wait()
-        took = time.perf_counter() - start
-        if os.waitstatus_to_exitcode(status) != 0 or cat.returncode != 0:
-            raise RuntimeError("cat %s | wc -l failed" % text)
-        return took, None, usage.ru_utime + usage.ru_stime
-    add("standard input to its end (G)", piped("vorn"), [("cat | wc -l", cat_into_wc)],
+    def cat_into_wc(path):
+        def run():
+            start = time.perf_counter()
+            cat = subprocess.Popen(["cat", path], stdout=subprocess.PIPE, cwd=cfg.data)
+            with open(os.path.join(cfg.data, "peer.out"), "w") as out:
+                wc = subprocess.Popen(["wc", "-l"], stdin=cat.stdout, stdout=out, cwd=cfg.data)
+            cat.stdout.close()
+            _, status, usage = os.wait4(wc.pid, 0)
+            cat.wait()
+            took = time.perf_counter() - start
+            if os.waitstatus_to_exitcode(status) != 0 or cat.returncode != 0:
+                raise RuntimeError("cat %s | wc -l failed" % path)
+            return took, None, usage.ru_utime + usage.ru_stime
+        return run
+    add("standard input to its end (G)", piped("vorn"),
+        [("cat | wc -l", work_only(cat_into_wc(text), cat_into_wc("empty.txt")))],
         "wc <= 1.5")
 
-    # UTF-8 text in a UTF-8 locale: the same paging and a folded search,
-    # to set beside the ASCII runs above.
-    utf8_text = "utf8.txt"
-    utf8_screens = max(1, (cfg.utf8_lines - ROWS) // (ROWS - 1) - 1)
-    both("UTF-8 text: paging by screens (%d)" % utf8_screens, [utf8_text],
-         first_screen_steps() + ["mark", "page:%d:%d:1" % (utf8_screens, ROWS - 1), "lap:page"],
-         [], "not slower", utf8=True)
-    if cfg.search_built:
-        both("UTF-8 text: search forward -i", ["-i", utf8_text],
-             first_screen_steps() + ["mark", "type:/needle\n", "any:NEEDLE at the end",
-                                     "lap:search"],
-             [("grep -ci", scan("grep", "-ci", "needle", utf8_text))], "grep <= 2", utf8=True)
-    else:
-        add("UTF-8 text: search forward -i", None, [], "not built")
+    # UTF-8 text in a UTF-8 locale (the floors too): the same paging and
+    # searches, to set beside the ASCII runs above; the searches over a text
+    # of the main size.
+    paging("UTF-8 text: paging", "utf8.txt", cfg.utf8_lines, [], utf8=True)
     # Coloured text shown as colours (-R for both).
-    colour_text = "colour.txt"
-    colour_screens = max(1, (cfg.colour_lines - ROWS) // (ROWS - 1) - 1)
-    both("coloured text: paging by screens (%d)" % colour_screens, ["-R", colour_text],
-         first_screen_steps() + ["mark", "page:%d:%d:1" % (colour_screens, ROWS - 1),
-                                 "lap:page"],
-         [], "not slower")
+    paging("coloured text: paging", "colour.txt", cfg.colour_lines, ["-R"])
     if cfg.search_built:
-        both("coloured text: search forward", ["-R", colour_text],
-             first_screen_steps() + ["mark", "type:/NEEDLE\n", "any:NEEDLE at the end",
-                                     "lap:search"],
-             [("grep -c", scan("grep", "-c", "NEEDLE", colour_text))], "grep <= 2")
+        search("UTF-8 text: search forward -i", "utf8-full.txt", ["-i"], "needle",
+               ["grep", "-ci", "needle"], utf8=True)
+        search("UTF-8 text: non-ASCII search", "utf8-full.txt", [], UTF8_NEEDLE,
+               ["grep", "-c", UTF8_NEEDLE], utf8=True)
+        search("UTF-8 text: non-ASCII search -i", "utf8-full.txt", ["-i"], UTF8_NEEDLE,
+               ["grep", "-ci", UTF8_NEEDLE], utf8=True)
+        search("coloured text: search forward", "colour-full.txt", ["-R"], "NEEDLE",
+               ["grep", "-c", "NEEDLE"])
     else:
-        add("coloured text: search forward", None, [], "not built")
+        for title in search_titles[6:]:
+            add(title, None, [], "not built")
     return c
 
 
@@ -455,7 +514,13 @@ def reads_a_pipe(row):
     return row["case"].startswith("pipe") or row["case"].startswith("standard input")
 
 
+def fmt_ratio(ratio, spread):
+    return "-" if ratio is None else "%.2f ±%d%%" % (ratio, round(spread))
+
+
 def fmt_time(seconds):
+    if seconds is None:
+        return "-"
     return "%.3f s" % seconds if seconds >= 0.1 else "%.1f ms" % (seconds * 1000)
 
 
@@ -478,22 +543,23 @@ def run_cases(env, cfg):
                          "target": target})
             print(str(error)[:2000], file=sys.stderr)
             continue
-        v_med, v_spread = summary(res["vorn"][0])
-        v_cpu = statistics.median(res["vorn"][2]) if res["vorn"][2] else None
+        v_times, v_rss, v_cpus = res["vorn"]
+        v_med, v_spread = summary(v_times)
         row = {"case": title, "status": "measured", "target": target,
-               "vorn": {"median": v_med, "spread_pct": v_spread, "times": res["vorn"][0],
-                        "peak_rss_kb": res["vorn"][1], "cpu_median": v_cpu,
-                        "cpu_times": res["vorn"][2]},
+               "vorn": {"median": v_med, "spread_pct": v_spread, "times": v_times,
+                        "peak_rss_kb": v_rss, "cpu_median": summary(v_cpus)[0],
+                        "cpu_times": v_cpus},
                "peers": []}
         for name, _ in peers:
-            p_med, p_spread = summary(res[name][0])
-            p_cpu = statistics.median(res[name][2]) if res[name][2] else None
+            p_times, p_rss, p_cpus = res[name]
+            p_med, p_spread = summary(p_times)
+            ratio, ratio_spread = paired_ratio(v_times, p_times)
+            cpu_ratio, cpu_spread = paired_ratio(v_cpus, p_cpus)
             row["peers"].append({"peer": name, "median": p_med, "spread_pct": p_spread,
-                                 "times": res[name][0], "peak_rss_kb": res[name][1],
-                                 "ratio": v_med / p_med if p_med > 0 else None,
-                                 "cpu_median": p_cpu, "cpu_times": res[name][2],
-                                 "cpu_ratio": v_cpu / p_cpu if v_cpu is not None and p_cpu
-                                 else None})
+                                 "times": p_times, "peak_rss_kb": p_rss,
+                                 "ratio": ratio, "ratio_spread_pct": ratio_spread,
+                                 "cpu_median": summary(p_cpus)[0], "cpu_times": p_cpus,
+                                 "cpu_ratio": cpu_ratio, "cpu_ratio_spread_pct": cpu_spread})
         rows.append(row)
     if not cfg.only or "follow" in cfg.only:
         print("  %-34s ..." % "following a growing file", file=sys.stderr, flush=True)
@@ -511,25 +577,26 @@ def run_cases(env, cfg):
 
 
 def print_table(rows, cfg):
-    head = "%-34s %14s %8s %14s %7s %7s  %-12s %9s" % ("case", "vorn", "peer", "peer time",
-                                                       "ratio", "CPU", "target", "vorn RSS")
+    form = "%-38s %14s %12s %14s %12s %12s  %-12s %9s"
+    head = form % ("case", "vorn", "peer", "peer time", "ratio", "CPU ratio", "target",
+                   "vorn RSS")
     print("\nvorn benchmark: %s inputs (%d MiB text), %d runs after a warm-up, "
           "vorn and peers alternating" % ("quick" if cfg.quick else "full",
                                          cfg.size >> 20, cfg.reps))
-    print("ratio: wall time vorn/peer; CPU: processor time vorn/peer (the pager's own in the "
-          "timed laps, a command's with its children)")
+    print("ratio: wall time vorn/peer; CPU ratio: processor time vorn/peer (the pager's own "
+          "in the timed laps, a floor command's own work: its run less its run on an empty "
+          "input); each the median of the ratios of the rounds, ± half their range")
     print(head)
     print("-" * len(head))
     for row in rows:
         if row["status"] == "follow":
             kb = row["vorn"]["peak_rss_kb"]
-            print("%-34s %14s %8s %14s %7s %7s  %-12s %9s" % (
+            print(form % (
                 row["case"], "catch-up " + fmt_time(row["catch_up_s"]), "", "", "", "",
                 "see below", "-" if not kb else "%.1f MiB" % (kb / 1024)))
             continue
         if row["status"] != "measured":
-            print("%-34s %14s %8s %14s %7s %7s  %-12s" % (row["case"], row["status"], "", "",
-                                                         "", "", row["target"]))
+            print(form % (row["case"], row["status"], "", "", "", "", row["target"], ""))
             continue
         v = row["vorn"]
         vorn_cell = "%s ±%d%%" % (fmt_time(v["median"]), round(v["spread_pct"]))
@@ -538,10 +605,11 @@ def print_table(rows, cfg):
         peers = row["peers"] or [None]
         for i, p in enumerate(peers):
             peer_cells = ("", "", "", "") if p is None else (
-                p["peer"], "%s ±%d%%" % (fmt_time(p["median"]), round(p["spread_pct"])),
-                "%.2f" % p["ratio"] if p["ratio"] is not None else "-",
-                "%.2f" % p["cpu_ratio"] if p["cpu_ratio"] is not None else "-")
-            print("%-34s %14s %8s %14s %7s %7s  %-12s %9s" % (
+                p["peer"], "-" if p["median"] is None else
+                "%s ±%d%%" % (fmt_time(p["median"]), round(p["spread_pct"])),
+                fmt_ratio(p["ratio"], p["ratio_spread_pct"]),
+                fmt_ratio(p["cpu_ratio"], p["cpu_ratio_spread_pct"]))
+            print(form % (
                 row["case"] if i == 0 else "", vorn_cell if i == 0 else "", *peer_cells,
                 row["target"] if i == 0 else "", rss if i == 0 else ""))
     viewing = [r["vorn"]["peak_rss_kb"] for r in rows
@@ -587,7 +655,7 @@ def main():
     cfg.follow_seconds = 3 if cfg.quick else 30
     cfg.idle_seconds = 1 if cfg.quick else 3
     build = os.path.abspath(cfg.build)
-    cfg.data = os.path.join(build, "bench-data", str(cfg.size))
+    cfg.data = os.path.join(build, "bench-data", "%d-form%d" % (cfg.size, DATA_FORM))
     os.makedirs(cfg.data, exist_ok=True)
 
     env = {"vorn": os.path.join(build, "vorn"),
@@ -597,6 +665,7 @@ def main():
                  if not k.startswith("LESS") and k not in ("VORN", "PAGER")}
     child_env["LESSHISTFILE"] = "-"
     env["child_env"] = child_env
+    env["utf8_env"] = dict(child_env, LC_ALL="C.UTF-8")
 
     print("generating inputs in %s ..." % cfg.data, file=sys.stderr, flush=True)
     cfg.text_lines = write_text(os.path.join(cfg.data, "text.txt"), cfg.size)
@@ -606,8 +675,13 @@ def main():
     page_size = cfg.size // 32 if cfg.quick else cfg.size * 100 // 1024
     cfg.page_lines = write_text(os.path.join(cfg.data, "page.txt"), page_size)
     # (its lines are longer in bytes: fewer of them in the same size)
-    cfg.utf8_lines = write_text(os.path.join(cfg.data, "utf8.txt"), page_size, UTF8_BODY)
+    cfg.utf8_lines = write_text(os.path.join(cfg.data, "utf8.txt"), page_size, UTF8_BODY,
+                                UTF8_LAST_LINE)
     cfg.colour_lines = write_text(os.path.join(cfg.data, "colour.txt"), page_size, COLOUR_BODY)
+    # The searches of UTF-8 and coloured text go over the main size.
+    write_text(os.path.join(cfg.data, "utf8-full.txt"), cfg.size, UTF8_BODY, UTF8_LAST_LINE)
+    write_text(os.path.join(cfg.data, "colour-full.txt"), cfg.size, COLOUR_BODY)
+    open(os.path.join(cfg.data, "empty.txt"), "w").close()
     # The peer takes seconds for G on one 300 KB line (more than linearly
     # in its length): the quick run has a few shorter ones.
     cfg.long_shape = (256 * 1024, 64 * 1024) if cfg.quick else (cfg.size, 300 * 1024)
@@ -616,7 +690,8 @@ def main():
     cfg.one_line_size = max(64 * 1024, cfg.size // 10)
     write_one_line(os.path.join(cfg.data, "one-line.txt"), cfg.one_line_size)
     write_text(os.path.join(cfg.data, "probe.txt"), 100 * LINE_LEN)
-    subprocess.run(["cat", "text.txt", "long.txt", "page.txt"], cwd=cfg.data,
+    subprocess.run(["cat", "text.txt", "long.txt", "page.txt", "utf8-full.txt",
+                    "colour-full.txt"], cwd=cfg.data,
                    stdout=subprocess.DEVNULL, check=True)  # page cache hot
     cfg.search_built = probe_search(env, cfg)
     cfg.follow_built = probe_follow(env, cfg)
