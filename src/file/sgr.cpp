@@ -224,13 +224,41 @@ size_t sequence_end(const unsigned char *text, size_t length)
     return 0;
 }
 
+// Whether the parameter bytes (between '[' and 'm') are plain codes only:
+// no colon, no extended colour (38, 48, 58), no number of more than
+// SGR_MAX_DIGITS digits.  Such parameters always apply.
+bool plain_codes_only(const unsigned char *text, size_t length)
+{
+    int value = 0, digits = 0;
+    for (size_t i = 0; i <= length; i++) {
+        int c = i < length ? text[i] : ';';
+        if (c >= '0' && c <= '9') {
+            if (++digits > SGR_MAX_DIGITS)
+                return false;
+            value = value * 10 + (c - '0');
+            continue;
+        }
+        if (c != ';' || value == 38 || value == 48 || value == 58)
+            return false;
+        value = 0;
+        digits = 0;
+    }
+    return true;
+}
+
 }  // namespace
 
 // A sequence with parameters that cannot be applied (a number too long, an
 // extended colour cut short) is no sequence to the length either: what is
-// measured as a colour is always applied as one.
+// measured as a colour is always applied as one.  The common sequences,
+// plain codes only, are told by their bytes alone, without applying them.
 size_t sgr_length(const unsigned char *text, size_t length)
 {
+    size_t total = sequence_end(text, length);
+    if (total == 0)
+        return 0;
+    if (plain_codes_only(text + 2, total - 3))
+        return total;
     text_style scratch;
     return sgr_apply(text, length, &scratch);
 }

@@ -68,6 +68,17 @@ const unsigned char *find_search_literal(const search_literal *literal,
 const unsigned char *rfind_search_literal(const search_literal *literal,
                                           const unsigned char *from,
                                           const unsigned char *end);
+// The first (last) place in [from, end) of the literal's key byte, either
+// case of it when folding; null if none or the literal is empty.
+const unsigned char *find_literal_key(const search_literal *literal, const unsigned char *from,
+                                      const unsigned char *end);
+const unsigned char *rfind_literal_key(const search_literal *literal,
+                                       const unsigned char *from, const unsigned char *end);
+// Whether every byte of the literal (either case when folding) lies
+// somewhere in [from, end): a line whose reduced text holds the literal
+// holds its bytes, wherever the colour sequences and overstrikes were.
+bool holds_literal_bytes(const search_literal *literal, const unsigned char *from,
+                         const unsigned char *end);
 // Skips a bracket expression starting at `p` ('['); returns the position
 // after its closing bracket, or the end of the pattern.
 const char *skip_bracket_expression(const char *p);

@@ -9,38 +9,53 @@
 // characters of the top level (not inside groups, brackets or alternations)
 // and drops every character that a quantifier could remove; whatever it
 // does not understand ends a run of characters and contributes nothing.
-// A top-level alternation gives no literal at all.  Bytes with the high bit
-// set never belong to a literal (in a multibyte locale they are parts of
-// characters that a quantifier takes as a whole), and with case folding
-// only letters whose case partners are the plain ASCII pair do: in some
-// locales `i` folds to a dotted capital, and `k` and `s` have non-ASCII
-// partners in Unicode.
+// A top-level alternation gives no literal at all.  In UTF-8 text a
+// character beyond ASCII is one element (a quantifier takes it whole) and
+// belongs to the literal with all its bytes when it is well formed and, with
+// case folding, when folding can neither change it nor make another
+// character into it (a CJK character, not an accented letter).  In other
+// locales a byte with the high bit set belongs to it only without case
+// folding, in a locale of single bytes.  The byte the input's NUL is
+// matched as (MARK_NUL) never does: a line holding a NUL reads that byte
+// only once reduced.  With case folding only ASCII letters whose case
+// partners are the plain ASCII pair belong to it: in some locales `i` folds
+// to a dotted capital, and `k` and `s` have non-ASCII partners in Unicode.
 //
-// Owned here: nothing but the table of letters that fold safely, computed
-// once per locale the first time case folding asks.
+// Owned here: nothing but the table of characters that fold safely,
+// computed once per locale the first time case folding asks.
+#include <algorithm>
 #include <cctype>
+#include <climits>
 #include <clocale>
 #include <cstring>
+#include <cwchar>
 #include <cwctype>
 #include <string>
 #include <vector>
 
+#include "file/file.h"
 #include "find.h"
 
 namespace {
 
 // One element of the top level of an expression.
 struct atom {
-    int byte;           // the character, or -1 for anything else
+    std::string text;   // the bytes of the character, empty for anything else
     bool optional;      // a quantifier allows it to be absent
     bool repeated;      // a quantifier allows more of it: ends the run
 };
+
+const atom unknown_atom = {"", false, false};
 
 // Rough frequency rank of a byte in text and logs: the literal is found by
 // looking for its least common byte.
 int commonness(unsigned char c)
 {
     static const char by_frequency[] = " etaoinsrhldcu0123456789mfpgwybv.,:-/_=kxjqz";
+    // of a UTF-8 character, a byte after the first tells characters of
+    // one script apart: the first is the same for thousands of them
+    if (c >= 0x80)
+        return c >= 0xc0 ? 1 : 0;
     if (isupper(c))
         c = static_cast<unsigned char>(tolower(c));
     const char *at = c != 0 ? strchr(by_frequency, c) : nullptr;
@@ -51,8 +66,13 @@ int commonness(unsigned char c)
 
 }  // namespace
 
+// The characters beyond ASCII that case folding can reach from another
+// character, in the current locale (sorted).
+static std::vector<wint_t> fold_targets;
+
 // Whether letter `c` has, in the current locale, no case partner but its
-// ASCII pair.  Every character of the locale is looked at once per locale.
+// ASCII pair.  Every character of the locale is looked at once per locale
+// (and the characters beyond ASCII that folding reaches are kept).
 static bool folds_plainly(unsigned char c)
 {
     static std::string table_locale;
@@ -61,6 +81,7 @@ static bool folds_plainly(unsigned char c)
     std::string name = now != nullptr ? now : "";
     if (name.empty() || name != table_locale) {
         table_locale = name;
+        fold_targets.clear();
         for (bool &p : plain)
             p = true;
         // a letter that anything but its ASCII partner folds onto
@@ -82,11 +103,48 @@ static bool folds_plainly(unsigned char c)
             taint(toupper(b));
         }
         for (wint_t wc = 128; wc <= 0x10FFFF; wc++) {
-            taint(static_cast<long>(towlower(wc)));
-            taint(static_cast<long>(towupper(wc)));
+            wint_t lower = towlower(wc), upper = towupper(wc);
+            taint(static_cast<long>(lower));
+            taint(static_cast<long>(upper));
+            if (lower != wc)
+                fold_targets.push_back(lower);
+            if (upper != wc)
+                fold_targets.push_back(upper);
         }
+        std::sort(fold_targets.begin(), fold_targets.end());
     }
     return c < 128 && plain[c];
+}
+
+// Whether case folding leaves the character beyond ASCII `wc` alone: it
+// has no other case, and no other character folds to it.
+static bool folds_to_itself(wint_t wc)
+{
+    folds_plainly('a');     // the table of this locale
+    return towlower(wc) == wc && towupper(wc) == wc &&
+           !std::binary_search(fold_targets.begin(), fold_targets.end(), wc);
+}
+
+// The atom of the character beyond ASCII at `p`, and its length in *size:
+// its bytes when they may belong to the literal, unknown otherwise.
+static atom wide_atom(const char *p, int fold_case, size_t *size)
+{
+    auto byte = static_cast<unsigned char>(*p);
+    *size = 1;
+    if (!utf8_text) {
+        bool usable = !fold_case && MB_CUR_MAX == 1 && byte != MARK_NUL;
+        return usable ? atom{std::string(1, *p), false, false} : unknown_atom;
+    }
+    mbstate_t state{};
+    wchar_t wc = 0;
+    size_t length = mbrtowc(&wc, p, MB_LEN_MAX, &state);
+    if (length == static_cast<size_t>(-1) || length == static_cast<size_t>(-2) || length < 2)
+        return unknown_atom;
+    *size = length;
+    std::string bytes(p, length);
+    bool usable = bytes.find(static_cast<char>(MARK_NUL)) == std::string::npos &&
+                  (!fold_case || folds_to_itself(static_cast<wint_t>(wc)));
+    return usable ? atom{bytes, false, false} : unknown_atom;
 }
 
 const char *skip_bracket_expression(const char *p)
@@ -203,15 +261,15 @@ static bool read_atoms(const char *pattern, int fold_case, std::vector<atom> *at
                 continue;
             }
             // not an interval: taken for nothing we rely on
-            atoms->push_back({-1, false, false});
+            atoms->push_back(unknown_atom);
             p++;
             continue;
         case '[':
-            atoms->push_back({-1, false, false});
+            atoms->push_back(unknown_atom);
             p = skip_bracket_expression(p);
             continue;
         case '(':
-            atoms->push_back({-1, false, false});
+            atoms->push_back(unknown_atom);
             p = skip_group(p);
             continue;
         case '\\':
@@ -221,23 +279,30 @@ static bool read_atoms(const char *pattern, int fold_case, std::vector<atom> *at
                 break;
             }
             // a back-reference or an extension: unknown
-            atoms->push_back({-1, false, false});
+            atoms->push_back(unknown_atom);
             p += p[1] != 0 ? 2 : 1;
             continue;
         case '.':
         case '^':
         case '$':
         case ')':
-            atoms->push_back({-1, false, false});
+            atoms->push_back(unknown_atom);
             p++;
             continue;
         default:
+            if (c >= 0x80) {
+                size_t size;
+                atoms->push_back(wide_atom(p, fold_case, &size));
+                p += size;
+                continue;
+            }
             p++;
             break;
         }
         bool usable = c < 128 && c != 0 && c != '\n' &&
                       (!fold_case || !isalpha(c) || folds_plainly(c));
-        atoms->push_back({usable ? c : -1, false, false});
+        atoms->push_back(usable ? atom{std::string(1, static_cast<char>(c)), false, false}
+                                : unknown_atom);
     }
     return true;
 }
@@ -247,11 +312,11 @@ static std::string longest_run(const std::vector<atom> &atoms)
 {
     std::string best, run;
     for (const atom &a : atoms) {
-        if (a.byte < 0 || a.optional) {
+        if (a.text.empty() || a.optional) {
             run.clear();
             continue;
         }
-        run += static_cast<char>(a.byte);
+        run += a.text;
         if (run.size() > best.size())
             best = run;
         if (a.repeated)
@@ -270,8 +335,11 @@ void make_search_literal(const char *pattern, int fold_case, search_literal *lit
         return;
     literal->text = longest_run(atoms);
     if (fold_case) {
-        for (char &c : literal->text)
-            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        for (char &c : literal->text) {
+            auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x80)
+                c = static_cast<char>(tolower(byte));
+        }
     }
     // The byte looked for first: the least common one, and with case
     // folding one that is not a letter where there is such a byte.
@@ -397,4 +465,33 @@ const unsigned char *rfind_search_literal(const search_literal *literal,
                                           const unsigned char *end)
 {
     return scan_for_literal(literal, from, end, true);
+}
+
+const unsigned char *find_literal_key(const search_literal *literal, const unsigned char *from,
+                                      const unsigned char *end)
+{
+    if (literal->text.empty() || from >= end)
+        return nullptr;
+    auto key = static_cast<unsigned char>(literal->text[literal->key_index]);
+    return find_key(from, end, key, literal->fold_case && isalpha(key));
+}
+
+const unsigned char *rfind_literal_key(const search_literal *literal,
+                                       const unsigned char *from, const unsigned char *end)
+{
+    if (literal->text.empty() || from >= end)
+        return nullptr;
+    auto key = static_cast<unsigned char>(literal->text[literal->key_index]);
+    return rfind_key(from, end, key, literal->fold_case && isalpha(key));
+}
+
+bool holds_literal_bytes(const search_literal *literal, const unsigned char *from,
+                         const unsigned char *end)
+{
+    for (char c : literal->text) {
+        auto byte = static_cast<unsigned char>(c);
+        if (find_key(from, end, byte, literal->fold_case && isalpha(byte)) == nullptr)
+            return false;
+    }
+    return true;
 }

@@ -1,11 +1,17 @@
 // The walks of a search over the raw lines of the input.
 //
 // Every walk hands each raw line it decides on to `search_line_qualifies`,
-// or skips it without asking when the line cannot match: it holds neither
-// the literal that every match must contain nor a backspace (which could
-// join the literal out of overstruck pieces) nor, with colours shown, an
-// ESC (a colour sequence inside a word).  So a walk gives the same answer
-// as running the expression on every reduced line.
+// or skips it without asking when the line cannot match: it does not hold
+// the literal that every match must contain, and it does not hold both a
+// joiner and every byte of the literal.  A joiner is a backspace (which
+// could join the literal out of overstruck pieces) or, with colours shown,
+// an ESC (a colour sequence inside a word); the bytes that make the
+// reduced text are bytes of the raw line, so a line without them cannot
+// hold the literal once reduced.  So a walk gives the same answer as
+// running the expression on every reduced line.  Lines are passed over by
+// looking for the literal, and for the literal's key byte in lines with a
+// joiner, over the whole block: coloured text, where every line holds an
+// ESC, is passed over as fast as plain text.
 //
 // A raw line is what the raw-line reader delivers: a text line, or a piece
 // of one when it is longer than RAW_LINE_MAX bytes (pieces of that many
@@ -50,15 +56,15 @@ struct block_view {
     bool eof;               // the input ends at base + length
 };
 
-// The next places in the region of a block where the literal, a backspace
-// and an ESC lie; -1 while not yet looked for.  Each is looked for again
-// only once the walk has passed it, so that every byte of the region is
-// looked at once for each (a search for the nearer of two kinds at once
+// The next places in the region of a block where the literal lies, and
+// where the key byte of the literal lies in a line that may join the
+// literal out of pieces; -1 while not yet looked for.  Each is looked for
+// again only once the walk has passed it, so that every byte of the region
+// is looked at once for each (a search for the nearer of two kinds at once
 // would cross the whole region for the rarer one at every line).
 struct candidate_marks {
     int64_t literal;
-    int64_t backspace;
-    int64_t escape;
+    int64_t joined;
 };
 
 }  // namespace
@@ -108,15 +114,23 @@ static const unsigned char *find_joiner(const unsigned char *from, size_t length
     return escape != nullptr ? escape : backspace;
 }
 
-// Whether a raw line of `length` bytes could match: it holds the literal or
-// a joiner.
+// Whether the text in [from, end) may hold the literal once reduced: it
+// holds a joiner and every byte of the literal.
+static bool may_join(const unsigned char *from, const unsigned char *end)
+{
+    return find_joiner(from, static_cast<size_t>(end - from)) != nullptr &&
+           holds_literal_bytes(&current_search_literal(), from, end);
+}
+
+// Whether a raw line of `length` bytes could match: it holds the literal,
+// or may join it.
 static bool may_match(const unsigned char *text, size_t length)
 {
     const search_literal &literal = current_search_literal();
     if (literal.text.empty())
         return true;
-    return find_joiner(text, length) != nullptr ||
-           find_search_literal(&literal, text, text + length) != nullptr;
+    return find_search_literal(&literal, text, text + length) != nullptr ||
+           may_join(text, text + length);
 }
 
 static bool line_qualifies(const unsigned char *text, size_t length, int want_match)
@@ -160,15 +174,26 @@ static size_t complete_end(const block_view *view, size_t from)
     return tail_start + (tail - 1) / RAW_LINE_MAX * RAW_LINE_MAX;
 }
 
-// The next place of `byte` at or after `from` in the region, kept in *mark.
-static void next_byte(const block_view *view, size_t from, size_t region_end,
-                      unsigned char byte, int64_t *mark)
+// The first place at or after `from` in [data, end) of the literal's key
+// byte in a line (text line, at least from `from` on) that may join the
+// literal; `end` when there is none.
+static const unsigned char *next_joined_key(const unsigned char *from, const unsigned char *end)
 {
-    if (*mark >= static_cast<int64_t>(from))
-        return;
-    auto *hit = static_cast<const unsigned char *>(
-        memchr(view->data + from, byte, region_end - from));
-    *mark = hit != nullptr ? hit - view->data : static_cast<int64_t>(region_end);
+    const search_literal &literal = current_search_literal();
+    for (const unsigned char *at = from; at < end;) {
+        const unsigned char *hit = find_literal_key(&literal, at, end);
+        if (hit == nullptr)
+            return end;
+        auto *before = static_cast<const unsigned char *>(
+            memrchr(from, '\n', static_cast<size_t>(hit - from)));
+        auto *after = static_cast<const unsigned char *>(
+            memchr(hit, '\n', static_cast<size_t>(end - hit)));
+        const unsigned char *line_end = after != nullptr ? after : end;
+        if (may_join(before != nullptr ? before + 1 : from, line_end))
+            return hit;
+        at = line_end;
+    }
+    return end;
 }
 
 // The first place at or after `from` in the region where a line may match.
@@ -180,13 +205,9 @@ static size_t next_candidate(const block_view *view, size_t from, size_t region_
         auto *hit = find_search_literal(&current_search_literal(), data + from, data + region_end);
         marks->literal = hit != nullptr ? hit - data : static_cast<int64_t>(region_end);
     }
-    next_byte(view, from, region_end, '\b', &marks->backspace);
-    if (show_colour)
-        next_byte(view, from, region_end, 0x1b, &marks->escape);
-    else
-        marks->escape = static_cast<int64_t>(region_end);
-    int64_t nearest = marks->literal < marks->backspace ? marks->literal : marks->backspace;
-    return static_cast<size_t>(nearest < marks->escape ? nearest : marks->escape);
+    if (marks->joined < static_cast<int64_t>(from))
+        marks->joined = next_joined_key(data + from, data + region_end) - data;
+    return static_cast<size_t>(marks->literal < marks->joined ? marks->literal : marks->joined);
 }
 
 // The start of the raw line holding `at`, which lies at or after the raw
@@ -219,7 +240,7 @@ static search_outcome walk_blocks(search_walk *walk, bool *unreadable)
     bool skip_to_candidates = walk->want_match && !current_search_literal().text.empty();
     int64_t lineno = walk->lineno;
     size_t cur = 0, region_end = 0;
-    candidate_marks marks = {-1, -1, -1};
+    candidate_marks marks = {-1, -1};
     file_pos recorded = view.base;
     for (;;) {
         if (pending_signals != 0)
@@ -240,7 +261,7 @@ static search_outcome walk_blocks(search_walk *walk, bool *unreadable)
             }
             cur = 0;
             region_end = complete_end(&view, 0);
-            marks = {-1, -1, -1};
+            marks = {-1, -1};
             continue;
         }
         size_t piece = cur;
@@ -288,23 +309,35 @@ static bool read_before(block_view *view, file_pos end)
 }
 
 // The last places before the walk's position in the block where the
-// literal (whole), a backspace and an ESC lie, -1 for none; valid once
-// `searched`.  As forward, each is looked for again only once passed.
+// literal (whole) lies, and the literal's key byte in a line that may join
+// it, -1 for none; valid once `searched`.  As forward, each is looked for
+// again only once passed.
 struct back_marks {
     bool searched;
     int64_t literal;
-    int64_t backspace;
-    int64_t escape;
+    int64_t joined;
 };
 
-// The last place of `byte` before `cur` in the block, kept in *mark.
-static void last_byte(const block_view *view, size_t cur, bool searched, unsigned char byte,
-                      int64_t *mark)
+// The last place before `cur` in the block of the literal's key byte in a
+// line (up to `cur`) that may join the literal; -1 when there is none.
+static int64_t last_joined_key(const block_view *view, size_t cur)
 {
-    if (searched && *mark < static_cast<int64_t>(cur))
-        return;
-    auto *hit = static_cast<const unsigned char *>(memrchr(view->data, byte, cur));
-    *mark = hit != nullptr ? hit - view->data : -1;
+    const search_literal &literal = current_search_literal();
+    const unsigned char *data = view->data;
+    for (const unsigned char *limit = data + cur; limit > data;) {
+        const unsigned char *hit = rfind_literal_key(&literal, data, limit);
+        if (hit == nullptr)
+            return -1;
+        auto *before = static_cast<const unsigned char *>(
+            memrchr(data, '\n', static_cast<size_t>(hit - data)));
+        auto *after = static_cast<const unsigned char *>(
+            memchr(hit, '\n', static_cast<size_t>(data + cur - hit)));
+        const unsigned char *line_start = before != nullptr ? before + 1 : data;
+        if (may_join(line_start, after != nullptr ? after : data + cur))
+            return hit - data;
+        limit = line_start;
+    }
+    return -1;
 }
 
 // The last place before `cur` in the block where a line may match, -1 when
@@ -319,14 +352,10 @@ static int64_t last_candidate(const block_view *view, size_t cur, back_marks *ma
         const unsigned char *hit = rfind_search_literal(&literal, data, data + cur);
         marks->literal = hit != nullptr ? hit - data : -1;
     }
-    last_byte(view, cur, marks->searched, '\b', &marks->backspace);
-    if (show_colour)
-        last_byte(view, cur, marks->searched, 0x1b, &marks->escape);
-    else
-        marks->escape = -1;
+    if (!marks->searched || marks->joined >= static_cast<int64_t>(cur))
+        marks->joined = last_joined_key(view, cur);
     marks->searched = true;
-    int64_t nearest = marks->literal > marks->backspace ? marks->literal : marks->backspace;
-    return nearest > marks->escape ? nearest : marks->escape;
+    return marks->literal > marks->joined ? marks->literal : marks->joined;
 }
 
 // Where a backward walk at `cur` may go on without examining a line: past
@@ -359,7 +388,7 @@ static search_outcome walk_blocks_backward(search_walk *walk, bool *unreadable)
     file_pos recorded = pos;
     size_t cur = 0;
     bool loaded = false;
-    back_marks marks = {false, -1, -1, -1};
+    back_marks marks = {false, -1, -1};
     for (;;) {
         if (pending_signals != 0)
             return WALK_SIGNALLED;
@@ -374,7 +403,7 @@ static search_outcome walk_blocks_backward(search_walk *walk, bool *unreadable)
             }
             cur = static_cast<size_t>(pos - view.base);
             loaded = true;
-            marks = {false, -1, -1, -1};
+            marks = {false, -1, -1};
         }
         const unsigned char *data = view.data;
         if (skip_to_candidates) {

@@ -142,7 +142,8 @@ TEST(SearchMatch, RequiredLiteralOfAnExpression)
         {"^$", 0, ""},
         {"(ab)+cd", 0, "cd"},
         {"ab\\1cd", 0, "ab"},       // a back-reference ends a run
-        {"caf\xc3\xa9*s", 0, "caf"},  // bytes of a character never count
+        {"caf\xc3\xa9*s", 0, "caf\xc3"},  // in the C locale a byte is a character
+        {"caf\xc3\xa9", 1, "caf"},      // but not relied on when folding case
         {"Bad Word", 1, "bad word"},
         {"Bad Word", 0, "Bad Word"},
     };
@@ -153,6 +154,43 @@ TEST(SearchMatch, RequiredLiteralOfAnExpression)
         if (!literal.text.empty()) {
             EXPECT_LT(literal.key_index, literal.text.size());
         }
+    }
+}
+
+// In UTF-8 text a character beyond ASCII is one element of the literal,
+// all its bytes or none: none when a quantifier may remove it, when it is
+// malformed or holds the byte a NUL is matched as, and when folding case
+// could change it or make another character into it.
+TEST(SearchMatch, LiteralsKeepWholeCharactersBeyondAscii)
+{
+    Utf8Locale utf8;
+    const std::string END = "\xE7\xB5\x82\xE7\xAB\xAF\xE6\x9C\xAB\xE5\xB0\xBE";   // 終端末尾
+    const std::string CJK = "\xE4\xB8\xAD", E = "\xC3\xA9", ONE = "\xE4\xB8\x80";
+    const std::string LONG_S = "\xC5\xBF", KELVIN = "\xE2\x84\xAA";
+    struct wide_case {
+        std::string pattern;
+        int fold_case;
+        std::string literal;
+    };
+    const std::vector<wide_case> cases = {
+        {END, 0, END},
+        {END, 1, END},                      // no case: folding leaves it alone
+        {"caf" + E, 0, "caf" + E},
+        {"caf" + E, 1, "caf"},              // é has a capital
+        {"caf" + E + "*s", 0, "caf"},       // the quantifier takes all of é
+        {"x" + CJK + "+yz", 0, "x" + CJK},
+        {"ab\xC3" "cde", 0, "cde"},        // a malformed byte ends the run
+        {"x" + ONE + "yz", 0, "yz"},        // 一 holds the byte 0x80
+        {"an" + LONG_S + "wer", 0, "an" + LONG_S + "wer"},
+        {"an" + LONG_S + "wer", 1, "wer"},  // ſ folds to S
+        {KELVIN + "elvin", 1, "elv"},       // so does the Kelvin sign to k
+        {"[" + CJK + "]" + END, 1, END},
+    };
+    for (const wide_case &c : cases) {
+        search_literal literal;
+        make_search_literal(c.pattern.c_str(), c.fold_case, &literal);
+        EXPECT_EQ(literal.text, c.literal) << ::testing::PrintToString(c.pattern) << " fold "
+                                           << c.fold_case;
     }
 }
 
@@ -606,6 +644,63 @@ TEST_F(SearchEquivalence, WalksAgreeWithRegexecOnUtf8Text)
         "section", "istanbul", "\xE2\x80\x90 ", "na.ve", "i\xCC\x88", "\xE4\xB8\xAD+",
         "^.. text", "t.t", "x\xC3\xA9", "\xC3\x89x", "filler", ".",
     });
+}
+
+// Random lines and expressions: the walks find what regexec finds on every
+// reduced raw line, in the C and the UTF-8 locale, with colours shown and
+// not, with and without case folding.  The lines mix ASCII words, letters
+// with a capital, characters without case (CJK), characters that fold onto
+// ASCII letters (the Kelvin sign, the long s), colour sequences inside and
+// around words, overstrikes of whole characters, a NUL and malformed
+// bytes; the expressions are drawn from the same pieces, with quantifiers,
+// brackets, groups and alternations (a fixed seed, so a failure repeats).
+TEST_F(SearchEquivalence, RandomLinesAndExpressionsAgreeWithRegexec)
+{
+    const std::string END = "\xE7\xB5\x82\xE7\xAB\xAF", TAIL = "\xE6\x9C\xAB\xE5\xB0\xBE";
+    const std::string E = "\xC3\xA9", CAPITAL_E = "\xC3\x89", KELVIN = "\xE2\x84\xAA";
+    const std::string LONG_S = "\xC5\xBF";
+    const std::vector<std::string> line_pieces = {
+        "ne", "ed", "le", "NE", "ED", "k", "s", "x", " ", "0", "12", END, TAIL, E, CAPITAL_E,
+        KELVIN, LONG_S, "\x1b[1m", "\x1b[m", "\x1b[38;5;208m", "\x1b[31", "\b", "_\b",
+        END + "\b" + END, E + "\b" + E, std::string(1, '\0'), "\xC3", "\xB5",
+    };
+    const std::vector<std::string> pattern_pieces = {
+        "ne", "ed", "le", "NE", "k", "s", "x", "0", END, TAIL, E, CAPITAL_E, KELVIN, LONG_S,
+        ".", "[0-9]", "[a-z]", "[" + E + "k]", "+", "*", "?", "{2}", "(ne|ed)", "^", "$",
+        "\\.", " ",
+    };
+    std::mt19937 random(20261211);
+    auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    for (bool utf8 : {false, true}) {
+        Utf8Locale locale(utf8);
+        for (int colour = 0; colour <= 1; colour++) {
+            show_colour = colour;
+            text.clear();
+            for (int line = 0; line < 150; line++) {
+                for (size_t i = 0, n = pick(12); i < n; i++)
+                    text += line_pieces[pick(line_pieces.size())];
+                text += "\n";
+            }
+            text += "last";     // the backward check starts in an unended last line
+            std::vector<std::string> patterns;
+            while (patterns.size() < 12) {
+                std::string pattern;
+                for (size_t i = 0, n = 1 + pick(4); i < n; i++)
+                    pattern += pattern_pieces[pick(pattern_pieces.size())];
+                regex_t regex;
+                if (regcomp(&regex, pattern.c_str(), REG_EXTENDED | REG_NOSUB) != 0)
+                    continue;
+                regfree(&regex);
+                patterns.push_back(pattern);
+            }
+            std::vector<const char *> pointers;
+            for (const std::string &pattern : patterns)
+                pointers.push_back(pattern.c_str());
+            SCOPED_TRACE(std::string(utf8 ? "UTF-8" : "C") + (colour ? ", colours shown" : ""));
+            check_every_walk(pointers);
+        }
+    }
+    show_colour = 0;
 }
 
 TEST_F(SearchEquivalence, CountsOfQualifyingLines)

@@ -2,6 +2,7 @@
 // does to the style; malformed and hostile ones are not sequences at all.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "display/display.h"
@@ -144,6 +145,29 @@ TEST(Sgr, MalformedAndOtherSequencesAreNotColour)
     }
     ASSERT_EQ(longest.size(), size_t{SGR_MAX_LENGTH});
     EXPECT_EQ(result_of(longest, bold_red()), "plain");
+}
+
+// The length of a sequence, told from its bytes where it can be, is that of
+// applying it: random parameters of the bytes a sequence may hold, the
+// extended colours' codes among them (a fixed seed, so a failure repeats).
+TEST(Sgr, TheLengthIsThatOfApplying)
+{
+    const char *const pieces[] = {"0", "1", "5", "2", "38", "48", "58", "4", "255", "256",
+                                  "123456", "00038", ";", ";", ":", "9"};
+    std::mt19937 random(777);
+    int applied = 0;
+    for (int round = 0; round < 20000; round++) {
+        std::string input = "\x1b[";
+        for (size_t i = 0, n = random() % 9; i < n; i++)
+            input += pieces[random() % (sizeof pieces / sizeof pieces[0])];
+        input += "mtext";
+        auto *bytes = reinterpret_cast<const unsigned char *>(input.data());
+        text_style style;
+        size_t expected = sgr_apply(bytes, input.size(), &style);
+        EXPECT_EQ(sgr_length(bytes, input.size()), expected) << testing::PrintToString(input);
+        applied += expected != 0;
+    }
+    EXPECT_GT(applied, 5000);
 }
 
 // A sequence is taken only when all of it lies within the bytes given.
