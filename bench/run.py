@@ -378,6 +378,15 @@ def cases(env, cfg):
              first_screen_steps() + end + ["mark", "type:?^000000001 \n", "row:0:000000001 ",
                                            "lap:back"],
              [("grep -c", scan("grep", "-c", "^000000001 ", text))], "grep <= 1.5")
+        # A filter showing the last line alone, then G and the number of the
+        # line shown (counted with the numbers on): the pager's own filter
+        # against grep counting the lines that match.  (The peer's filter
+        # has other keys: it is not run.)
+        filter_steps = (first_screen_steps() + ["mark", "type:&NEEDLE\n", "any:NEEDLE at the end",
+                                                "type:G", "type:=", "row:-1:line %d " % lines,
+                                                "lap:filter"])
+        add("filter, then G and =", interactive(env, cfg, "vorn", [text], filter_steps, 132),
+            [("grep -c", scan("grep", "-c", "NEEDLE", text))], "grep <= 1.5")
     else:
         for title in search_titles[:6]:
             add(title, None, [], "not built")

@@ -16,6 +16,7 @@ typedef int64_t file_pos;
 
 // --- Option settings (startup/options.cpp), written only while parsing ---
 extern const char *first_pattern;   // -/ pattern, or null
+extern const char *first_filter;    // -& expression, or null
 extern int opt_clear;               // -c
 extern int opt_stay_at_end;         // -e
 extern int opt_ignore_case;         // -i

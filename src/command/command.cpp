@@ -33,6 +33,7 @@
 
 #include "command.h"
 #include "display/display.h"
+#include "find/find.h"
 #include "startup/startup.h"
 #include "terminal/terminal.h"
 
@@ -307,6 +308,27 @@ static void end_count_phase(char *keys, char **bufcur, int *state,
     *keys = 0;
 }
 
+// While a filter is set a move may walk far through hidden lines (a huge
+// file, an endless pipe): the interrupt key abandons it as a stop would,
+// instead of ending the program; the filter stays, and the view is the one
+// from before the keys.
+static int run_keys(const char *keys, int64_t count, int state)
+{
+    if (!filter_active())
+        return runmacro(keys, count, state);
+    file_pos top = screen_pos(SCREEN_TOP);
+    catch_interrupt(1);
+    int result = runmacro(keys, count, state);
+    bool interrupted = (pending_signals & PENDING_INTERRUPT) != 0;
+    catch_interrupt(0);
+    if (interrupted && top != -1) {
+        pos_reset();
+        pos_push_top(top);
+        request_repaint();
+    }
+    return result;
+}
+
 [[noreturn]] void command_loop()
 {
     char keys[KEY_BUFFER_SIZE];
@@ -355,7 +377,7 @@ static void end_count_phase(char *keys, char **bufcur, int *state,
             state = GATHER_DIGITS;
         if (state == GATHER_DIGITS)
             continue;
-        int result = runmacro(keys, count, state);
+        int result = run_keys(keys, count, state);
         if (result == MACRO_PREFIX)
             continue;   // wait for the next key
         if (result != MACRO_RAN)

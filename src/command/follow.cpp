@@ -192,6 +192,8 @@ void show_waiting_line(const follow_state *st)
 {
     file_pos end = st->shown_end;
     std::string text = prompt_name != nullptr ? prompt_name : "";
+    if (filter_active())
+        text += std::string(" [&") + filter_expression() + "]";
     if (show_line_numbers && end > 0) {
         int line = linenum_find(end - 1);
         if (line > 0)

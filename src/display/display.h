@@ -22,6 +22,9 @@ extern int position_capacity;
 file_pos screen_pos(int row);
 void pos_push_bottom(file_pos pos);
 void pos_push_top(file_pos pos);
+// The entry after the bottom row becomes `pos` (where the next shown line
+// begins, when the lines after the bottom row are hidden by the filter).
+void pos_set_after_bottom(file_pos pos);
 void pos_reset();
 void pos_compact();
 int pos_row_of(file_pos pos);
@@ -46,6 +49,10 @@ void jump_end();
 void jump_line(int n);
 void jump_percent(int n);
 void jump_pos(file_pos pos);
+// The screen painted afresh from the display line `pos`, or from the one
+// shown for it (a filter was set or cleared): the last screenful when no
+// shown line follows.
+void show_view_from(file_pos pos);
 // A named file that shrank while shown: the line numbers counted beyond
 // its end are forgotten, and when the screen showed anything at or beyond
 // its new end, it shows the last screenful of what is left.

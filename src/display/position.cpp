@@ -76,6 +76,14 @@ void pos_push_bottom(file_pos pos)
     position_table[count - 1] = pos;
 }
 
+void pos_set_after_bottom(file_pos pos)
+{
+    ensure_capacity();
+    int count = entries_in_use();
+    if (count > 0)
+        position_table[count - 1] = pos;
+}
+
 void pos_push_top(file_pos pos)
 {
     ensure_capacity();

@@ -113,6 +113,13 @@ static void paint_lines(int n, file_pos pos, bool skip, bool from_top)
 {
     set_lower_left_below_text(false);
     int reached_end = 0;
+    // the lines after the bottom row (the text that came after it, while
+    // following) may be hidden by a filter: the next shown one follows
+    file_pos shown = shown_display_line(pos);
+    if (shown != pos && shown != -1) {
+        pos = shown;
+        pos_set_after_bottom(pos);
+    }
     for (int i = 0; i < n; i++) {
         pos = next_display_line(pos);
         if (pos == -1) {
@@ -379,6 +386,17 @@ void repaint_unwrapped()
 
 void jump_pos(file_pos pos)
 {
+    // a text line the filter hides: the next shown one, or the last
+    // screenful when none follows
+    file_pos shown = shown_display_line(pos);
+    if (shown == -1 && pos != -1)
+        return;     // a signal is pending: the move is abandoned
+    if (shown != pos && next_display_line(shown) == -1 && pending_signals == 0) {
+        remember_position();
+        show_last_screenful(shown);
+        return;
+    }
+    pos = shown;
     int row = pos_row_of(pos);
     if (row >= 0) {
         // A screen the end leaves part empty cannot scroll; where its
@@ -416,6 +434,20 @@ void jump_pos(file_pos pos)
         return;
     }
     paint_backward(lines, p, 0);
+}
+
+void show_view_from(file_pos pos)
+{
+    file_pos shown = shown_display_line(pos);
+    if (shown == -1)
+        return;     // a signal is pending
+    if (next_display_line(shown) == -1) {
+        if (pending_signals == 0)
+            show_last_screenful(shown);
+        return;
+    }
+    lines_at_bottom = false;
+    repaint_in_place(shown);
 }
 
 void scroll_reset()

@@ -209,6 +209,20 @@ file_pos display_line_holding(file_pos pos);
 file_pos next_raw_line(file_pos pos);
 file_pos prev_raw_line(file_pos pos);
 void line_reset();                  // no line assembled
+// While a filter is set (the finding layer decides which text lines it
+// shows), display lines are stepped over the shown text lines alone.  The
+// finder gives, for the text line start `start`, going forward the start
+// of the first shown text line at or after it (the end of the input when
+// none follows), going backward the start of the last shown text line
+// before it; -1 when there is none backward, with a signal pending, or
+// where the input cannot be read.
+typedef file_pos (*shown_line_finder)(file_pos start, int forward);
+void set_line_filter(shown_line_finder finder);     // null: every line shown
+// The display line to show for `pos` (a display line start): pos itself
+// when its text line is shown, else the start of the first shown text line
+// after it, the end of the input when there is none; -1 with a signal
+// pending.
+file_pos shown_display_line(file_pos pos);
 
 // --- linestyle.cpp: the styles of a display line (colours, matches) ---
 struct file_range {

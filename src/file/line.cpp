@@ -668,6 +668,34 @@ static file_pos skip_empty_lines()
     return cache_tell();
 }
 
+static shown_line_finder line_filter;
+
+void set_line_filter(shown_line_finder finder)
+{
+    line_filter = finder;
+}
+
+// Whether the text line starting at `pos` is empty.
+static bool empty_line_at(file_pos pos)
+{
+    return cache_seek(pos) == 0 && cache_next_char() == '\n';
+}
+
+// The first shown text line at or after the text line start `pos`; with
+// -s after an empty line (`squeeze`), the shown empty lines that follow
+// are passed over too, as the run they make shows as one.
+static file_pos next_shown_line(file_pos pos, bool squeeze)
+{
+    // the finder reads raw lines: the line just assembled stays the one
+    // to paint
+    char *assembled = line_text;
+    pos = line_filter(pos, 1);
+    while (squeeze && pos != -1 && empty_line_at(pos))
+        pos = line_filter(pos + 1, 1);
+    line_text = assembled;
+    return pos;
+}
+
 // With styles on, a colour sequence is handed to linestyle.cpp before the
 // line sees it (it takes no column and no byte), and every other byte's
 // position is noted there before it is appended.
@@ -713,6 +741,8 @@ file_pos next_display_line(file_pos pos)
     }
     line_append(0);
     line_styles_end(result, wrapped);
+    if (line_filter != nullptr && !wrapped)
+        return next_shown_line(result, opt_squeeze && empty_line);
     if (opt_squeeze && empty_line)
         return skip_empty_lines();
     return result;
@@ -1008,11 +1038,65 @@ static file_pos prev_plain_display_line(file_pos pos, file_pos read_pos)
     return assemble_through(wrap_starts_before(pos - 1), pos - 1, true);
 }
 
+static file_pos prev_display_line_in(file_pos pos, bool squeeze);
+
+// Whether `pos` ends a text line: the start of the next one, or the end of
+// an input whose last line has no newline.
+static bool ends_text_line(file_pos pos)
+{
+    if (pos <= 0 || cache_seek(pos - 1) != 0)
+        return false;
+    return cache_next_char() == '\n' || cache_next_char() == 0;
+}
+
+// The last display line of the shown text line before `pos`.  With -s,
+// when the line at `pos` is empty, the shown empty lines above it are
+// passed over, as without a filter.
+static file_pos prev_shown_display_line(file_pos pos)
+{
+    bool squeeze = opt_squeeze && empty_line_at(pos);
+    file_pos start = line_filter(pos, 0);
+    while (squeeze && start != -1 && empty_line_at(start))
+        start = line_filter(start, 0);
+    if (start == -1)
+        return -1;
+    line_scan_reset();
+    file_pos end = line_scan_next(start, 1);
+    if (end == -1 || pending_signals != 0)
+        return -1;
+    // the text line's last display line: the byte before `end` is its
+    // newline, or its last byte at the end of the input
+    return prev_display_line_in(end, false);
+}
+
 file_pos prev_display_line(file_pos pos)
+{
+    if (line_filter != nullptr && ends_text_line(pos))
+        return prev_shown_display_line(pos);
+    return prev_display_line_in(pos, opt_squeeze != 0);
+}
+
+file_pos shown_display_line(file_pos pos)
+{
+    if (line_filter == nullptr || pos < 0)
+        return pos;
+    file_pos start = pos;
+    if (pos > 0 && !(cache_seek(pos - 1) == 0 && cache_next_char() == '\n')) {
+        if (cache_seek(pos) != 0)
+            return pos;
+        start = text_line_start_backward();
+        if (start == -1)
+            return -1;
+    }
+    file_pos shown = line_filter(start, 1);
+    return shown == start ? pos : shown;
+}
+
+static file_pos prev_display_line_in(file_pos pos, bool squeeze)
 {
     if (pos <= 0 || cache_seek(pos - 1) != 0)
         return -1;
-    if (opt_squeeze && skip_empty_lines_backward(pos) != 0)
+    if (squeeze && skip_empty_lines_backward(pos) != 0)
         return -1;
     if (line_styles_active()) {
         file_pos start = text_line_start_backward();

@@ -2,38 +2,15 @@
 #ifndef VORN_FIND_H
 #define VORN_FIND_H
 
+#include <regex.h>
+
+#include <bitset>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "vorn.h"
-
-// --- search.cpp: regular-expression search ---
-int search_pattern(int forward, const char *pattern, int n, int want_match);
-void search_reset();                // forgets the current expression
-// Makes `pattern` the current expression: 1, or 0 after showing why not.
-int search_compile(const char *pattern);
-// The text of a raw line as it is matched, the one reduction that search
-// and highlighting share: colour sequences removed while colours are shown,
-// every overstrike (a character, a backspace and a second character)
-// reduced to the character that shows, a NUL of the input (0 or 0x80) as
-// MARK_NUL.  `raw` has `length` bytes; the reduced text goes to `out`
-// (room for `length` bytes; `raw` itself will do).  With `origin` (room
-// for `length` entries), origin[i] is the offset in `raw` of the first
-// byte that makes reduced byte i: for the character after an overstrike,
-// the first byte of the character struck.  Returns the reduced length.
-size_t reduce_for_matching(const char *raw, size_t length, char *out, size_t *origin);
-// Whether a raw line (`length` bytes at `text`, a NUL of the input as 0
-// or 0x80) qualifies under the current expression: its reduced text
-// matches and `want_match` is 1, or it does not and `want_match` is 0.
-// The current expression must exist.
-bool search_line_qualifies(const char *text, size_t length, int want_match);
-// The first match of the current expression in the reduced, terminated
-// `text` that starts at or after `from` (a match found after the start is
-// not taken to be at the beginning of a line); false when there is none,
-// or no current expression.
-bool search_find_match(const char *text, size_t from, size_t *start, size_t *end);
 
 // --- highlight.cpp: the matches of the last pattern on the painted lines ---
 extern int highlight_matches;       // matches are shown in standout
@@ -84,23 +61,76 @@ bool holds_literal_bytes(const search_literal *literal, const unsigned char *fro
 const char *skip_bracket_expression(const char *p);
 
 // --- search_simple.cpp: expressions of single characters, without regexec ---
+struct simple_expression {
+    bool usable = false;            // lines can be decided without regexec
+    bool at_start = false;          // anchored by ^
+    bool at_end = false;            // anchored by $
+    std::vector<std::bitset<256>> sets;
+};
 // Reads `pattern` (compiled by regcomp with `flags`, in the locale in
-// force) and keeps it when a line can be decided without regexec.
-void make_simple_expression(const char *pattern, int flags);
-void forget_simple_expression();
-// Whether the kept expression matches the line (1 or 0; the line holds no
-// NUL and no newline); -1 when none is kept, and regexec must decide.
-int simple_expression_matches(const char *text, size_t length);
+// force) into *simple, usable when a line can be decided without regexec.
+void make_simple_expression(const char *pattern, int flags, simple_expression *simple);
+// Whether the expression matches the line (1 or 0; the line holds no NUL
+// and no newline); -1 when it is not usable, and regexec must decide.
+int simple_expression_matches(const simple_expression &simple, const char *text, size_t length);
+
+// --- search.cpp: regular-expression search ---
+// One compiled expression with what makes lines fast to decide: the search
+// keeps one, the filter another.  Never copied (it holds a regex_t).
+struct line_matcher {
+    regex_t regex;
+    bool compiled = false;
+    std::string source;             // the expression as given
+    int ignore_case = 0;
+    int for_utf8 = 0;               // compiled while text was read as UTF-8
+    int flags = 0;                  // those given to regcomp
+    search_literal literal;
+    simple_expression simple;
+};
+// Compiles `pattern` into *matcher: 1, or 0 with the reason recorded as a
+// message and nothing compiled.
+int matcher_compile(line_matcher *matcher, const char *pattern, int ignore_case);
+void matcher_forget(line_matcher *matcher);
+// Whether a raw line (`length` bytes at `text`, a NUL of the input as 0
+// or 0x80) qualifies under a compiled matcher: its reduced text matches
+// and `want_match` is 1, or it does not and `want_match` is 0.
+bool matcher_qualifies(const line_matcher &matcher, const char *text, size_t length,
+                       int want_match);
+const line_matcher &current_search_matcher();
+int search_pattern(int forward, const char *pattern, int n, int want_match);
+void search_reset();                // forgets the current expression
+// Makes `pattern` the current expression: 1, or 0 after showing why not.
+int search_compile(const char *pattern);
+// The text of a raw line as it is matched, the one reduction that search
+// and highlighting share: colour sequences removed while colours are shown,
+// every overstrike (a character, a backspace and a second character)
+// reduced to the character that shows, a NUL of the input (0 or 0x80) as
+// MARK_NUL.  `raw` has `length` bytes; the reduced text goes to `out`
+// (room for `length` bytes; `raw` itself will do).  With `origin` (room
+// for `length` entries), origin[i] is the offset in `raw` of the first
+// byte that makes reduced byte i: for the character after an overstrike,
+// the first byte of the character struck.  Returns the reduced length.
+size_t reduce_for_matching(const char *raw, size_t length, char *out, size_t *origin);
+// matcher_qualifies under the current expression, which must exist.
+bool search_line_qualifies(const char *text, size_t length, int want_match);
+// The first match of the current expression in the reduced, terminated
+// `text` that starts at or after `from` (a match found after the start is
+// not taken to be at the beginning of a line); false when there is none,
+// or no current expression.
+bool search_find_match(const char *text, size_t from, size_t *start, size_t *end);
 
 // --- search_scan.cpp: the walks of a search ---
 // One walk over the raw lines from `pos` to the n-th qualifying one.  On
 // success `pos` is the start of that line and `lineno` its number; `lineno`
 // is the number of the text line holding `pos`, 0 while it is unknown.
+// The lines are decided by `matcher`, the current search expression when
+// it is null.
 struct search_walk {
     file_pos pos;
     int64_t lineno;
     int n;
     int want_match;
+    const line_matcher *matcher = nullptr;
 };
 enum search_outcome { WALK_FOUND, WALK_NOT_FOUND, WALK_SIGNALLED };
 search_outcome walk_forward(search_walk *walk);
@@ -109,6 +139,17 @@ search_outcome walk_backward(search_walk *walk);
 // cross block edges).  At least SEARCH_MIN_BLOCK.
 enum { SEARCH_MIN_BLOCK = 4 * 8192 };
 extern size_t search_block_size;
+
+// --- filter.cpp: the filter, which shows only some text lines ---
+// Sets the filter to `expression` (a leading '!' shows the lines that do
+// not match); an empty one clears it.  0 when the expression does not
+// compile (the message recorded, the filter left as it was).
+int set_filter(const char *expression);
+bool filter_active();
+const char *filter_expression();    // as given, '!' included; "" when none
+// Whether the text line starting at `start` is shown.
+bool filter_shows(file_pos start);
+void filter_reset();
 
 // --- marks.cpp ---
 // One remembered view.  `file` is empty until the mark is first recorded;

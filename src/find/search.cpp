@@ -2,13 +2,15 @@
 // which finds the n-th line before or after the screen that matches (or
 // does not match) it and moves the display there.
 //
-// Owned here: the compiled expression (`have_regex` says whether it holds
-// a successful compilation; a failed one discards it), which highlighting
-// uses too, the literal every match must contain (search_literal.cpp finds
-// it), and a scratch line for matching.  The one reduction of a raw line
-// for matching is here: search and highlighting both see a line through
-// it.  The walks over the file are in search_scan.cpp; whatever way
-// they read, each raw line is decided by `search_line_qualifies`, so the
+// Owned here: the current expression (a line_matcher: the compiled
+// expression, which a failed compilation discards and which highlighting
+// uses too, the literal every match must contain that search_literal.cpp
+// finds, and the sets of an expression of single characters), and a
+// scratch line for matching.  The filter keeps a matcher of its own and
+// decides lines the same way.  The one reduction of a raw line for
+// matching is here: search, highlighting and the filter all see a line
+// through it.  The walks over the file are in search_scan.cpp; whatever
+// way they read, each raw line is decided by `matcher_qualifies`, so the
 // answer is always what regexec says of the reduced line (for an expression
 // of single characters, search_simple.cpp gives it from sets of bytes that
 // regexec itself chose).
@@ -28,29 +30,29 @@ enum { REGEX_MESSAGE_SIZE = 2048 };
 
 }  // namespace
 
-static regex_t current_regex;
-static int have_regex;
-// The text of the current expression, its case setting, and whether it
-// was compiled for UTF-8 text: the expression is compiled again (with the
-// same case setting) for the way text is read now when that was switched
-// since, as a repeated search after `utf8 off` must match bytes.
-static std::string current_source;
-static int compiled_for_utf8;
-static int compiled_ignore_case;
-static search_literal required_literal;
+// The current expression.  It is compiled again (with the same case
+// setting) for the way text is read now when that was switched since, as a
+// repeated search after `utf8 off` must match bytes.
+static line_matcher search_matcher;
 // A raw line is at most RAW_LINE_MAX bytes; matching needs it terminated.
 static char match_line[RAW_LINE_MAX + 1];
 
+void matcher_forget(line_matcher *matcher)
+{
+    if (matcher->compiled)
+        regfree(&matcher->regex);
+    matcher->compiled = false;
+    matcher->literal = search_literal{};
+    matcher->simple = simple_expression{};
+    matcher->source.clear();
+    matcher->for_utf8 = 0;
+    matcher->ignore_case = 0;
+    matcher->flags = 0;
+}
+
 void search_reset()
 {
-    if (have_regex)
-        regfree(&current_regex);
-    have_regex = 0;
-    required_literal = search_literal{};
-    forget_simple_expression();
-    current_source.clear();
-    compiled_for_utf8 = 0;
-    compiled_ignore_case = 0;
+    matcher_forget(&search_matcher);
 }
 
 // One pass over the raw bytes: a colour sequence (while colours are shown)
@@ -100,13 +102,13 @@ static bool reduces_to_itself(const char *text, size_t length)
            !(show_colour && memchr(text, 0x1b, length) != nullptr);
 }
 
-// Whether the current expression matches the reduced line in match_line
-// (`length` bytes, terminated); `whole` when that is the line as read,
-// whose length regexec is then given.  No match offsets are asked for, so
-// regexec need not find the longest match.
-static bool expression_matches(size_t length, bool whole)
+// Whether the matcher matches the reduced line in match_line (`length`
+// bytes, terminated); `whole` when that is the line as read, whose length
+// regexec is then given.  No match offsets are asked for, so regexec need
+// not find the longest match.
+static bool expression_matches(const line_matcher &matcher, size_t length, bool whole)
 {
-    int simple = simple_expression_matches(match_line, length);
+    int simple = simple_expression_matches(matcher.simple, match_line, length);
     if (simple >= 0)
         return simple != 0;
 #ifdef REG_STARTEND
@@ -114,21 +116,22 @@ static bool expression_matches(size_t length, bool whole)
         regmatch_t range[1];
         range[0].rm_so = 0;
         range[0].rm_eo = static_cast<regoff_t>(length);
-        return regexec(&current_regex, match_line, 0, range, REG_STARTEND) == 0;
+        return regexec(&matcher.regex, match_line, 0, range, REG_STARTEND) == 0;
     }
 #endif
     // A line reduced from overstrikes or colour sequences was let through
     // for a joiner, not for its literal: without it, it cannot match.
     auto *reduced = reinterpret_cast<const unsigned char *>(match_line);
-    if (!whole && !required_literal.text.empty() &&
-        find_search_literal(&required_literal, reduced, reduced + length) == nullptr)
+    if (!whole && !matcher.literal.text.empty() &&
+        find_search_literal(&matcher.literal, reduced, reduced + length) == nullptr)
         return false;
-    return regexec(&current_regex, match_line, 0, nullptr, 0) == 0;
+    return regexec(&matcher.regex, match_line, 0, nullptr, 0) == 0;
 }
 
-bool search_line_qualifies(const char *text, size_t length, int want_match)
+bool matcher_qualifies(const line_matcher &matcher, const char *text, size_t length,
+                       int want_match)
 {
-    VORN_ASSERT(have_regex && length <= RAW_LINE_MAX);
+    VORN_ASSERT(matcher.compiled && length <= RAW_LINE_MAX);
     // A line that reduces to itself is copied whole and matched with its
     // length given, so that it is not measured again.  (It is still
     // terminated: sanitizers read the string up to its NUL.)
@@ -138,15 +141,25 @@ bool search_line_qualifies(const char *text, size_t length, int want_match)
     else
         length = reduce_for_matching(text, length, match_line, nullptr);
     match_line[length] = 0;
-    return expression_matches(length, whole) == (want_match != 0);
+    return expression_matches(matcher, length, whole) == (want_match != 0);
+}
+
+bool search_line_qualifies(const char *text, size_t length, int want_match)
+{
+    return matcher_qualifies(search_matcher, text, length, want_match);
+}
+
+const line_matcher &current_search_matcher()
+{
+    return search_matcher;
 }
 
 bool search_find_match(const char *text, size_t from, size_t *start, size_t *end)
 {
-    if (!have_regex)
+    if (!search_matcher.compiled)
         return false;
     regmatch_t match;
-    if (regexec(&current_regex, text + from, 1, &match, from > 0 ? REG_NOTBOL : 0) != 0)
+    if (regexec(&search_matcher.regex, text + from, 1, &match, from > 0 ? REG_NOTBOL : 0) != 0)
         return false;
     *start = from + static_cast<size_t>(match.rm_so);
     *end = from + static_cast<size_t>(match.rm_eo);
@@ -155,43 +168,44 @@ bool search_find_match(const char *text, size_t from, size_t *start, size_t *end
 
 const search_literal &current_search_literal()
 {
-    return required_literal;
+    return search_matcher.literal;
 }
 
-// A failure shows regcomp's message and leaves no expression at all.
-static int compile_expression(const char *pattern, int ignore_case)
+int matcher_compile(line_matcher *matcher, const char *pattern, int ignore_case)
 {
-    if (have_regex)
-        regfree(&current_regex);
-    have_regex = 0;
-    required_literal = search_literal{};
-    forget_simple_expression();
+    matcher_forget(matcher);
     // Compiled with match offsets, which highlighting asks for; the search
     // asks for none, so that costs it nothing.
     int flags = REG_EXTENDED | (ignore_case ? REG_ICASE : 0);
     // The library's own message for an expression too big to compile.
     if (expression_too_large(pattern)) {
         set_message("Regular expression too big");
-        highlight_pattern(0);
         return 0;
     }
-    int status = regcomp(&current_regex, pattern, flags);
+    int status = regcomp(&matcher->regex, pattern, flags);
     if (status != 0) {
         char message[REGEX_MESSAGE_SIZE];
-        regerror(status, &current_regex, message, sizeof message);
+        regerror(status, &matcher->regex, message, sizeof message);
         // regfree is not needed after a failed regcomp
         set_message("%s", message);
-        highlight_pattern(0);
         return 0;
     }
-    have_regex = 1;
-    highlight_pattern(1);
-    current_source = pattern;
-    compiled_for_utf8 = utf8_text;
-    compiled_ignore_case = ignore_case;
-    make_search_literal(pattern, ignore_case, &required_literal);
-    make_simple_expression(pattern, flags);
+    matcher->compiled = true;
+    matcher->source = pattern;
+    matcher->for_utf8 = utf8_text;
+    matcher->ignore_case = ignore_case;
+    matcher->flags = flags;
+    make_search_literal(pattern, ignore_case, &matcher->literal);
+    make_simple_expression(pattern, flags, &matcher->simple);
     return 1;
+}
+
+// A failure shows regcomp's message and leaves no expression at all.
+static int compile_expression(const char *pattern, int ignore_case)
+{
+    int compiled = matcher_compile(&search_matcher, pattern, ignore_case);
+    highlight_pattern(compiled);
+    return compiled;
 }
 
 // The case setting is looked at each time.
@@ -211,17 +225,48 @@ static file_pos starting_position(int forward)
     return forward ? screen_pos(1) : top;
 }
 
+// A walk that counts the lines the filter shows only: while one is set the
+// walk goes on one qualifying line at a time, and a line hidden by the
+// filter is passed over.
+static search_outcome walk_shown(search_walk *walk, int forward)
+{
+    if (!filter_active())
+        return forward ? walk_forward(walk) : walk_backward(walk);
+    int wanted = walk->n < 1 ? 1 : walk->n;
+    for (;;) {
+        walk->n = 1;
+        search_outcome outcome = forward ? walk_forward(walk) : walk_backward(walk);
+        if (outcome != WALK_FOUND)
+            return outcome;
+        file_pos found = walk->pos;
+        file_pos line = display_line_holding(found);
+        bool shown = shown_display_line(line) == line;
+        if (pending_signals != 0)
+            return WALK_SIGNALLED;
+        if (shown && --wanted == 0)
+            return WALK_FOUND;
+        walk->pos = found;
+        if (forward) {
+            // on from the raw line after the one found, its number unknown
+            walk->lineno = 0;
+            walk->pos = next_raw_line(found);
+            if (walk->pos == -1)
+                return WALK_NOT_FOUND;
+        }
+    }
+}
+
 int search_pattern(int forward, const char *pattern, int n, int want_match)
 {
     if (pattern != nullptr && *pattern != 0) {
         if (!search_compile(pattern))
             return 0;
-    } else if (!have_regex) {
+    } else if (!search_matcher.compiled) {
         set_message("No previous regular expression");
         return 0;
-    } else if (compiled_for_utf8 != utf8_text) {
-        std::string source = current_source;
-        if (!compile_expression(source.c_str(), compiled_ignore_case))
+    } else if (search_matcher.for_utf8 != utf8_text) {
+        std::string source = search_matcher.source;
+        if (!compile_expression(source.c_str(), search_matcher.ignore_case))
             return 0;
     }
     highlight_sense(want_match);
@@ -233,7 +278,7 @@ int search_pattern(int forward, const char *pattern, int n, int want_match)
     search_walk walk = {start, linenum_find(start), n, want_match};
     if (pending_signals != 0)
         return 0;
-    search_outcome outcome = forward ? walk_forward(&walk) : walk_backward(&walk);
+    search_outcome outcome = walk_shown(&walk, forward);
     if (outcome == WALK_SIGNALLED)
         return 0;
     if (outcome == WALK_NOT_FOUND) {

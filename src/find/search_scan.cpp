@@ -1,6 +1,7 @@
 // The walks of a search over the raw lines of the input.
 //
-// Every walk hands each raw line it decides on to `search_line_qualifies`,
+// Every walk hands each raw line it decides on to `matcher_qualifies` (the
+// search's expression, or the one the walk names: the filter's),
 // or skips it without asking when the line cannot match: it does not hold
 // the literal that every match must contain, and it does not hold both a
 // joiner and every byte of the literal.  A joiner is a backspace (which
@@ -116,28 +117,36 @@ static const unsigned char *find_joiner(const unsigned char *from, size_t length
 
 // Whether the text in [from, end) may hold the literal once reduced: it
 // holds a joiner and every byte of the literal.
-static bool may_join(const unsigned char *from, const unsigned char *end)
+static bool may_join(const search_literal &literal, const unsigned char *from,
+                     const unsigned char *end)
 {
     return find_joiner(from, static_cast<size_t>(end - from)) != nullptr &&
-           holds_literal_bytes(&current_search_literal(), from, end);
+           holds_literal_bytes(&literal, from, end);
 }
 
 // Whether a raw line of `length` bytes could match: it holds the literal,
 // or may join it.
-static bool may_match(const unsigned char *text, size_t length)
+static bool may_match(const search_literal &literal, const unsigned char *text, size_t length)
 {
-    const search_literal &literal = current_search_literal();
     if (literal.text.empty())
         return true;
     return find_search_literal(&literal, text, text + length) != nullptr ||
-           may_join(text, text + length);
+           may_join(literal, text, text + length);
 }
 
-static bool line_qualifies(const unsigned char *text, size_t length, int want_match)
+// The expression that decides the walk's lines.
+static const line_matcher &walk_matcher(const search_walk *walk)
 {
-    if (!may_match(text, length))
-        return want_match == 0;
-    return search_line_qualifies(reinterpret_cast<const char *>(text), length, want_match);
+    return walk->matcher != nullptr ? *walk->matcher : current_search_matcher();
+}
+
+static bool line_qualifies(const search_walk *walk, const unsigned char *text, size_t length)
+{
+    const line_matcher &matcher = walk_matcher(walk);
+    if (!may_match(matcher.literal, text, length))
+        return walk->want_match == 0;
+    return matcher_qualifies(matcher, reinterpret_cast<const char *>(text), length,
+                             walk->want_match);
 }
 
 // Keeps the bytes from `keep` on at the front and reads more behind them.
@@ -177,9 +186,9 @@ static size_t complete_end(const block_view *view, size_t from)
 // The first place at or after `from` in [data, end) of the literal's key
 // byte in a line (text line, at least from `from` on) that may join the
 // literal; `end` when there is none.
-static const unsigned char *next_joined_key(const unsigned char *from, const unsigned char *end)
+static const unsigned char *next_joined_key(const search_literal &literal,
+                                            const unsigned char *from, const unsigned char *end)
 {
-    const search_literal &literal = current_search_literal();
     for (const unsigned char *at = from; at < end;) {
         const unsigned char *hit = find_literal_key(&literal, at, end);
         if (hit == nullptr)
@@ -189,7 +198,7 @@ static const unsigned char *next_joined_key(const unsigned char *from, const uns
         auto *after = static_cast<const unsigned char *>(
             memchr(hit, '\n', static_cast<size_t>(end - hit)));
         const unsigned char *line_end = after != nullptr ? after : end;
-        if (may_join(before != nullptr ? before + 1 : from, line_end))
+        if (may_join(literal, before != nullptr ? before + 1 : from, line_end))
             return hit;
         at = line_end;
     }
@@ -197,16 +206,16 @@ static const unsigned char *next_joined_key(const unsigned char *from, const uns
 }
 
 // The first place at or after `from` in the region where a line may match.
-static size_t next_candidate(const block_view *view, size_t from, size_t region_end,
-                             candidate_marks *marks)
+static size_t next_candidate(const search_literal &literal, const block_view *view,
+                             size_t from, size_t region_end, candidate_marks *marks)
 {
     const unsigned char *data = view->data;
     if (marks->literal < static_cast<int64_t>(from)) {
-        auto *hit = find_search_literal(&current_search_literal(), data + from, data + region_end);
+        auto *hit = find_search_literal(&literal, data + from, data + region_end);
         marks->literal = hit != nullptr ? hit - data : static_cast<int64_t>(region_end);
     }
     if (marks->joined < static_cast<int64_t>(from))
-        marks->joined = next_joined_key(data + from, data + region_end) - data;
+        marks->joined = next_joined_key(literal, data + from, data + region_end) - data;
     return static_cast<size_t>(marks->literal < marks->joined ? marks->literal : marks->joined);
 }
 
@@ -237,7 +246,8 @@ static search_outcome walk_blocks(search_walk *walk, bool *unreadable)
         *unreadable = true;
         return WALK_NOT_FOUND;
     }
-    bool skip_to_candidates = walk->want_match && !current_search_literal().text.empty();
+    const search_literal &literal = walk_matcher(walk).literal;
+    bool skip_to_candidates = walk->want_match && !literal.text.empty();
     int64_t lineno = walk->lineno;
     size_t cur = 0, region_end = 0;
     candidate_marks marks = {-1, -1};
@@ -266,7 +276,7 @@ static search_outcome walk_blocks(search_walk *walk, bool *unreadable)
         }
         size_t piece = cur;
         if (skip_to_candidates) {
-            size_t hit = next_candidate(&view, cur, region_end, &marks);
+            size_t hit = next_candidate(literal, &view, cur, region_end, &marks);
             piece = hit < region_end ? piece_start(&view, cur, hit) : region_end;
             if (lineno != 0)
                 lineno += count_newlines(view.data + cur, view.data + piece);
@@ -278,7 +288,7 @@ static search_outcome walk_blocks(search_walk *walk, bool *unreadable)
         auto *newline = static_cast<const unsigned char *>(
             memchr(view.data + piece, '\n', limit - piece));
         size_t end = newline != nullptr ? static_cast<size_t>(newline - view.data) : limit;
-        if (line_qualifies(view.data + piece, end - piece, walk->want_match) &&
+        if (line_qualifies(walk, view.data + piece, end - piece) &&
             --walk->n <= 0)
             return found_at(walk, view.base + static_cast<file_pos>(piece), lineno,
                             starts_text_line_in(&view, piece));
@@ -320,9 +330,9 @@ struct back_marks {
 
 // The last place before `cur` in the block of the literal's key byte in a
 // line (up to `cur`) that may join the literal; -1 when there is none.
-static int64_t last_joined_key(const block_view *view, size_t cur)
+static int64_t last_joined_key(const search_literal &literal, const block_view *view,
+                               size_t cur)
 {
-    const search_literal &literal = current_search_literal();
     const unsigned char *data = view->data;
     for (const unsigned char *limit = data + cur; limit > data;) {
         const unsigned char *hit = rfind_literal_key(&literal, data, limit);
@@ -333,7 +343,7 @@ static int64_t last_joined_key(const block_view *view, size_t cur)
         auto *after = static_cast<const unsigned char *>(
             memchr(hit, '\n', static_cast<size_t>(data + cur - hit)));
         const unsigned char *line_start = before != nullptr ? before + 1 : data;
-        if (may_join(line_start, after != nullptr ? after : data + cur))
+        if (may_join(literal, line_start, after != nullptr ? after : data + cur))
             return hit - data;
         limit = line_start;
     }
@@ -343,9 +353,9 @@ static int64_t last_joined_key(const block_view *view, size_t cur)
 // The last place before `cur` in the block where a line may match, -1 when
 // there is none.  The marks found for a later `cur` are kept while they lie
 // before this one.
-static int64_t last_candidate(const block_view *view, size_t cur, back_marks *marks)
+static int64_t last_candidate(const search_literal &literal, const block_view *view,
+                              size_t cur, back_marks *marks)
 {
-    const search_literal &literal = current_search_literal();
     const unsigned char *data = view->data;
     auto length = static_cast<int64_t>(literal.text.size());
     if (!marks->searched || marks->literal + length > static_cast<int64_t>(cur)) {
@@ -353,7 +363,7 @@ static int64_t last_candidate(const block_view *view, size_t cur, back_marks *ma
         marks->literal = hit != nullptr ? hit - data : -1;
     }
     if (!marks->searched || marks->joined >= static_cast<int64_t>(cur))
-        marks->joined = last_joined_key(view, cur);
+        marks->joined = last_joined_key(literal, view, cur);
     marks->searched = true;
     return marks->literal > marks->joined ? marks->literal : marks->joined;
 }
@@ -382,7 +392,8 @@ static search_outcome walk_blocks_backward(search_walk *walk, bool *unreadable)
         *unreadable = true;
         return WALK_NOT_FOUND;
     }
-    bool skip_to_candidates = walk->want_match && !current_search_literal().text.empty();
+    const search_literal &literal = walk_matcher(walk).literal;
+    bool skip_to_candidates = walk->want_match && !literal.text.empty();
     int64_t lineno = walk->lineno;
     file_pos pos = walk->pos;
     file_pos recorded = pos;
@@ -407,7 +418,7 @@ static search_outcome walk_blocks_backward(search_walk *walk, bool *unreadable)
         }
         const unsigned char *data = view.data;
         if (skip_to_candidates) {
-            int64_t candidate = last_candidate(&view, cur, &marks);
+            int64_t candidate = last_candidate(literal, &view, cur, &marks);
             if (candidate < 0 && view.base == 0)
                 return WALK_NOT_FOUND;
             size_t target = skip_back_target(&view, cur, candidate);
@@ -434,7 +445,7 @@ static search_outcome walk_blocks_backward(search_walk *walk, bool *unreadable)
         size_t start = newline != nullptr ? static_cast<size_t>(newline - data) + 1 : lowest;
         if (leaves_line && lineno != 0)
             lineno--;
-        bool qualifies = line_qualifies(data + start, end - start, walk->want_match);
+        bool qualifies = line_qualifies(walk, data + start, end - start);
         cur = start;
         pos = view.base + static_cast<file_pos>(start);
         if (qualifies && --walk->n <= 0)
@@ -470,7 +481,7 @@ static search_outcome walk_lines(search_walk *walk)
             return WALK_NOT_FOUND;
         size_t length = strlen(line_text);
         auto *text = reinterpret_cast<unsigned char *>(line_text);
-        if (line_qualifies(text, length, walk->want_match) && --walk->n <= 0)
+        if (line_qualifies(walk, text, length) && --walk->n <= 0)
             return found_at(walk, pos, lineno, starts_text_line(pos));
         bool newline = next == pos + static_cast<file_pos>(length) + 1;
         pos = next;
@@ -527,7 +538,7 @@ static search_outcome walk_lines_backward(search_walk *walk)
             lineno--;
         size_t length = strlen(line_text);
         auto *text = reinterpret_cast<unsigned char *>(line_text);
-        bool qualifies = line_qualifies(text, length, walk->want_match);
+        bool qualifies = line_qualifies(walk, text, length);
         pos = start;
         if (qualifies && --walk->n <= 0)
             return found_at(walk, pos, lineno, starts_text_line(pos));

@@ -20,8 +20,8 @@
 // escape, an anchor elsewhere, a multibyte locale) leaves the expression to
 // regexec.
 //
-// Owned here: the sets of the current expression (none while it is not
-// simple).
+// Owned by the caller: the sets of an expression (none while it is not
+// simple); the search and the filter each keep their own.
 #include <regex.h>
 
 #include <bitset>
@@ -31,19 +31,6 @@
 #include <vector>
 
 #include "find.h"
-
-namespace {
-
-struct simple_expression {
-    bool usable = false;
-    bool at_start = false;          // anchored by ^
-    bool at_end = false;            // anchored by $
-    std::vector<std::bitset<256>> sets;
-};
-
-simple_expression simple;
-
-}  // namespace
 
 // The bytes that the atom alone matches as a whole one-byte line; false
 // when it does not compile alone.  NUL and the newline never reach a
@@ -93,16 +80,16 @@ static std::string read_simple_atom(const char *p, const char **next)
     return std::string(p, 1);
 }
 
-static bool read_simple(const char *pattern, int flags)
+static bool read_simple(const char *pattern, int flags, simple_expression *simple)
 {
     const char *p = pattern;
     if (*p == '^') {
-        simple.at_start = true;
+        simple->at_start = true;
         p++;
     }
     while (*p != 0) {
         if (*p == '$' && p[1] == 0) {
-            simple.at_end = true;
+            simple->at_end = true;
             break;
         }
         const char *next = p;
@@ -113,30 +100,25 @@ static bool read_simple(const char *pattern, int flags)
         std::bitset<256> set;
         if (!atom_set(atom, flags, &set))
             return false;
-        simple.sets.push_back(set);
+        simple->sets.push_back(set);
         p = next;
     }
     return true;
 }
 
-void make_simple_expression(const char *pattern, int flags)
+void make_simple_expression(const char *pattern, int flags, simple_expression *simple)
 {
-    simple = simple_expression{};
+    *simple = simple_expression{};
     if (MB_CUR_MAX != 1 || (flags & REG_NEWLINE) != 0)
         return;
-    if (!read_simple(pattern, flags)) {
-        simple = simple_expression{};
+    if (!read_simple(pattern, flags, simple)) {
+        *simple = simple_expression{};
         return;
     }
-    simple.usable = true;
+    simple->usable = true;
 }
 
-void forget_simple_expression()
-{
-    simple = simple_expression{};
-}
-
-static bool matches_at(const unsigned char *text)
+static bool matches_at(const simple_expression &simple, const unsigned char *text)
 {
     for (size_t i = 0; i < simple.sets.size(); i++)
         if (!simple.sets[i][text[i]])
@@ -144,7 +126,7 @@ static bool matches_at(const unsigned char *text)
     return true;
 }
 
-int simple_expression_matches(const char *text, size_t length)
+int simple_expression_matches(const simple_expression &simple, const char *text, size_t length)
 {
     if (!simple.usable)
         return -1;
@@ -153,16 +135,16 @@ int simple_expression_matches(const char *text, size_t length)
     if (length < count)
         return 0;
     if (simple.at_start && simple.at_end)
-        return length == count && matches_at(bytes);
+        return length == count && matches_at(simple, bytes);
     if (simple.at_start)
-        return matches_at(bytes);
+        return matches_at(simple, bytes);
     if (simple.at_end)
-        return matches_at(bytes + length - count);
+        return matches_at(simple, bytes + length - count);
     if (count == 0)
         return 1;
     const std::bitset<256> &first = simple.sets[0];
     for (size_t at = 0; at + count <= length; at++)
-        if (first[bytes[at]] && matches_at(bytes + at))
+        if (first[bytes[at]] && matches_at(simple, bytes + at))
             return 1;
     return 0;
 }

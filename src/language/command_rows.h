@@ -56,6 +56,8 @@ static const command_entry command_rows[] = {
     {"highlight", CODE_HIGHLIGHT, cmd_colour},
     {"follow", CODE_FOLLOW, cmd_follow},
     {"follow_name", CODE_FOLLOW_NAME, cmd_follow_name},
+    {"filter", CODE_FILTER, cmd_filter},
+    {"askfilter", CODE_ASKFILTER, cmd_filter},
 };
 
 #endif

@@ -50,6 +50,8 @@ enum command_code {
     CODE_UTF8 = 39,
     CODE_FOLLOW = 40,
     CODE_FOLLOW_NAME = 41,
+    CODE_FILTER = 42,
+    CODE_ASKFILTER = 43,
 };
 
 // A handler gets its code and the position just behind its name; it returns
@@ -100,6 +102,10 @@ const char *cmd_search(int code, const char *pos);
 const char *cmd_mark(int code, const char *pos);
 const char *cmd_listbmarks(int code, const char *pos);
 const char *cmd_tag(int code, const char *pos);
+
+// cmd_filter.cpp: the filter, set from an argument or asked for
+const char *cmd_filter(int code, const char *pos);
+void filter_commands_reset();
 
 // cmd_display.cpp: the look of the display: colours and highlighting
 const char *cmd_colour(int code, const char *pos);

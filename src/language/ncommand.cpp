@@ -375,4 +375,5 @@ void interpreter_reset()
     arg_stack_release(0);
     exec_flag = 1;
     find_commands_reset();
+    filter_commands_reset();
 }

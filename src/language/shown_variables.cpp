@@ -1,7 +1,8 @@
 // The variables that show the program's own state to the command language:
 // the screen size, the settings a binding may read or flip (the prompt
 // style, the horizontal view, UTF-8 text, colours, highlighting, following
-// by name) and the terminal's capabilities (`_termcap_XX`).
+// by name, the filter: its expression `_viewfilter_s` and whether one is set)
+// and the terminal's capabilities (`_termcap_XX`).
 //
 // None of them is stored.  Each is computed from what it shows every time
 // it is looked up, so that none can disagree with its setting, whoever
@@ -37,6 +38,7 @@ struct shown_variable {
     const char *name;           // the number's name, or the toggle's
     int (*state)();             // the number, or the toggle's state index
     const char *words[2];       // the toggle's states; none for a number
+    const char *(*text)() = nullptr;    // instead of a number: a text
 };
 
 int text_rows() { return screen_height - 1; }
@@ -48,6 +50,7 @@ int utf8_state() { return utf8_text ? 0 : 1; }
 int colour_state() { return show_colour ? 0 : 1; }
 int highlight_state() { return highlight_matches ? 0 : 1; }
 int follow_name_state() { return follow_by_name ? 0 : 1; }
+int filter_state() { return filter_active() ? 0 : 1; }
 
 const shown_variable shown_variables[] = {
     {"_sc_height", text_rows, {}},
@@ -59,6 +62,8 @@ const shown_variable shown_variables[] = {
     {"_colour", colour_state, {"on", "off"}},
     {"_highlight", highlight_state, {"on", "off"}},
     {"_follow_name", follow_name_state, {"on", "off"}},
+    {"_viewfilter_s", nullptr, {}, filter_expression},
+    {"_viewfiltered", filter_state, {"on", "off"}},
 };
 
 enum { SHOWN_COUNT = sizeof shown_variables / sizeof shown_variables[0] };
@@ -87,6 +92,11 @@ const char *shown_value(const char *ref, size_t length)
 {
     for (int row = 0; row < SHOWN_COUNT; ++row) {
         const shown_variable &v = shown_variables[row];
+        if (v.text != nullptr) {
+            if (shown_name_matches(v.name, "", ref, length))
+                return v.text();
+            continue;
+        }
         if (v.words[0] == nullptr) {
             if (shown_name_matches(v.name, "", ref, length))
                 return number_text(row, v.state());

@@ -26,6 +26,7 @@
 #include "terminal/terminal.h"
 
 const char *first_pattern;
+const char *first_filter;
 int opt_clear;
 int opt_stay_at_end;
 int opt_ignore_case;
@@ -65,7 +66,7 @@ int parse_tab_width(const char *text)
 const char usage_line[] =
     "usage: vorn [-ceinsu] [-t tag] [-x tabs] [-/ pattern] [file ...]\n";
 const char help_usage_line[] =
-    "usage: vorn [-bcefFinRsuW] [-t tag] [-x tabs] [-/ pattern] [file ...]\n";
+    "usage: vorn [-bcefFinRsuW] [-t tag] [-x tabs] [-/ pattern] [-& filter] [file ...]\n";
 
 const char option_summary[] =
     "  -b          text byte by byte, also in a UTF-8 locale\n"
@@ -82,6 +83,7 @@ const char option_summary[] =
     "  -W          follow a file by name: reopen it when it was replaced\n"
     "  -x tabs     tab stops every tabs columns (8 when below 1)\n"
     "  -/ pattern  start at the first line matching pattern (or +/pattern)\n"
+    "  -& filter   show only the lines matching filter (!filter: not matching)\n"
     "  --help      show this summary and exit\n"
     "  --version   show the version and exit\n";
 
@@ -94,7 +96,7 @@ const char option_summary[] =
 // The letters of the option string that take an argument.
 bool takes_argument(char letter)
 {
-    return letter == '/' || letter == 't' || letter == 'x';
+    return letter == '/' || letter == '&' || letter == 't' || letter == 'x';
 }
 
 // --help and --version, wherever they stand among the option words of the
@@ -155,9 +157,10 @@ int scan_options(int argc, char **argv)
     // argument from an unknown option): its diagnostic is written here.
     opterr = 0;
     int c;
-    while ((c = getopt(argc, argv, "+:/:bceFinRst:uWx:f")) != -1) {
+    while ((c = getopt(argc, argv, "+:/:&:bceFinRst:uWx:f")) != -1) {
         switch (c) {
         case '/': first_pattern = optarg; break;
+        case '&': first_filter = optarg; break;
         case 'b': opt_bytes = 1; break;
         case 'c': opt_clear = 1; break;
         case 'e': opt_stay_at_end = 1; break;
@@ -268,6 +271,9 @@ void paging_mode()
     if (term_switches_screen())
         hold_early_messages();
     install_signals(1);
+    // the filter holds from the first screen on (a tag's too)
+    if (first_filter != nullptr)
+        set_filter(first_filter);
     int opened = open_first_file();
     report_messages();
     if (!opened)
@@ -326,6 +332,7 @@ void vorn_assert_fail(const char *func, const char *file, int line, const char *
 void options_reset()
 {
     first_pattern = nullptr;
+    first_filter = nullptr;
     opt_clear = opt_stay_at_end = opt_ignore_case = opt_squeeze = 0;
     opt_tag = opt_no_overstrike = opt_bytes = 0;
     show_line_numbers = 1;

@@ -91,9 +91,21 @@ static int described_line()
     return linenum_current(SCREEN_BOTTOM);
 }
 
-static void write_long_prompt()
+// Both prompts say that a filter is on, with its expression, right after
+// the name: a filtered view is never taken for the whole file.
+static void out_prompt_name()
 {
     out_prompt_text(prompt_name != nullptr ? prompt_name : "");
+    if (filter_active()) {
+        out_prompt_text(" [&");
+        out_prompt_text(filter_expression());
+        out_prompt_text("]");
+    }
+}
+
+static void write_long_prompt()
+{
+    out_prompt_name();
     out_prompt_text(":");
     if (!pipe_mode)
         out_piece(" file %d/%d", file_index + 1, file_count);
@@ -114,7 +126,7 @@ static void write_long_prompt()
 
 static void write_short_prompt()
 {
-    out_prompt_text(prompt_name != nullptr ? prompt_name : "");
+    out_prompt_name();
     if (at_eof != 0) {
         if (next_file_name != nullptr) {
             out_prompt_text(": END (next file: ");
@@ -147,7 +159,10 @@ int show_prompt()
     } else if (repaint_requested()) {
         repaint_screen();
     }
-    if (!opt_stay_at_end && !end_is_held() && at_eof != 0 && !(file_index + 1 < file_count))
+    // a filtered view that reaches the end stays: it may show only a few
+    // lines, and ending at once would lose the view the filter was set for
+    if (!opt_stay_at_end && !end_is_held() && !filter_active() && at_eof != 0 &&
+        !(file_index + 1 < file_count))
         finish_at_end_of_input();
     cursor_lower_left();
     erase_to_eol();

@@ -108,7 +108,7 @@ cmp -s "$tmp/out" "$tmp/gaps" || fail "-t: output"
 # --help and --version among the options: the answer on standard output,
 # nothing on standard error, status 0, nothing copied.  After a file name or
 # "--", or as the argument of -x, they are words like any other.
-help_out=$(printf '%s\n' 'usage: vorn [-bcefFinRsuW] [-t tag] [-x tabs] [-/ pattern] [file ...]'; cat <<'HELP'
+help_out=$(printf '%s\n' 'usage: vorn [-bcefFinRsuW] [-t tag] [-x tabs] [-/ pattern] [-& filter] [file ...]'; cat <<'HELP'
   -b          text byte by byte, also in a UTF-8 locale
   -c          moves of a screenful or more repaint from the top
   -e          stay at the end of the last file instead of ending
@@ -123,6 +123,7 @@ help_out=$(printf '%s\n' 'usage: vorn [-bcefFinRsuW] [-t tag] [-x tabs] [-/ patt
   -W          follow a file by name: reopen it when it was replaced
   -x tabs     tab stops every tabs columns (8 when below 1)
   -/ pattern  start at the first line matching pattern (or +/pattern)
+  -& filter   show only the lines matching filter (!filter: not matching)
   --help      show this summary and exit
   --version   show the version and exit
 HELP

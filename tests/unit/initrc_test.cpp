@@ -222,6 +222,7 @@ TEST(InitScript, BuiltinScriptContent)
         {"N", 1, "research (${_ls_direction_n} + 1) ${number}"},
         {"/", 1, "magicasksearch forw ${number}"},
         {"?", 1, "magicasksearch back ${number}"},
+        {"&", 0, "askfilter"},
         {"G", 0, "condition (${number} == 0); goend; "
                  "condition (${number} != 0); goline ${number}; condition true;"},
         {"g", 1, "goline ${number}"},

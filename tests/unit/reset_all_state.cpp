@@ -34,6 +34,7 @@ void reset_all_state()
     screen_reset();
     signals_reset();
     search_reset();
+    filter_reset();
     highlight_reset();
     reset_tags();
     reset_shell_state();

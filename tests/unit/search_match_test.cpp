@@ -332,17 +332,16 @@ TEST(SearchMatch, SimpleExpressionsAreKeptAndOthersLeftToRegexec)
         {"a|b", false}, {"(ab)", false}, {"a^b", false}, {"a$b", false},
         {"\\w", false}, {"\\<word", false}, {"\\1", false}, {"a{", false},
     };
+    simple_expression expression;
     for (const auto &[pattern, simple] : cases) {
-        make_simple_expression(pattern, REG_EXTENDED);
-        EXPECT_EQ(simple_expression_matches("abc", 3) >= 0, simple) << pattern;
+        make_simple_expression(pattern, REG_EXTENDED, &expression);
+        EXPECT_EQ(simple_expression_matches(expression, "abc", 3) >= 0, simple) << pattern;
     }
-    forget_simple_expression();
-    EXPECT_EQ(simple_expression_matches("abc", 3), -1);
+    EXPECT_EQ(simple_expression_matches(simple_expression{}, "abc", 3), -1);
     // a multibyte locale leaves every expression to regexec
     Utf8Locale utf8;
-    make_simple_expression("needle", REG_EXTENDED);
-    EXPECT_EQ(simple_expression_matches("needle", 6), -1);
-    forget_simple_expression();
+    make_simple_expression("needle", REG_EXTENDED, &expression);
+    EXPECT_EQ(simple_expression_matches(expression, "needle", 6), -1);
 }
 
 // Expressions drawn from atoms, anchors and a few things that are not
@@ -369,12 +368,13 @@ TEST(SearchMatch, SimpleExpressionsAgreeWithRegexec)
         regex_t regex;
         if (regcomp(&regex, pattern.c_str(), flags | REG_NOSUB) != 0)
             continue;
-        make_simple_expression(pattern.c_str(), flags);
+        simple_expression expression;
+        make_simple_expression(pattern.c_str(), flags, &expression);
         for (int k = 0; k < 40; k++) {
             std::string line;
             for (size_t i = 0, n = pick(7); i < n; i++)
                 line += alphabet[pick(sizeof alphabet - 1)];
-            int simple = simple_expression_matches(line.c_str(), line.size());
+            int simple = simple_expression_matches(expression, line.c_str(), line.size());
             if (simple < 0)
                 break;
             bool expected = regexec(&regex, line.c_str(), 0, nullptr, 0) == 0;
@@ -386,7 +386,6 @@ TEST(SearchMatch, SimpleExpressionsAgreeWithRegexec)
         }
         regfree(&regex);
     }
-    forget_simple_expression();
     // the draw must reach both answers often, or the test shows nothing
     EXPECT_GT(decided, 20000);
     EXPECT_GT(matched, 3000);
