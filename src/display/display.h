@@ -37,6 +37,8 @@ void scroll_forward(int n, int paging);
 void scroll_backward(int n, int paging);
 void repaint_screen();
 void paint_rows_again();
+bool first_screen_holds_whole_input();
+void paint_whole_input();
 void repaint_from(file_pos pos);
 // The horizontal view: the text shifted left by `offset` columns, and
 // whether long lines wrap.  The one way to change horiz_off and wrap_lines.

@@ -270,6 +270,28 @@ void paint_rows_again()
     }
 }
 
+// The first screen would hold every display line of the input, and show its
+// end: decided as painting it decides (paint_lines, note_eof), without
+// painting.  A walk abandoned for a signal decides nothing: not whole.
+bool first_screen_holds_whole_input()
+{
+    file_pos pos = 0;
+    for (int row = 0; row < text_rows(); row++) {
+        pos = next_display_line(pos);
+        if (pos == -1)
+            return pending_signals == 0;
+    }
+    return pending_signals == 0 && pos == cache_length();
+}
+
+// Paints every display line of the input from the cursor down, outside the
+// table, as cat writes a text: for an input the first screen holds whole.
+void paint_whole_input()
+{
+    for (file_pos pos = 0; (pos = next_display_line(pos)) != -1;)
+        paint_line();
+}
+
 // Clears the screen and builds it upward from `end`, which becomes the
 // position after the bottom row (a text shorter than the screen takes its
 // top rows).

@@ -204,11 +204,16 @@ static void paint_screen_again()
 void restore_terminal()
 {
     if (terminal_set_up) {
-        cursor_lower_left();
-        erase_to_eol();
-        term_deinit();
+        // the screen was left already where the lines were written as cat
+        // writes them
+        if (terminal_is_set_up()) {
+            cursor_lower_left();
+            erase_to_eol();
+            term_deinit();
+            out_flush();
+            paint_screen_again();
+        }
         out_flush();
-        paint_screen_again();
         set_tty_mode(0);
         repeat_held_messages();
     } else {
@@ -241,6 +246,25 @@ void restore_terminal()
     // failure ends the program there, as a failure)
     report_messages();
     paint_screen_after_end = term_switches_screen();
+    finish_and_exit();
+}
+
+// The whole input is on the program's first screen and its end ends the
+// program: the screen is never used.  The lines are written once, from the
+// cursor down, as cat would write them (with their underline and bold),
+// and the program ends.  Painting them on the pager's screen first would
+// show them twice on a terminal that ignores the switch to an alternate
+// screen (the end writes them again).  The switch was sent at start-up,
+// before the file was opened (its messages and those of the scripts may
+// need the screen): the screen is left before anything is painted on it.
+// The erase takes away a message the scripts left on a terminal that
+// stayed on its one screen.
+[[noreturn]] void finish_with_whole_input()
+{
+    report_messages();
+    term_deinit();
+    erase_to_eol();
+    paint_whole_input();
     finish_and_exit();
 }
 

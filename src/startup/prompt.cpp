@@ -8,6 +8,9 @@
 // the prompt is never longer than PIECE_LIMIT - 1 characters.  The whole
 // prompt is cut to the bottom line (its last column left free): a prompt
 // that wrapped would scroll the text up and lose rows.
+#include <poll.h>
+#include <sys/stat.h>
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -145,6 +148,39 @@ static void write_short_prompt()
         out_piece(" (%" PRId64 "%%)", percent_of(bottom, length));
 }
 
+// The end of this input ends the program: it is the last, and nothing
+// (-e, following, a filter) keeps its end on the screen.
+static bool end_ends_program()
+{
+    // a filtered view that reaches the end stays: it may show only a few
+    // lines, and ending at once would lose the view the filter was set for
+    return !opt_stay_at_end && !end_is_held() && !filter_active() &&
+           !(file_index + 1 < file_count);
+}
+
+// Reading the input to its end never waits: a regular file, or a pipe or
+// fifo whose writer has gone (all it wrote is in the pipe).  An input that
+// may still be written to is painted as its text comes, never held back
+// for the decision whether the first screen holds it whole.
+static bool input_never_waits()
+{
+    struct stat st;
+    if (fstat(input_fd, &st) != 0)
+        return false;
+    if (S_ISREG(st.st_mode))
+        return true;
+    pollfd watched = {input_fd, POLLIN, 0};
+    return poll(&watched, 1, 0) == 1 && (watched.revents & POLLHUP) != 0;
+}
+
+// The program's first screen, from the first line, would show the whole
+// input and end the program at once.
+static bool first_screen_ends_program()
+{
+    return first_paint && first_pattern == nullptr && end_ends_program() &&
+           input_never_waits() && first_screen_holds_whole_input();
+}
+
 int show_prompt()
 {
     notice_shrunk_file();
@@ -155,14 +191,13 @@ int show_prompt()
         follow_requested = 0;
         follow_input();
     } else if (screen_pos(SCREEN_TOP) == -1) {
+        if (first_screen_ends_program())
+            finish_with_whole_input();
         show_first_screen();
     } else if (repaint_requested()) {
         repaint_screen();
     }
-    // a filtered view that reaches the end stays: it may show only a few
-    // lines, and ending at once would lose the view the filter was set for
-    if (!opt_stay_at_end && !end_is_held() && !filter_active() && at_eof != 0 &&
-        !(file_index + 1 < file_count))
+    if (at_eof != 0 && end_ends_program())
         finish_at_end_of_input();
     cursor_lower_left();
     erase_to_eol();

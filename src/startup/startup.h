@@ -24,6 +24,9 @@ void restore_terminal();
 // The orderly exit once the end of the last file is on the screen; the
 // lines of that screen stay readable after the program has gone.
 [[noreturn]] void finish_at_end_of_input();
+// The orderly exit in place of a first screen that holds the whole input
+// and would end the program: its lines are written once, as cat writes them.
+[[noreturn]] void finish_with_whole_input();
 int vorn_main(int argc, char **argv);  // the whole of main()
 void options_reset();               // the settings of a start without options
 

@@ -95,11 +95,18 @@ int filled_rows(vt_session &s)
 
 TEST(DisplayScreen, TheLastScreenStaysAfterTheEnd)
 {
-    // xterm's end sequence leaves the alternate screen, taking the pager's
-    // text with it: the lines of the last screen are written again where
-    // the terminal returns, with their attributes, the cursor below them
-    // as after cat.  vt100 keeps what was written: nothing is repeated.
-    // Quitting elsewhere than at the end (here with -e) repeats nothing.
+    // A text the first screen holds whole ends the program at once: it is
+    // written once, as cat writes it, from where the cursor is (on xterm
+    // where the shell left it, the alternate screen left unpainted; on
+    // vt100 at the bottom), with its attributes, the cursor below it.  Also
+    // on a terminal that ignores the description's switch to an alternate
+    // screen, where a painted first screen and the end's copy of it would
+    // both stay.  After paging to the end of a longer text xterm's end
+    // sequence leaves the alternate screen, taking the pager's text with
+    // it: the lines of the last screen are written again where the
+    // terminal returns.  vt100 keeps what was written: nothing is
+    // repeated.  Quitting elsewhere than at the end (here with -e) repeats
+    // nothing.
     temp_home home;
     home.write("three.txt", styled_three_lines());
     home.write("numbers", numbered(100));
@@ -115,6 +122,7 @@ TEST(DisplayScreen, TheLastScreenStaysAfterTheEnd)
     const std::vector<end_case> cases = {
         {"xterm", {"three.txt"}, "", "", 0, 3, {3, 0}},
         {"vt100", {"three.txt"}, "", "", 20, 3, {23, 0}},
+        {"vorn-noswitch", {"three.txt"}, "", "", 20, 3, {23, 0}},
         {"xterm", {"numbers"}, "line 1", "    ", 0, 23, {23, 0}},
         {"vt100", {"numbers"}, "line 1", "    ", 0, 23, {23, 0}},
         {"xterm", {"-e", "numbers"}, "line 1", "    q", 0, 0, {0, 0}},
