@@ -67,6 +67,19 @@ static bool is_editing_key(int c)
     return c == tty_erase_char || c == tty_kill_char || c == tty_werase_char;
 }
 
+// The run cannot go on without a keyboard: a read that failed ends it as a
+// failure; a terminal that hung up (and the SIGHUP for it did not end the
+// program) ends it in order.
+int read_key()
+{
+    int key = get_key();
+    if (key == KEY_FAILED)
+        finish_and_exit(EXIT_FAILURE);
+    if (key == KEY_HUNG_UP)
+        finish_and_exit();
+    return key;
+}
+
 int get_command_key()
 {
     if (pushed_key != 0) {
@@ -74,7 +87,7 @@ int get_command_key()
         pushed_key = 0;
         return key;
     }
-    return get_key();
+    return read_key();
 }
 
 // Only byte values are kept: a READ_ABANDONED handed back after an interrupted wait
@@ -329,6 +342,29 @@ static int run_keys(const char *keys, int64_t count, int state)
     return result;
 }
 
+// The moment before the prompt.  Following asked for from the start (-F,
+// or `follow` in a script) begins here, in place of the first screen or
+// after the screen a tag gave; else a newly opened file gets its first
+// screen (or, when that would hold the whole input and end the program,
+// its lines are written as cat writes them and the program ends), or a
+// requested repaint happens.  The program ends here once the end of the
+// last file is on the screen (unless -e).
+void screen_for_prompt()
+{
+    notice_shrunk_file();
+    if (take_follow_request()) {
+        follow_input();
+    } else if (screen_pos(SCREEN_TOP) == -1) {
+        if (first_screen_ends_program())
+            finish_with_whole_input();
+        show_first_screen();
+    } else if (repaint_requested()) {
+        repaint_screen();
+    }
+    if (at_eof != 0 && end_ends_program())
+        finish_at_end_of_input();
+}
+
 [[noreturn]] void command_loop()
 {
     char keys[KEY_BUFFER_SIZE];
@@ -351,6 +387,7 @@ static int run_keys(const char *keys, int64_t count, int state)
             // What the last command, a served signal or the painting for
             // the prompt had to say comes before the prompt.
             report_messages();
+            screen_for_prompt();
             show_prompt();
             if (report_messages())
                 continue;

@@ -7,6 +7,9 @@
 // --- command.cpp: command loop and line editing ---
 extern int input_column;
 [[noreturn]] void command_loop();
+// A key (1 to 255) or READ_ABANDONED; a keyboard that is gone ends the
+// program.  get_command_key takes the key pushed back first.
+int read_key();
 int get_command_key();
 void push_back_key(int key);
 void set_one_key_read();
@@ -14,6 +17,10 @@ int read_line(const char *prompt, char *buffer, int size);
 void start_input_line(const char *text);
 int cmd_char(int c, char *buffer, char **bufcur, char *bufend);
 int erase_char(char *buffer, char **bufcur);
+// What comes before the prompt: following asked for from the start, a new
+// file's first screen, a requested repaint; the end of the program once
+// the end of the last file is on the screen.
+void screen_for_prompt();
 void command_reset();                // no key pushed back, no one-key read
 
 // --- follow.cpp: following growing input ---
@@ -21,6 +28,7 @@ extern int follow_by_name;           // reopen a file replaced under its name
 extern int follow_requested;         // follow from the first screen on (-F)
 void set_follow_by_name(int on);
 void request_follow();               // follow from the first screen on
+bool take_follow_request();          // whether one was made (it is taken)
 // Shows the end of the current input and the text that arrives, until a
 // key or the interrupt key; then ordinary paging at the end.
 void follow_input();

@@ -258,7 +258,7 @@ void follow_loop(follow_state *st)
                 return;
             changed = true;
         }
-        if (seen == WAIT_KEY && get_key() != READ_ABANDONED)
+        if (seen == WAIT_KEY && read_key() != READ_ABANDONED)
             return;
     }
 }
@@ -295,6 +295,13 @@ bool end_is_held()
         return true;
     end_held = 0;
     return false;
+}
+
+bool take_follow_request()
+{
+    bool requested = follow_requested != 0;
+    follow_requested = 0;
+    return requested;
 }
 
 void set_follow_by_name(int on)

@@ -329,7 +329,7 @@ void notice_shrunk_file()
 void jump_end()
 {
     if (cache_seek_end() != 0) {
-        show_message("Cannot seek to end of file");
+        set_message("Cannot seek to end of file");
         return;
     }
     remember_position();
@@ -343,7 +343,7 @@ void jump_line(int n)
     if (cache_seek(0) != 0) {
         if (n <= 1 && cache_seek_begin() == 0)
             jump_pos(cache_tell());
-        show_message("Cannot get to beginning of file");
+        set_message("Cannot get to beginning of file");
         return;
     }
     line_scan_reset();
@@ -352,9 +352,7 @@ void jump_line(int n)
         int newline = 0;
         file_pos next = line_scan_next(pos, 0, &newline);
         if (!newline) {
-            char message[40];
-            snprintf(message, sizeof message, "File has only %d lines", line - 1);
-            show_message(message);
+            set_message("File has only %d lines", line - 1);
             return;
         }
         pos = next;
@@ -384,7 +382,7 @@ void jump_percent(int n)
 {
     file_pos length = cache_length();
     if (length == -1) {
-        show_message("Don't know length of file");
+        set_message("Don't know length of file");
         return;
     }
     // taken in 128 bits, so that no length can make the product overflow
@@ -431,7 +429,7 @@ void jump_pos(file_pos pos)
         return;
     }
     if (cache_seek(pos) != 0) {
-        show_message("Cannot seek to that position");
+        set_message("Cannot seek to that position");
         return;
     }
     file_pos top = screen_pos(SCREEN_TOP);

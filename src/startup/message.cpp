@@ -44,7 +44,7 @@ const char *table_message(int code)
 // "q" ends the program, with `quit_status`.
 void acknowledge_with_key(int quit_status)
 {
-    int key = get_key();
+    int key = read_key();
     if (key == '\n')
         return;
     if (key == 'q')

@@ -1,7 +1,6 @@
-// The prompt on the bottom line, and the moment before it: a newly opened
-// file gets its first screen here, a pending repaint happens here, and the
-// program ends here once the end of the last file is on the screen (unless
-// -e).
+// The prompt on the bottom line, and what the command loop asks before it
+// (screen_for_prompt): the first screen of a newly opened file, whether the
+// end on the screen ends the program.
 //
 // Owned here: `long_prompt`, the style chosen with `set_prompt_style`.
 // Every number is formatted on its own into a small buffer, so a piece of
@@ -70,7 +69,7 @@ static bool length_known(file_pos length)
     return length > 0;
 }
 
-static void show_first_screen()
+void show_first_screen()
 {
     if (first_pattern != nullptr && search_pattern(1, first_pattern, 1, 1))
         return;
@@ -148,9 +147,7 @@ static void write_short_prompt()
         out_piece(" (%" PRId64 "%%)", percent_of(bottom, length));
 }
 
-// The end of this input ends the program: it is the last, and nothing
-// (-e, following, a filter) keeps its end on the screen.
-static bool end_ends_program()
+bool end_ends_program()
 {
     // a filtered view that reaches the end stays: it may show only a few
     // lines, and ending at once would lose the view the filter was set for
@@ -173,9 +170,7 @@ static bool input_never_waits()
     return poll(&watched, 1, 0) == 1 && (watched.revents & POLLHUP) != 0;
 }
 
-// The program's first screen, from the first line, would show the whole
-// input and end the program at once.
-static bool first_screen_ends_program()
+bool first_screen_ends_program()
 {
     return first_paint && first_pattern == nullptr && end_ends_program() &&
            input_never_waits() && first_screen_holds_whole_input();
@@ -183,22 +178,6 @@ static bool first_screen_ends_program()
 
 int show_prompt()
 {
-    notice_shrunk_file();
-    // Following asked for from the start (-F, or `follow` in a script)
-    // begins at the first prompt, in place of the first screen or after
-    // the screen a tag gave.
-    if (follow_requested) {
-        follow_requested = 0;
-        follow_input();
-    } else if (screen_pos(SCREEN_TOP) == -1) {
-        if (first_screen_ends_program())
-            finish_with_whole_input();
-        show_first_screen();
-    } else if (repaint_requested()) {
-        repaint_screen();
-    }
-    if (at_eof != 0 && end_ends_program())
-        finish_at_end_of_input();
     cursor_lower_left();
     erase_to_eol();
     standout_on();

@@ -81,7 +81,16 @@ void messages_reset();              // nothing pending, shown or held
 
 // --- prompt.cpp: the prompt ---
 extern int long_prompt;
-int show_prompt();
+int show_prompt();                   // paints the prompt on the bottom line
+// A newly opened file's first screen: at the first match of -/, or else
+// from its first line.
+void show_first_screen();
+// The end of this input ends the program: it is the last, and nothing
+// (-e, following, a filter) keeps its end on the screen.
+bool end_ends_program();
+// The program's first screen, from the first line, would show the whole
+// input and end the program at once.
+bool first_screen_ends_program();
 void set_prompt_style(int index);
 void prompt_reset();
 

@@ -47,7 +47,6 @@
 #include <cstring>
 
 #include "display/display.h"
-#include "startup/startup.h"
 #include "terminal.h"
 
 int keyboard_fd = 2;
@@ -217,11 +216,12 @@ bool wait_readable(int fd, const sigset_t *unblocked)
 
 // The terminal is at end of file for good: say so the way a hang-up does.
 // With SIGHUP ignored or blocked the process is still here afterwards, and
-// would read an end-of-file terminal for ever: take the orderly exit.
-void hang_up()
+// would read an end-of-file terminal for ever: the read says so, and its
+// caller takes the orderly exit.
+int hang_up()
 {
     kill(getpid(), SIGHUP);
-    finish_and_exit();
+    return READ_HUNG_UP;
 }
 
 }  // namespace
@@ -256,7 +256,7 @@ int read_interruptible(int fd, void *buf, int size)
     if (fd == 2) {
         empty_read_count = n == 0 ? empty_read_count + 1 : 0;
         if (empty_read_count >= 3)
-            hang_up();
+            return hang_up();
     }
     return n < 0 ? -1 : static_cast<int>(n);
 }
@@ -306,10 +306,10 @@ int get_key()
     for (;;) {
         unsigned char key;
         int n = read_interruptible(keyboard_fd, &key, 1);
-        if (n == READ_ABANDONED)
-            return READ_ABANDONED;
+        if (n == READ_ABANDONED || n == READ_HUNG_UP)
+            return n;
         if (n < 0)
-            finish_and_exit(EXIT_FAILURE);
+            return KEY_FAILED;
         if (n == 1 && key != 0)
             return key;
     }

@@ -150,7 +150,15 @@ void palette_colour(int index, int *red, int *green, int *blue);
 
 // --- signals.cpp: keyboard input, interruptible reads, signals ---
 extern int keyboard_fd;
+// What a read of descriptor 2 returns once the terminal has hung up (it
+// was at its end three reads in a row, and the SIGHUP sent for it did not
+// end the program).
+enum { READ_HUNG_UP = -4 };
 int read_interruptible(int fd, void *buf, int size);
+// What get_key returns, besides a key (1 to 255) and READ_ABANDONED, when
+// there is no keyboard any more: the read failed, or the terminal hung up.
+// The command loop decides what then happens (read_key).
+enum { KEY_FAILED = -3, KEY_HUNG_UP = READ_HUNG_UP };
 int get_key();
 void install_signals(int on);
 // A temporary file that a terminating signal must not leave behind, also

@@ -53,7 +53,10 @@ protected:
 
     std::string prompt()
     {
-        emu_run(*emu, [] { show_prompt(); });
+        emu_run(*emu, [] {
+            screen_for_prompt();
+            show_prompt();
+        });
         return emu_row(*emu, BOTTOM_LINE);
     }
 };

@@ -57,10 +57,16 @@ protected:
     void run(const std::function<void()> &action) { emu_run(*emu, action); }
 
     // Runs `action` and returns what it wrote to standard error.
+    // What the action recorded to be said, shown as the interpreter shows
+    // it after a command (here, before the screen is in use, on standard
+    // error).
     std::string run_for_message(const std::function<void()> &action)
     {
         fd_capture errors = start_capture(2);
-        run(action);
+        run([&] {
+            action();
+            report_messages();
+        });
         return end_capture(errors);
     }
 

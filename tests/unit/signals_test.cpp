@@ -11,6 +11,7 @@
 #include <cstring>
 #include <optional>
 
+#include "command/command.h"
 #include "display/display.h"
 #include "language/language.h"
 #include "terminal/terminal.h"
@@ -228,41 +229,60 @@ TEST(GetKey, SkipsNulBytesAndReturnsUnsignedValues)
     keyboard_fd = saved_keyboard;
 }
 
-TEST(GetKeyDeathTest, ReadErrorTakesTheOrderlyExit)
+// The run cannot go on without a keyboard.  The terminal layer says so
+// (a failed read, or a terminal that hung up) and returns; the command
+// layer's read_key ends the run: a failed read as a failure, status 1, a
+// hang-up in order, status 0.  Descriptor 2 at end of file: after the
+// third empty read the program hangs itself up; with SIGHUP ignored it
+// must still end.
+TEST(GetKeyDeathTest, NoKeyboardEndsTheRun)
 {
-    // The run cannot go on without a keyboard: it failed, status 1.
-    EXPECT_EXIT(
-        {
-            keyboard_fd = open("/dev/null", O_WRONLY);
-            get_key();
-            _exit(9);
-        },
-        ::testing::ExitedWithCode(1), "");
-}
-
-// Descriptor 2 at end of file: after the third empty read the program
-// hangs itself up; with SIGHUP ignored it must still end, in order.
-TEST(GetKeyDeathTest, TerminalAtEndOfFileEndsTheProgram)
-{
+    struct {
+        const char *name;
+        bool hang_up;           // descriptor 2 at its end, else unreadable
+        bool ignore_hang_up;    // SIGHUP ignored
+        int key;                // what get_key says
+        int status;             // how read_key ends the run
+    } cases[] = {
+        {"read error", false, false, KEY_FAILED, 1},
+        {"hang-up, SIGHUP ignored", true, true, KEY_HUNG_UP, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto no_keyboard = [&] {
+            if (c.ignore_hang_up)
+                signal(SIGHUP, SIG_IGN);
+            if (c.hang_up) {
+                int null = open("/dev/null", O_RDONLY);
+                dup2(null, 2);
+                keyboard_fd = 2;
+            } else {
+                keyboard_fd = open("/dev/null", O_WRONLY);
+            }
+        };
+        EXPECT_EXIT(
+            {
+                no_keyboard();
+                _exit(get_key() == c.key ? 7 : 9);
+            },
+            ::testing::ExitedWithCode(7), "");
+        EXPECT_EXIT(
+            {
+                no_keyboard();
+                read_key();
+                _exit(9);
+            },
+            ::testing::ExitedWithCode(c.status), "");
+    }
     EXPECT_EXIT(
         {
             int null = open("/dev/null", O_RDONLY);
             dup2(null, 2);
             keyboard_fd = 2;
-            get_key();
+            read_key();
             _exit(9);
         },
         ::testing::KilledBySignal(SIGHUP), "");
-    EXPECT_EXIT(
-        {
-            signal(SIGHUP, SIG_IGN);
-            int null = open("/dev/null", O_RDONLY);
-            dup2(null, 2);
-            keyboard_fd = 2;
-            get_key();
-            _exit(9);
-        },
-        ::testing::ExitedWithCode(0), "");
 }
 
 std::string variable(const char *name)
