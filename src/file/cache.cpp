@@ -88,6 +88,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
+#include <vector>
 
 #include "startup/startup.h"
 #include "terminal/terminal.h"
@@ -129,6 +130,17 @@ file_pos length_seen = -1;
 // The most buffers one read of a sequential input fills (a pipe holds
 // 64 KiB unless its writer made it larger).
 const int SEQUENTIAL_READ_BLOCKS = 256;
+
+// The start of every group of buffers.  The ring alone links them, and
+// its links run through groups whose memory comes from mmap, which a leak
+// checker does not look into: a group reached only through such links
+// would look lost.  Here each is owned for the whole run, by a list that
+// is never destroyed (the check at exit comes after static destructors).
+std::vector<void *> &buffer_groups()
+{
+    static auto *groups = new std::vector<void *>;
+    return *groups;
+}
 
 std::unordered_map<int64_t, block_buffer *> buffer_of_block;     // named input
 std::deque<block_buffer *> buffer_of_sequential_block;            // by number
@@ -474,6 +486,7 @@ int cache_add_buffers(int n)
     auto *group = static_cast<block_buffer *>(group_memory(static_cast<size_t>(n) * sizeof(block_buffer)));
     if (group == nullptr)
         return 1;
+    buffer_groups().push_back(group);
     buffer_count += n;
     buffer_setting = buffer_count;
     for (int i = 0; i < n; i++) {
