@@ -365,7 +365,28 @@ void screen_for_prompt()
         finish_at_end_of_input();
 }
 
-[[noreturn]] void command_loop()
+// The initial command (+command): an optional count and keys, run as the
+// same count and keys typed would run them; digits alone go to that line
+// (the keys of `g`).  Keys that are not a whole binding are reported as
+// typed keys would be.
+static void run_initial_command(const char *text)
+{
+    const char *keys = text;
+    while (is_digit_key(static_cast<unsigned char>(*keys)))
+        keys++;
+    int counted = keys != text;
+    // strtoll saturates where the digits exceed the 64-bit range
+    int64_t count = counted ? strtoll(text, nullptr, 10) : 0;
+    if (*keys == '\0')
+        keys = "g";
+    int result = run_keys(keys, count, counted ? GATHER_KEYS_COUNTED : GATHER_KEYS);
+    if (result == MACRO_PREFIX)
+        set_error_code(ERR_NO_MACRO);
+    if (result != MACRO_RAN)
+        report_error();
+}
+
+[[noreturn]] void command_loop(const char *initial_keys)
 {
     char keys[KEY_BUFFER_SIZE];
     char *bufcur = keys;
@@ -391,6 +412,12 @@ void screen_for_prompt()
             show_prompt();
             if (report_messages())
                 continue;
+            if (initial_keys != nullptr) {
+                const char *text = initial_keys;
+                initial_keys = nullptr;
+                run_initial_command(text);
+                continue;
+            }
         }
         int key = get_command_key();
         // A key read while a signal is pending is dropped with the rest;

@@ -6,7 +6,9 @@
 
 // --- command.cpp: command loop and line editing ---
 extern int input_column;
-[[noreturn]] void command_loop();
+// `initial_keys` (or null): a count and keys run once the first screen is
+// shown, as if typed then.
+[[noreturn]] void command_loop(const char *initial_keys = nullptr);
 // A key (1 to 255) or READ_ABANDONED; a keyboard that is gone ends the
 // program.  get_command_key takes the key pushed back first.
 int read_key();

@@ -43,6 +43,10 @@ void repaint_from(file_pos pos);
 // The horizontal view: the text shifted left by `offset` columns, and
 // whether long lines wrap.  The one way to change horiz_off and wrap_lines.
 void set_horizontal_view(int offset, int wrap);
+// The view a file opens with: column 0, wrapped unless lines start chopped.
+void reset_horizontal_view();
+void set_start_chopped(int on);
+int starts_chopped();
 // Lines have just stopped wrapping: the top row may hold a later row of a
 // wrapped text line, which is no display line any more; the screen is
 // painted again from the start of that text line.

@@ -38,6 +38,25 @@ void set_horizontal_view(int offset, int wrap)
     wrap_lines = wrap;
 }
 
+// Whether a file opens with its long lines cut at the right edge (-S, the
+// chop command) rather than wrapped: the view the first right scroll gives.
+static int start_chopped;
+
+void set_start_chopped(int on)
+{
+    start_chopped = on;
+}
+
+int starts_chopped()
+{
+    return start_chopped;
+}
+
+void reset_horizontal_view()
+{
+    set_horizontal_view(0, start_chopped ? 0 : 1);
+}
+
 int first_paint = 1;
 int back_scroll_limit = -1;
 
@@ -474,6 +493,7 @@ void scroll_reset()
 {
     horiz_off = 0;
     wrap_lines = 1;
+    start_chopped = 0;
     repaint_done();
     at_eof = 0;
     first_paint = 1;

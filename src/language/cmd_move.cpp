@@ -1,5 +1,5 @@
 // Commands that move the view: repainting, scrolling by lines and pages,
-// horizontal scrolling, and jumps to a line, a percentage or the end.
+// horizontal scrolling and the view files open with, and jumps to a line, a percentage or the end.
 //
 // The handlers are thin: they parse their count and hand it to the display.
 // Horizontal scrolling keeps the display's invariant that `horiz_off` is 0
@@ -88,6 +88,31 @@ const char *chscroll(int code, const char *pos)
     } else {
         scroll_right(count);
         repaint_screen();
+    }
+    return pos;
+}
+
+// chop on|off: whether files open with long lines cut at the right edge
+// (-S).  The view on the screen follows at once, as the first right scroll
+// and the left scroll past column 0 would change it; a view already cut
+// and scrolled right stays where it is.
+const char *cmd_chop(int, const char *pos)
+{
+    int state = choose_word(&pos, 2, "on", "off");
+    if (state < 0)
+        return nullptr;
+    if (!exec_flag)
+        return pos;
+    set_start_chopped(state == 0);
+    bool shown = screen_pos(SCREEN_TOP) != -1;
+    if (state == 0 && wrap_lines == 1) {
+        set_horizontal_view(0, 0);
+        if (shown)
+            repaint_unwrapped();
+    } else if (state == 1 && wrap_lines == 0) {
+        set_horizontal_view(0, 1);
+        if (shown)
+            repaint_screen();
     }
     return pos;
 }

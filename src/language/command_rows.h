@@ -58,6 +58,7 @@ static const command_entry command_rows[] = {
     {"follow_name", CODE_FOLLOW_NAME, cmd_follow_name},
     {"filter", CODE_FILTER, cmd_filter},
     {"askfilter", CODE_ASKFILTER, cmd_filter},
+    {"chop", CODE_CHOP, cmd_chop},
 };
 
 #endif

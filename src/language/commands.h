@@ -52,6 +52,7 @@ enum command_code {
     CODE_FOLLOW_NAME = 41,
     CODE_FILTER = 42,
     CODE_ASKFILTER = 43,
+    CODE_CHOP = 44,
 };
 
 // A handler gets its code and the position just behind its name; it returns
@@ -92,6 +93,7 @@ const char *cmd_repaint(int code, const char *pos);
 const char *cmd_scroll(int code, const char *pos);
 const char *chscroll(int code, const char *pos);
 const char *cmd_goto(int code, const char *pos);
+const char *cmd_chop(int code, const char *pos);
 const char *cmd_goend(int code, const char *pos);
 
 // cmd_find.cpp: searching, marks and tags; the sense of the last search

@@ -181,7 +181,7 @@ int open_file(const char *name, int only_if_other)
     if (only_if_other == 1 && current_file != nullptr && name != nullptr &&
         strcmp(current_file, name) == 0)
         return 1;
-    set_horizontal_view(0, 1);
+    reset_horizontal_view();
     file_pos jump_to;
     char *chosen = choose_name(name, &jump_to);
     if (chosen == nullptr)

@@ -5,6 +5,12 @@
 // one argument word), then from the command line; each scan restarts getopt
 // from scratch and never permutes, so the first file name ends the options.
 // The option settings are written only here, while the options are parsed.
+//
+// On the command line, a word beginning with "+" where an option could
+// stand (before the first file name and before "--") is the initial
+// command: keys run once the first screen is shown ("+G", "+100").  A
+// "+/pattern" word anywhere is "-/pattern", as it always was; VORN's word
+// is options only.
 #include "startup.h"
 
 #include <fcntl.h>
@@ -36,6 +42,7 @@ int opt_tag;
 int opt_no_overstrike;
 int opt_bytes;
 int tab_width = 8;
+const char *initial_command;
 
 namespace {
 
@@ -66,7 +73,7 @@ int parse_tab_width(const char *text)
 const char usage_line[] =
     "usage: vorn [-ceinsu] [-t tag] [-x tabs] [-/ pattern] [file ...]\n";
 const char help_usage_line[] =
-    "usage: vorn [-bcefFinRsuW] [-t tag] [-x tabs] [-/ pattern] [-& filter] [file ...]\n";
+    "usage: vorn [-bcefFinRsSuW] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]\n";
 
 const char option_summary[] =
     "  -b          text byte by byte, also in a UTF-8 locale\n"
@@ -78,12 +85,14 @@ const char option_summary[] =
     "  -n          no line numbers\n"
     "  -R          show the colour sequences of the text as colours\n"
     "  -s          squeeze runs of empty lines into one\n"
+    "  -S          start with long lines cut at the right edge, not wrapped\n"
     "  -t tag      start at the tag\n"
     "  -u          show overstruck text as it is, not as underline and bold\n"
     "  -W          follow a file by name: reopen it when it was replaced\n"
     "  -x tabs     tab stops every tabs columns (8 when below 1)\n"
     "  -/ pattern  start at the first line matching pattern (or +/pattern)\n"
     "  -& filter   show only the lines matching filter (!filter: not matching)\n"
+    "  +command    keys run once the first screen is shown (+G, +100, +F)\n"
     "  --help      show this summary and exit\n"
     "  --version   show the version and exit\n";
 
@@ -110,10 +119,11 @@ void answer_long_options(int argc, char **argv)
             print_and_exit((std::string(help_usage_line) + option_summary).c_str());
         if (strcmp(word, "--version") == 0)
             print_and_exit("vorn " VORN_VERSION "\n");
-        bool option = (word[0] == '-' || (word[0] == '+' && word[1] == '/')) &&
-                      word[1] != '\0';
+        bool option = (word[0] == '-' || word[0] == '+') && word[1] != '\0';
         if (!option || strcmp(word, "--") == 0)
             return;
+        if (word[0] == '+' && word[1] != '/')
+            continue;   // an initial command, no option letters
         for (const char *letter = word + 1; *letter != '\0'; letter++) {
             if (takes_argument(*letter)) {
                 if (letter[1] == '\0')
@@ -135,6 +145,24 @@ void report_bad_option(const char *program, int letter, bool missing_argument)
             visible_text(option).c_str());
 }
 
+// The word at optind, where getopt stopped, as the initial command: when
+// it begins with "+" and getopt did not stop behind a "--" (one that was
+// not the argument of an option).  A "+" alone stays a file name.
+bool take_initial_command(int argc, char **argv, const char *last_argument)
+{
+    if (optind >= argc || argv[optind] == nullptr)
+        return false;
+    const char *word = argv[optind];
+    const char *before = argv[optind - 1];
+    if (optind > 1 && before != last_argument && strcmp(before, "--") == 0)
+        return false;
+    if (word[0] != '+' || word[1] == '\0')
+        return false;
+    initial_command = word + 1;
+    optind++;
+    return true;
+}
+
 } // namespace
 
 [[noreturn]] void print_usage_and_exit()
@@ -143,7 +171,7 @@ void report_bad_option(const char *program, int letter, bool missing_argument)
     exit(1);
 }
 
-int scan_options(int argc, char **argv)
+int scan_options(int argc, char **argv, bool command_line)
 {
     for (int i = 0; i < argc && argv[i] != nullptr; i++)
         if (argv[i][0] == '+' && argv[i][1] == '/')
@@ -156,8 +184,17 @@ int scan_options(int argc, char **argv)
     // The scanner is silent (opterr, and the ':' that tells a missing
     // argument from an unknown option): its diagnostic is written here.
     opterr = 0;
-    int c;
-    while ((c = getopt(argc, argv, "+:/:&:bceFinRst:uWx:f")) != -1) {
+    // the last option argument, which may be a "--" without ending options
+    const char *last_argument = nullptr;
+    for (;;) {
+        int c = getopt(argc, argv, "+:/:&:bceFinRsSt:uWx:f");
+        if (c == -1) {
+            if (command_line && take_initial_command(argc, argv, last_argument))
+                continue;   // options may follow it
+            break;
+        }
+        if (takes_argument(static_cast<char>(c)))
+            last_argument = optarg;
         switch (c) {
         case '/': first_pattern = optarg; break;
         case '&': first_filter = optarg; break;
@@ -172,6 +209,8 @@ int scan_options(int argc, char **argv)
         // the display's setting, which the colour command changes later
         case 'R': set_show_colour(1); break;
         case 's': opt_squeeze = 1; break;
+        // the display's setting, which the chop command changes later
+        case 'S': set_start_chopped(1); break;
         case 't':
             opt_tag = 1;
             find_tag(optarg);
@@ -303,7 +342,7 @@ void paging_mode()
     if (!opened)
         finish_and_exit(EXIT_FAILURE);
     load_init_scripts();
-    command_loop();
+    command_loop(initial_command);
 }
 
 // Descriptors 0 to 2 that the program was started without are opened on
@@ -336,7 +375,7 @@ int vorn_main(int argc, char **argv)
         static char program_word[] = "vorn";
         vorn_variable_word = save_string(variable);
         char *words[] = {program_word, vorn_variable_word, nullptr};
-        scan_options(2, words);
+        scan_options(2, words, false);
     }
     int first = scan_options(argc, argv);
     charset_init(!opt_bytes);
@@ -357,6 +396,7 @@ void options_reset()
 {
     first_pattern = nullptr;
     first_filter = nullptr;
+    initial_command = nullptr;
     opt_clear = opt_stay_at_end = opt_ignore_case = opt_squeeze = 0;
     opt_tag = opt_no_overstrike = opt_bytes = 0;
     show_line_numbers = 1;

@@ -9,7 +9,12 @@
 #include "vorn.h"
 
 // --- options.cpp: options and run modes ---
-int scan_options(int argc, char **argv);
+// `command_line`: a "+command" word there is the initial command (VORN's
+// word is options only).
+int scan_options(int argc, char **argv, bool command_line = true);
+// +command of the command line: keys run once the first screen is shown
+// (null: none).  Written only while the options are parsed.
+extern const char *initial_command;
 [[noreturn]] void print_usage_and_exit();
 int copy_to_stdout();               // 0, or 1 when standard output failed
 int copy_mode();                    // copies the list, or stdin; exit status

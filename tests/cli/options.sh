@@ -9,6 +9,7 @@ printf 'a\n\n\n\nb\n' > "$tmp/gaps"
 printf 'a\n\nb\n' > "$tmp/squeezed"
 printf 'dash file\n' > "$tmp/-s"
 mkdir "$tmp/+" && printf 'plus\n' > "$tmp/+/x"
+printf 'plus name\n' > "$tmp/+name"
 
 # run VORN-VALUE ARGS...: runs in $tmp ("unset" leaves VORN unset); the
 # status goes to $status, the outputs to $tmp/out and $tmp/err.
@@ -89,6 +90,14 @@ unset|-x3 gaps|gaps
 unset|+/pattern gaps|gaps
 unset|-/ pattern -s gaps|squeezed
 unset|-- -s|-s
+unset|+G gaps|gaps
+unset|+100 -s gaps|squeezed
+unset|-x -- +G -s gaps|squeezed
+unset|-S gaps|gaps
+-S|-s gaps|squeezed
++G|gaps|gaps
+unset|-- +name|+name
+unset|./+name|+name
 CASES
 
 # A plus-slash word after the first file name is rewritten too, so it names
@@ -108,7 +117,7 @@ cmp -s "$tmp/out" "$tmp/gaps" || fail "-t: output"
 # --help and --version among the options: the answer on standard output,
 # nothing on standard error, status 0, nothing copied.  After a file name or
 # "--", or as the argument of -x, they are words like any other.
-help_out=$(printf '%s\n' 'usage: vorn [-bcefFinRsuW] [-t tag] [-x tabs] [-/ pattern] [-& filter] [file ...]'; cat <<'HELP'
+help_out=$(printf '%s\n' 'usage: vorn [-bcefFinRsSuW] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]'; cat <<'HELP'
   -b          text byte by byte, also in a UTF-8 locale
   -c          moves of a screenful or more repaint from the top
   -e          stay at the end of the last file instead of ending
@@ -118,12 +127,14 @@ help_out=$(printf '%s\n' 'usage: vorn [-bcefFinRsuW] [-t tag] [-x tabs] [-/ patt
   -n          no line numbers
   -R          show the colour sequences of the text as colours
   -s          squeeze runs of empty lines into one
+  -S          start with long lines cut at the right edge, not wrapped
   -t tag      start at the tag
   -u          show overstruck text as it is, not as underline and bold
   -W          follow a file by name: reopen it when it was replaced
   -x tabs     tab stops every tabs columns (8 when below 1)
   -/ pattern  start at the first line matching pattern (or +/pattern)
   -& filter   show only the lines matching filter (!filter: not matching)
+  +command    keys run once the first screen is shown (+G, +100, +F)
   --help      show this summary and exit
   --version   show the version and exit
 HELP
@@ -144,6 +155,7 @@ done <<'CASES'
 -e --help gaps|help
 -es -x 4 --version|version
 -t no_such_tag --help|help
++G --help gaps|help
 CASES
 while IFS='|' read -r args; do
     # shellcheck disable=SC2086

@@ -347,20 +347,10 @@ void expect_hscroll(vt_session &s, const std::vector<std::string> &lines,
     })) << "wrap " << wrap << " offset " << offset << "\n" << vt_screen(s);
 }
 
-std::vector<std::string> wide_lines()
-{
-    std::vector<std::string> lines;
-    std::istringstream in(read_file(test_data("wide.txt")));
-    std::string line;
-    while (std::getline(in, line))
-        lines.push_back(line);
-    return lines;
-}
-
 void run_hscroll_cases(const temp_home &home, const hscroll_case *cases,
                        size_t count)
 {
-    const std::vector<std::string> lines = wide_lines();
+    const std::vector<std::string> lines = fixture_lines("wide.txt");
     for (size_t i = 0; i < count; ++i) {
         const hscroll_case &c = cases[i];
         SCOPED_TRACE(c.keys);

@@ -57,6 +57,17 @@ inline std::string read_file(const std::string &path)
     return text.str();
 }
 
+// The lines of a fixture of tests/data, without their newlines.
+inline std::vector<std::string> fixture_lines(const std::string &name)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(read_file(test_data(name)));
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
 // "word first" to "word last", a line each.
 inline std::string numbered_text(int first, int last, const std::string &word = "line")
 {

@@ -211,7 +211,8 @@ TEST(ShellScreen, FileNameReachesTheEditorUnchanged)
     } names[] = {
         {{"-e", odd}, odd},
         {{"-e", "--", "-R.txt"}, "./-R.txt"},
-        {{"-e", "+!touch pwned"}, "./+!touch pwned"},
+        // after "--": before it a "+" word is the initial command
+        {{"-e", "--", "+!touch pwned"}, "./+!touch pwned"},
     };
     editor_stand_in(dir, "vi");
     shell_stand_in(dir, true);

@@ -106,6 +106,66 @@ TEST(Options, PlusSlashIsRewrittenEverywhere)
     options_reset();
 }
 
+// A "+" word among the options is the initial command, and options may
+// follow it; after the first file name or "--" it is a file name, and
+// VORN's word is options only.
+TEST(Options, InitialCommand)
+{
+    struct {
+        std::vector<std::string> words;
+        int first_file;
+        const char *command;
+        bool squeeze;
+    } cases[] = {
+        {{"vorn", "+G", "file"}, 2, "G", false},
+        {{"vorn", "+100", "-s", "file"}, 3, "100", true},
+        {{"vorn", "-s", "+:n", "+5", "file"}, 4, "5", true},
+        {{"vorn", "file", "+G"}, 1, nullptr, false},
+        {{"vorn", "--", "+G"}, 2, nullptr, false},
+        {{"vorn", "+G", "--", "+x"}, 3, "G", false},
+        {{"vorn", "-x", "--", "+G", "f"}, 4, "G", false},
+        {{"vorn", "-x--", "+G", "f"}, 3, "G", false},
+        {{"vorn", "+", "f"}, 1, nullptr, false},
+        {{"vorn", "+/pat", "+G"}, 3, "G", false},
+        {{"vorn", "-", "+G"}, 1, nullptr, false},
+    };
+    for (auto &c : cases) {
+        options_reset();
+        std::vector<char *> vector;
+        EXPECT_EQ(scan(c.words, vector), c.first_file) << c.words[1];
+        EXPECT_STREQ(initial_command, c.command) << c.words[1];
+        EXPECT_EQ(opt_squeeze, c.squeeze) << c.words[1];
+    }
+    options_reset();
+    std::vector<std::string> words = {"vorn", "+G"};
+    std::vector<char *> vector;
+    for (std::string &word : words)
+        vector.push_back(word.data());
+    vector.push_back(nullptr);
+    EXPECT_EQ(scan_options(2, vector.data(), false), 1) << "VORN's word";
+    EXPECT_EQ(initial_command, nullptr);
+    options_reset();
+}
+
+// -S: files open with long lines cut; only the setting changes while the
+// options are read.
+TEST(Options, StartChopped)
+{
+    options_reset();
+    scroll_reset();
+    std::vector<std::string> words = {"vorn", "-eS", "file"};
+    std::vector<char *> vector;
+    EXPECT_EQ(scan(words, vector), 2);
+    EXPECT_EQ(starts_chopped(), 1);
+    EXPECT_EQ(wrap_lines, 1) << "no file is open yet";
+    reset_horizontal_view();
+    EXPECT_EQ(wrap_lines, 0);
+    EXPECT_EQ(horiz_off, 0);
+    scroll_reset();
+    EXPECT_EQ(starts_chopped(), 0);
+    options_reset();
+}
+
 TEST(Options, EveryScanStartsAfresh)
 {
     // The first scan stops inside the list, the second must still see its
