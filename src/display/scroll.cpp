@@ -348,7 +348,10 @@ void notice_shrunk_file()
 void jump_end()
 {
     if (cache_seek_end() != 0) {
-        set_message("Cannot seek to end of file");
+        // A walk a signal cut short is no failure to find the end: the
+        // signal is served and the view stays as it was.
+        if (pending_signals == 0)
+            set_message("Cannot seek to end of file");
         return;
     }
     remember_position();

@@ -8,6 +8,7 @@
 // "line 200"; the screen has 23 rows of text.
 #include <sys/stat.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -118,6 +119,25 @@ TEST(FilterScreen, VariablesShowTheFilter)
 
 // The interrupt key abandons a filtered walk that would never end: the
 // filter stays and the view is the one before the keys.
+// The bytes the pager has read so far, the keyboard's included.
+long long bytes_read(vt_session &s)
+{
+    std::ifstream io("/proc/" + std::to_string(s.vorn_pid) + "/io");
+    std::string name;
+    long long value = 0;
+    while (io >> name >> value)
+        if (name == "rchar:")
+            return value;
+    return -1;
+}
+
+// The pager reads on: a walk through the pipe is under way.
+bool reading_on(vt_session &s)
+{
+    long long from = bytes_read(s);
+    return wait_for(s, [&] { return bytes_read(s) > from + (4 << 20); });
+}
+
 TEST(FilterScreen, InterruptAbandonsAFilteredWalk)
 {
     temp_home dir;
@@ -130,6 +150,10 @@ TEST(FilterScreen, InterruptAbandonsAFilteredWalk)
     play(*s, "&y<enter>");
     ASSERT_ROW_HAS(*s, BOTTOM, "[&y]");
     play(*s, "G");
+    // The key goes in once the walk is under way: before the pager has
+    // taken the G, the interrupt would find it at the prompt, where the
+    // interrupt key ends the program.
+    ASSERT_TRUE(reading_on(*s));
     vt_key(*s, "^C");
     EXPECT_ROW(*s, 0, "y");
     EXPECT_ROW_HAS(*s, BOTTOM, "[&y]");

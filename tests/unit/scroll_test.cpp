@@ -382,6 +382,24 @@ TEST_F(ScrollTest, PipeInput)
     EXPECT_EQ(screen_pos(SCREEN_TOP), start_of(51));   // byte 396
 }
 
+// G on a pipe that a signal cuts short (the interrupt key while it reads)
+// is no failure to find the end: nothing is said, the view stays, and the
+// signal is left for the command loop.
+TEST_F(ScrollTest, EndOfAPipeCutShortBySignalSaysNothing)
+{
+    start("");
+    text = numbered(100);
+    open_view_pipe(text);
+    run([] { jump_line(1); });
+    pending_signals = PENDING_INTERRUPT;
+    std::string message = run_for_message([] { jump_end(); });
+    int pending = pending_signals;
+    pending_signals = 0;
+    EXPECT_EQ(message, "");
+    EXPECT_EQ(pending, PENDING_INTERRUPT);
+    EXPECT_EQ(text_rows(), numbered_rows(1, TEXT_ROWS));
+}
+
 TEST_F(ScrollTest, SqueezedRunsCostOneRowBothWays)
 {
     std::string bytes = "top\n";
