@@ -308,11 +308,12 @@ file_pos line_scan_prev(file_pos pos, int stop_on_signal);
 // be read by position always).  Valid until the next read of either kind.
 const unsigned char *line_scan_bytes(file_pos pos, size_t *avail);
 const unsigned char *cache_bytes_at(file_pos pos, size_t *avail);
-// The newlines in [from, to) of a named input, read straight: their number,
-// and the line starts just after the first and the last of them (-1 when
-// there is none).  Returns where the count ended: `to`, or the end of the
-// input when that comes first; -1 when the input cannot be read by
-// position (nothing is counted then).
+// The newlines in [from, to) of the input, read straight (an input that
+// cannot be read by position, such as a pipe, through the blocks of the
+// cache): their number, and the line starts just after the first and the
+// last of them (-1 when there is none).  Returns where the count ended:
+// `to`, or the end of the input when that comes first, or where a signal
+// abandoned the reading of a pipe.
 struct newline_count {
     int64_t lines;
     file_pos first_start;

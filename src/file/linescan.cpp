@@ -10,8 +10,8 @@
 // the screen out of the cache.  It gives the same line starts as the cache
 // would, and falls back to the cache for standard input and for any input
 // that cannot be read by position.  `line_scan_count` counts the newlines
-// of a whole range of a named file piece by piece, for the line numbers of
-// far positions.
+// of a whole range piece by piece (of a pipe, block by block of the cache),
+// for the line numbers of far positions.
 //
 // Owned here: the scanner's piece of the file.  A piece read before the
 // input was opened, flushed or cut short is never used; a walk that must
@@ -326,31 +326,54 @@ file_pos line_scan_prev(file_pos pos, int stop_on_signal)
     return 0;
 }
 
+// Adds the newlines of the `length` bytes at `bytes` (the input from `q`
+// on) to *count.
+static void count_span(const unsigned char *bytes, size_t length, file_pos q,
+                       newline_count *count)
+{
+    int64_t lines = count_newlines(bytes, bytes + length);
+    if (lines == 0)
+        return;
+    if (count->first_start == -1) {
+        auto *first = static_cast<const unsigned char *>(memchr(bytes, '\n', length));
+        count->first_start = q + (first - bytes) + 1;
+    }
+    auto *last = static_cast<const unsigned char *>(memrchr(bytes, '\n', length));
+    count->last_start = q + (last - bytes) + 1;
+    count->lines += lines;
+}
+
+// The same over the blocks of the cache, for an input that cannot be read
+// by position (a pipe, whose blocks the cache keeps): a block at a time,
+// its bytes up to the end of what it holds.  Reading a pipe on may wait;
+// a signal abandons it, and the count ends there.
+static file_pos cache_count(file_pos from, file_pos to, newline_count *count)
+{
+    file_pos q = from;
+    while (q < to) {
+        size_t avail = 0;
+        const unsigned char *bytes = cache_bytes_at(q, &avail);
+        if (bytes == nullptr || avail == 0 || pending_signals != 0)
+            return q;
+        if (avail > static_cast<size_t>(to - q))
+            avail = static_cast<size_t>(to - q);
+        count_span(bytes, avail, q, count);
+        q += static_cast<file_pos>(avail);
+    }
+    return q;
+}
+
 file_pos line_scan_count(file_pos from, file_pos to, newline_count *count)
 {
     *count = {0, -1, -1};
     file_pos q = from;
     while (q < to) {
         size_t want = to - q < SCAN_PIECE_SIZE ? static_cast<size_t>(to - q) : size_t{SCAN_PIECE_SIZE};
-        if (!load_piece(q, want)) {
-            *count = {0, -1, -1};
-            return -1;
-        }
+        if (!load_piece(q, want))
+            return cache_count(q, to, count);
         if (scan_piece_length == 0)
             return q;       // the end of the input
-        const unsigned char *end = scan_piece + scan_piece_length;
-        int64_t lines = count_newlines(scan_piece, end);
-        if (lines > 0) {
-            if (count->first_start == -1) {
-                auto *first = static_cast<const unsigned char *>(
-                    memchr(scan_piece, '\n', scan_piece_length));
-                count->first_start = q + (first - scan_piece) + 1;
-            }
-            auto *last = static_cast<const unsigned char *>(
-                memrchr(scan_piece, '\n', scan_piece_length));
-            count->last_start = q + (last - scan_piece) + 1;
-            count->lines += lines;
-        }
+        count_span(scan_piece, scan_piece_length, q, count);
         q += static_cast<file_pos>(scan_piece_length);
     }
     return q;

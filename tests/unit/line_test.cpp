@@ -525,9 +525,32 @@ TEST_F(LineTest, ScanningForNewlinesAcrossBlocks)
 
 // Counting a range of a named file: the newlines between the two
 // positions only, across the pieces it is read in, up to the end at most;
-// a pipe is not counted.
+// a pipe is counted through the blocks of the cache, the same way.
 TEST_F(LineTest, CountingTheNewlinesOfARange)
 {
+    // every range of `text` counted as the byte-by-byte reading counts it
+    auto check_ranges = [](const std::string &text, const std::vector<file_pos> &ranges) {
+        const auto size = static_cast<file_pos>(text.size());
+        for (size_t i = 0; i + 1 < ranges.size(); i += 2) {
+            file_pos from = ranges[i], to = ranges[i + 1];
+            SCOPED_TRACE(testing::Message() << "[" << from << ", " << to << ")");
+            file_pos end = to < size ? to : size;
+            newline_count expected = {0, -1, -1};
+            for (file_pos p = from; p < end; p++) {
+                if (text[static_cast<size_t>(p)] != '\n')
+                    continue;
+                expected.lines++;
+                if (expected.first_start == -1)
+                    expected.first_start = p + 1;
+                expected.last_start = p + 1;
+            }
+            newline_count count;
+            EXPECT_EQ(line_scan_count(from, to, &count), from > end ? from : end);
+            EXPECT_EQ(count.lines, expected.lines);
+            EXPECT_EQ(count.first_start, expected.first_start);
+            EXPECT_EQ(count.last_start, expected.last_start);
+        }
+    };
     std::string text;
     for (int i = 0; i < 40000; i++)
         text += std::string(static_cast<size_t>(i * 13 % 37), 'y') + "\n";
@@ -535,33 +558,16 @@ TEST_F(LineTest, CountingTheNewlinesOfARange)
     const file_pos size = static_cast<file_pos>(text.size());
     ASSERT_GT(size, 600 * 1024);    // more than two pieces
     use(text);
-    const file_pos ranges[][2] = {
-        {0, size}, {0, 1}, {5, 5}, {1, 700000}, {262143, 262145}, {300000, size + 99},
-        {size - 4, size}, {size, size + 10}, {17, 18},
-    };
-    for (const auto &range : ranges) {
-        file_pos from = range[0], to = range[1];
-        SCOPED_TRACE(testing::Message() << "[" << from << ", " << to << ")");
-        file_pos end = to < size ? to : size;
-        newline_count expected = {0, -1, -1};
-        for (file_pos p = from; p < end; p++) {
-            if (text[static_cast<size_t>(p)] != '\n')
-                continue;
-            expected.lines++;
-            if (expected.first_start == -1)
-                expected.first_start = p + 1;
-            expected.last_start = p + 1;
-        }
-        newline_count count;
-        EXPECT_EQ(line_scan_count(from, to, &count), from > end ? from : end);
-        EXPECT_EQ(count.lines, expected.lines);
-        EXPECT_EQ(count.first_start, expected.first_start);
-        EXPECT_EQ(count.last_start, expected.last_start);
-    }
-    open_view_pipe("a\nb\n");
-    newline_count count;
-    EXPECT_EQ(line_scan_count(0, 4, &count), -1);
-    EXPECT_EQ(count.lines, 0);
+    check_ranges(text, {0, size, 0, 1, 5, 5, 1, 700000, 262143, 262145, 300000, size + 99,
+                        size - 4, size, size, size + 10, 17, 18});
+    // a pipe: across the blocks of the cache (more than one), and to its end
+    std::string piped;
+    for (int i = 0; i < 300; i++)
+        piped += std::string(static_cast<size_t>(i % 11), 'p') + "\n";
+    piped += "end";
+    const auto piped_size = static_cast<file_pos>(piped.size());
+    open_view_pipe(piped);
+    check_ranges(piped, {0, piped_size, 5, 1500, 1023, 1025, 100, piped_size + 50});
 }
 
 // The vectorised count over every length around its vector sizes and the
