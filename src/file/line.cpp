@@ -268,14 +268,16 @@ static int overstrike_none(stored_char *c)
 }
 
 // Y and a backspace were stored while an attribute was open: they go, and
-// `first`, `second` (when not 0) take their place.
-static void replace_pair(int first, int second)
+// one attribute closes and the other opens where Y was.  Each
+// mark is counted as it is stored, so that a later backspace that drops the
+// opening mark goes back to the column after the closing one, which stays.
+static void switch_attribute(int closing, int closing_width, int opening, int opening_width)
 {
     drop_char_and_backspace();
-    if (first != 0)
-        store_byte(first);
-    if (second != 0)
-        store_byte(second);
+    store_byte(closing);
+    move_column(closing_width);
+    store_byte(opening);
+    move_column(opening_width);
 }
 
 // One character Y was stored after the attributed text: a backspace may
@@ -322,14 +324,13 @@ static int overstrike_underline(stored_char *c)
     default: {  // OS_UL_BS
         stored_char y = char_before(line_cursor - 1);
         if (same_char(*c, y) && !is_byte(y, '_')) {
-            replace_pair(MARK_UL_OFF, MARK_BOLD_ON);
-            move_column(static_cast<int64_t>(underline_end_width) + bold_width);
+            switch_attribute(MARK_UL_OFF, underline_end_width, MARK_BOLD_ON, bold_width);
             overstrike_state = OS_BOLD_CHAR;
             return 0;
         }
         if (is_byte(*c, '_'))
             *c = y;
-        replace_pair(0, 0);
+        drop_char_and_backspace();
         overstrike_state = OS_UL_CHAR;
         return 0;
     }
@@ -357,14 +358,13 @@ static int overstrike_bold(stored_char *c)
     default: {  // OS_BOLD_BS
         stored_char y = char_before(line_cursor - 1);
         if (!same_char(*c, y) && (is_byte(*c, '_') || is_byte(y, '_'))) {
-            replace_pair(MARK_BOLD_OFF, MARK_UL_ON);
-            move_column(static_cast<int64_t>(bold_end_width) + underline_width);
+            switch_attribute(MARK_BOLD_OFF, bold_end_width, MARK_UL_ON, underline_width);
             if (is_byte(*c, '_'))
                 *c = y;
             overstrike_state = OS_UL_CHAR;
             return 0;
         }
-        replace_pair(0, 0);
+        drop_char_and_backspace();
         overstrike_state = OS_BOLD_CHAR;
         return 0;
     }

@@ -116,6 +116,10 @@ TEST_F(LineTest, DisplayLineFromItsStart)
          BOLD_ON + "A" + BOLD_OFF + UL_ON + "b" + UL_OFF, 7, 5},
         {"sg: underline turns bold", "_\baB\bB\n", sg1,
          UL_ON + "a" + UL_OFF + BOLD_ON + "B" + BOLD_OFF, 7, 5},
+        // backspaces that take back a change from bold to underline stop
+        // behind the closing sequence, which stays and keeps its column
+        {"sg: backspaces over a change of attribute", "A\bA_\bb\t\b\b\b\bxyz\n", sg1,
+         BOLD_ON + "A" + BOLD_OFF + "xyz", 15, 6},
         {"sg: a tab after underline", "abcde_\bf\tg\n", sg1,
          "abcde" + UL_ON + "f" + UL_OFF + "\tg", 11, 17},
         {"-u keeps overstrikes", "A\bA\n", raw, "A\bA", 4, 2},
