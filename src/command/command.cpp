@@ -72,7 +72,7 @@ static bool is_editing_key(int c)
 // program) ends it in order.
 int read_key()
 {
-    int key = get_key();
+    int key = get_key_or_wheel();
     if (key == KEY_FAILED)
         finish_and_exit(EXIT_FAILURE);
     if (key == KEY_HUNG_UP)
@@ -289,6 +289,8 @@ int read_line(const char *prompt, char *buffer, int size)
             cancelled = 0;
             break;
         }
+        if (key == KEY_WHEEL_UP || key == KEY_WHEEL_DOWN)
+            continue;   // the wheel types nothing
         if (key < 0 || cmd_char(key, text, &bufcur, bufend) == 1) {
             *text = 0;
             cancelled = 1;
@@ -424,6 +426,12 @@ static void run_initial_command(const char *text)
         // READ_ABANDONED is no key at all.
         if (pending_signals != 0 || key < 0)
             continue;
+        // The wheel scrolls when nothing is typed, else it is ignored.
+        if (key == KEY_WHEEL_UP || key == KEY_WHEEL_DOWN) {
+            if (bufcur == keys && run_wheel_command(key == KEY_WHEEL_UP) != MACRO_RAN)
+                report_error();
+            continue;
+        }
         // An editing key edits what is typed; with nothing typed it is the
         // first key of a sequence, as any other key would be.
         bool nothing_typed = bufcur == keys;

@@ -56,6 +56,9 @@ enum macro_result {
     MACRO_FAILED = 4,       // the command string failed
 };
 int runmacro(const char *keys, int64_t number, int have_number);
+// A notch of the mouse wheel (up: towards the top of the text), as a
+// macro result.
+int run_wheel_command(bool up);
 int setmacro(const char *macro, const char *command);
 macro_entry *find_macro(const char *keys);
 int set_macro_number(const char *keys, int64_t number);

@@ -258,6 +258,8 @@ void follow_loop(follow_state *st)
                 return;
             changed = true;
         }
+        // a key or a turn of the wheel ends following (a mouse report read
+        // whole, so that none of it is left to act as keys)
         if (seen == WAIT_KEY && read_key() != READ_ABANDONED)
             return;
     }

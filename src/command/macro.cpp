@@ -18,14 +18,13 @@
 macro_entry *macro_table;
 int macro_count;
 
-// Runs `entry` with "number" set to the typed count or its default number.
-static int run_macro_entry(const macro_entry *entry, int64_t number,
-                           int have_number)
+// Runs `command` with "number" set to `number`.
+static int run_bound_command(const char *command, int64_t number)
 {
-    set_number_variable("number", have_number ? number : entry->number);
+    set_number_variable("number", number);
     clear_error();
     int height = arg_stack_mark();
-    char *text = strdup(entry->command);
+    char *text = strdup(command);
     if (!text) {
         set_error_code(ERR_NO_MEMORY);
         return MACRO_FAILED;
@@ -35,6 +34,21 @@ static int run_macro_entry(const macro_entry *entry, int64_t number,
     int status = run_command_string(text);
     arg_stack_release(height);
     return status != 0 ? MACRO_FAILED : MACRO_RAN;
+}
+
+// Runs `entry` with "number" set to the typed count or its default number.
+static int run_macro_entry(const macro_entry *entry, int64_t number,
+                           int have_number)
+{
+    return run_bound_command(entry->command, have_number ? number : entry->number);
+}
+
+// The wheel has no keys to bind: what a notch does is the command string
+// of the variable com_wheel_up or com_wheel_down (the built-in script sets
+// them), with no count.
+int run_wheel_command(bool up)
+{
+    return run_bound_command(up ? "eval ${com_wheel_up}" : "eval ${com_wheel_down}", 0);
 }
 
 int runmacro(const char *keys, int64_t number, int have_number)

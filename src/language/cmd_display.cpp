@@ -1,5 +1,6 @@
 // Commands of the display's look: the text's own colour sequences and the
-// highlighting of search matches, each with an on/off word and a toggle
+// highlighting of search matches (and the mouse wheel, which the terminal
+// reports only when asked), each with an on/off word and a toggle
 // pair that shows its state (`_colour`, `_highlight`: on 0, off 1), as
 // `stat` and `_statprompt` do for the prompt.
 //
@@ -8,6 +9,7 @@
 #include "commands.h"
 #include "display/display.h"
 #include "find/find.h"
+#include "terminal/terminal.h"
 
 static void repaint_if_shown()
 {
@@ -29,5 +31,18 @@ const char *cmd_colour(int code, const char *pos)
         set_highlight(state == 0);
     }
     repaint_if_shown();
+    return pos;
+}
+
+// mouse on|off: whether the terminal reports the mouse wheel (-M), with
+// the toggle pair `_mouse`.  Off by default: while it reports, the
+// terminal's own selection of text is taken away.
+const char *cmd_mouse(int, const char *pos)
+{
+    int state = choose_word(&pos, 2, "on", "off");
+    if (state < 0)
+        return nullptr;
+    if (exec_flag)
+        set_mouse_wheel(state == 0);
     return pos;
 }

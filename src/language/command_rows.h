@@ -59,6 +59,7 @@ static const command_entry command_rows[] = {
     {"filter", CODE_FILTER, cmd_filter},
     {"askfilter", CODE_ASKFILTER, cmd_filter},
     {"chop", CODE_CHOP, cmd_chop},
+    {"mouse", CODE_MOUSE, cmd_mouse},
 };
 
 #endif

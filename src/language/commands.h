@@ -53,6 +53,7 @@ enum command_code {
     CODE_FILTER = 42,
     CODE_ASKFILTER = 43,
     CODE_CHOP = 44,
+    CODE_MOUSE = 45,
 };
 
 // A handler gets its code and the position just behind its name; it returns
@@ -111,6 +112,7 @@ void filter_commands_reset();
 
 // cmd_display.cpp: the look of the display: colours and highlighting
 const char *cmd_colour(int code, const char *pos);
+const char *cmd_mouse(int code, const char *pos);
 
 // cmd_follow.cpp: following growing input
 const char *cmd_follow(int code, const char *pos);

@@ -53,6 +53,7 @@ int highlight_state() { return highlight_matches ? 0 : 1; }
 int follow_name_state() { return follow_by_name ? 0 : 1; }
 int filter_state() { return filter_active() ? 0 : 1; }
 int chop_state() { return starts_chopped() ? 0 : 1; }
+int mouse_state() { return mouse_wheel_on() ? 0 : 1; }
 
 const shown_variable shown_variables[] = {
     {"_sc_height", text_rows, {}},
@@ -67,6 +68,7 @@ const shown_variable shown_variables[] = {
     {"_viewfilter_s", nullptr, {}, filter_expression},
     {"_viewfiltered", filter_state, {"on", "off"}},
     {"_chop", chop_state, {"on", "off"}},
+    {"_mouse", mouse_state, {"on", "off"}},
 };
 
 enum { SHOWN_COUNT = sizeof shown_variables / sizeof shown_variables[0] };

@@ -44,7 +44,11 @@ const char *table_message(int code)
 // "q" ends the program, with `quit_status`.
 void acknowledge_with_key(int quit_status)
 {
-    int key = read_key();
+    // a turn of the mouse wheel is no answer
+    int key;
+    do
+        key = read_key();
+    while (key == KEY_WHEEL_UP || key == KEY_WHEEL_DOWN);
     if (key == '\n')
         return;
     if (key == 'q')

@@ -73,7 +73,7 @@ int parse_tab_width(const char *text)
 const char usage_line[] =
     "usage: vorn [-ceinsu] [-t tag] [-x tabs] [-/ pattern] [file ...]\n";
 const char help_usage_line[] =
-    "usage: vorn [-bcefFinRsSuW] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]\n";
+    "usage: vorn [-bcefFiMnRsSuW] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]\n";
 
 const char option_summary[] =
     "  -b          text byte by byte, also in a UTF-8 locale\n"
@@ -82,6 +82,7 @@ const char option_summary[] =
     "  -f          accepted and ignored\n"
     "  -F          follow the first file: show text as it arrives\n"
     "  -i          searches ignore case\n"
+    "  -M          scroll by the mouse wheel, three lines a notch\n"
     "  -n          no line numbers\n"
     "  -R          show the colour sequences of the text as colours\n"
     "  -s          squeeze runs of empty lines into one\n"
@@ -187,7 +188,7 @@ int scan_options(int argc, char **argv, bool command_line)
     // the last option argument, which may be a "--" without ending options
     const char *last_argument = nullptr;
     for (;;) {
-        int c = getopt(argc, argv, "+:/:&:bceFinRsSt:uWx:f");
+        int c = getopt(argc, argv, "+:/:&:bceFiMnRsSt:uWx:f");
         if (c == -1) {
             if (command_line && take_initial_command(argc, argv, last_argument))
                 continue;   // options may follow it
@@ -206,6 +207,8 @@ int scan_options(int argc, char **argv, bool command_line)
         case 'F': request_follow(); break;
         case 'i': opt_ignore_case = 1; break;
         case 'n': show_line_numbers = 0; break;
+        // the terminal's setting, which the mouse command changes later
+        case 'M': set_mouse_wheel(1); break;
         // the display's setting, which the colour command changes later
         case 'R': set_show_colour(1); break;
         case 's': opt_squeeze = 1; break;

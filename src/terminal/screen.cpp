@@ -56,6 +56,8 @@ struct termios saved_tty_settings;
 volatile sig_atomic_t tty_settings_saved;
 // Between term_init and term_deinit: the pager's screen is up.
 volatile sig_atomic_t screen_set_up;
+// The terminal is asked for wheel reports while the screen is up.
+int mouse_wheel;
 // The lower left is the start of the line below a text shorter than the
 // screen, where painting left the cursor, not the bottom row.
 volatile sig_atomic_t lower_left_is_below_text;
@@ -386,6 +388,7 @@ void screen_reset()
     saved_tty_settings = {};
     tty_settings_saved = 0;
     screen_set_up = 0;
+    mouse_wheel = 0;
     lower_left_is_below_text = 0;
     memset(capability_area, 0, sizeof capability_area);
     capability_used = 0;
@@ -456,18 +459,49 @@ int term_switches_screen()
     return seq_ti[0] != '\0';
 }
 
+// Mouse reporting is no capability of the description: these are the
+// private modes that terminals which report the mouse share (button events,
+// then the SGR form of the reports; a terminal without that form keeps the
+// older one).  Sent only while the user asks for the wheel, since reporting
+// takes the terminal's own selection away.
+const char MOUSE_ON[] = "\033[?1000h\033[?1006h";
+const char MOUSE_OFF[] = "\033[?1006l\033[?1000l";
+
 void term_init()
 {
     send(seq_ti, screen_height);
     send(seq_ks, 1);
+    if (mouse_wheel)
+        send(MOUSE_ON, 1);
     screen_set_up = 1;
 }
 
 void term_deinit()
 {
     screen_set_up = 0;
+    if (mouse_wheel)
+        send(MOUSE_OFF, 1);
     send(seq_te, screen_height);
     send(seq_ke, 1);
+}
+
+void set_mouse_wheel(int on)
+{
+    on = on != 0;
+    if (on == mouse_wheel)
+        return;
+    mouse_wheel = on;
+    if (screen_set_up)
+        send(on ? MOUSE_ON : MOUSE_OFF, 1);
+    // a signal handler's way back must switch reporting off too (before the
+    // description is read there is no way back yet: read_termcap makes it)
+    if (screen_height != -1)
+        prepare_terminal_restore();
+}
+
+int mouse_wheel_on()
+{
+    return mouse_wheel;
 }
 
 bool terminal_is_set_up()
@@ -485,6 +519,8 @@ void term_restore_sequences(term_bytes *lower_left, term_bytes *rest)
     capture(rest, seq_ue, 1);
     capture(rest, seq_me, 1);
     capture(rest, seq_ce, 1);
+    if (mouse_wheel)
+        capture(rest, MOUSE_OFF, 1);
     capture(rest, seq_te, screen_height);
     capture(rest, seq_ke, 1);
 }

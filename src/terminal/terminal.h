@@ -34,6 +34,11 @@ void term_init();
 // switches to a separate screen that the end sequence takes away again.
 int term_switches_screen();
 void term_deinit();
+// Whether the terminal reports the mouse wheel (off at start): reporting is
+// on from term_init to term_deinit and in none of the ways back, so that
+// the shell, a child or a stopped pager never gets the reports.
+void set_mouse_wheel(int on);
+int mouse_wheel_on();
 void cursor_home();
 void cursor_lower_left();
 void insert_line_top();
@@ -184,6 +189,22 @@ enum {
 int wait_for_input(int input_fd, int timeout_ms);
 // The keyboard on descriptor 2, nothing pending; the handlers stay.
 void signals_reset();
+
+// --- mouse.cpp: the mouse wheel among the keys ---
+// What a report of the mouse is: the two wheel notches are keys above any
+// byte; the other kinds are what mouse_report says of a sequence.
+enum {
+    KEY_WHEEL_UP = 0x101, KEY_WHEEL_DOWN = 0x102,
+    MOUSE_NO_REPORT = 0, MOUSE_PARTIAL_REPORT = 1, MOUSE_OTHER_EVENT = 2,
+};
+// What the bytes are: the start of a report, a whole report (its wheel
+// notch or another event), or no report.
+int mouse_report(const unsigned char *bytes, size_t length);
+// get_key, with the mouse's reports taken out while the wheel is on: a
+// wheel notch is KEY_WHEEL_UP or KEY_WHEEL_DOWN, other reports are dropped
+// whole, bytes that began like a report but are none come back as keys.
+int get_key_or_wheel();
+void mouse_reset();     // no bytes held
 
 // --- child.cpp: starting and waiting for child processes ---
 // What a child gets as its descriptors 0, 1 and 2: a descriptor of the

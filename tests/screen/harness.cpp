@@ -338,6 +338,19 @@ void reset_signals(bool ignore_sighup)
 
 // ---- output pumping ----
 
+int record_termprop(VTermProp prop, VTermValue *value, void *user)
+{
+    if (prop == VTERM_PROP_MOUSE)
+        static_cast<vt_session *>(user)->mouse_mode = value->number;
+    return 1;
+}
+
+const VTermScreenCallbacks screen_callbacks = [] {
+    VTermScreenCallbacks callbacks{};
+    callbacks.settermprop = record_termprop;
+    return callbacks;
+}();
+
 void emulator_output(const char *bytes, size_t len, void *user)
 {
     auto *s = static_cast<vt_session *>(user);
@@ -647,6 +660,7 @@ vt_ptr vt_start(const vt_options &options)
     vterm_set_utf8(s->vt, options.utf8 ? 1 : 0);
     vterm_output_set_callback(s->vt, emulator_output, s.get());
     s->screen = vterm_obtain_screen(s->vt);
+    vterm_screen_set_callbacks(s->screen, &screen_callbacks, s.get());
     vterm_screen_enable_altscreen(s->screen, 1);
     vterm_screen_reset(s->screen, 1);
 
@@ -703,6 +717,19 @@ void vt_feed(vt_session &s, std::string_view bytes)
 {
     vt_pump(s);
     vterm_input_write(s.vt, bytes.data(), bytes.size());
+}
+
+int vt_mouse_mode(vt_session &s)
+{
+    vt_pump(s);
+    return s.mouse_mode;
+}
+
+void vt_mouse_button(vt_session &s, int button, bool pressed, int row, int col)
+{
+    vt_pump(s);
+    vterm_mouse_move(s.vt, row, col, VTERM_MOD_NONE);
+    vterm_mouse_button(s.vt, button, pressed, VTERM_MOD_NONE);
 }
 
 void vt_type(vt_session &s, std::string_view bytes)

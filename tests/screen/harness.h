@@ -80,6 +80,7 @@ struct vt_session {
     bool terminal_report_shown = false;
     struct termios initial_tty {};       // pty settings before the start
     std::map<std::string, std::string> keys;  // key name -> sequence
+    int mouse_mode = 0;                  // VTERM_PROP_MOUSE as last set
     ~vt_session();
 };
 
@@ -93,6 +94,13 @@ void vt_type(vt_session &s, std::string_view bytes);
 // description of the TERM in use, keypad-transmit mode), "tab" "enter"
 // "esc" "backspace", and "^X" for control keys ("^?" is DEL).
 void vt_key(vt_session &s, std::string_view name);
+// The mouse as the emulator has it: what the program asked it to report
+// (VTERM_PROP_MOUSE_NONE 0, CLICK 1, DRAG 2, MOVE 3, from what was read so
+// far), and a button pressed or released at a cell (4 and 5 are the wheel
+// up and down), reported to the program in the form it asked for, or not
+// at all when it asked for none.
+int vt_mouse_mode(vt_session &s);
+void vt_mouse_button(vt_session &s, int button, bool pressed, int row = 5, int col = 10);
 
 // Pumps output until cond holds (true) or the timeout passes (false).
 bool vt_wait(vt_session &s, std::function<bool(vt_session &)> cond,

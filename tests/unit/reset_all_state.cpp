@@ -33,6 +33,7 @@ void reset_all_state()
     out_discard();
     screen_reset();
     signals_reset();
+    mouse_reset();
     search_reset();
     filter_reset();
     highlight_reset();
