@@ -172,4 +172,34 @@ TEST(HighlightScreen, OverstruckCharactersInUtf8)
     EXPECT_TRUE(vt_attr(*s, 1, 0).underline);
 }
 
+// The matches of a long line are found once for each piece of it, not
+// again for every row painted: an expression that matches the empty string
+// and fails late (each try reads to the end of the piece) made every row of
+// a backward page cost a second, and ten pages back took minutes.  The
+// matches kept are those of the text they were found in: the same place in
+// another file is matched again.
+TEST(HighlightScreen, PagingBackInALongLineFindsItsMatchesOnce)
+{
+    temp_home home;
+    home.write("long.txt", "start\n" + std::string(20000, 'y') + "\nend\n");
+    home.write("other.txt", "start\nyyyx yy\nend\n");
+    home.write(".vornrc", "highlight on\n");
+    vt_ptr s = start_highlight(home, {"-c", "long.txt", "other.txt"});
+    ASSERT_TRUE(s);
+    ASSERT_ROW(*s, 0, "start");
+    vt_type(*s, "/y+x|yy\n");
+    ASSERT_ROW(*s, 0, std::string(40, 'y'));
+    vt_type(*s, "G");
+    ASSERT_ROW(*s, 10, "end");
+    // from the end, ten screens back: 110 rows of the line's last piece
+    vt_type(*s, "bbbbbbbbbb=");
+    EXPECT_TRUE(vt_wait(*s, [](vt_session &v) {
+        return vt_row(v, 11).rfind("long.txt: file 1/2 line 2 ", 0) == 0;
+    })) << vt_screen(*s);
+    EXPECT_TRUE(shows_reversed(*s, 0, std::string(40, '#')));
+    vt_type(*s, ":n");
+    ASSERT_ROW(*s, 0, "start");
+    EXPECT_TRUE(shows_reversed(*s, 1, "####.##"));
+}
+
 }  // namespace
