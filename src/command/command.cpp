@@ -388,6 +388,21 @@ static void run_initial_command(const char *text)
         report_error();
 }
 
+// Painting a filtered view walks to the shown lines as moves do: the
+// interrupt key abandons it there too, leaving what was painted and the
+// prompt, so that a filter that shows nothing more of an endless pipe can
+// still be cleared.
+static void filtered_screen_for_prompt()
+{
+    if (!filter_active()) {
+        screen_for_prompt();
+        return;
+    }
+    catch_interrupt(1);
+    screen_for_prompt();
+    catch_interrupt(0);
+}
+
 [[noreturn]] void command_loop(const char *initial_keys)
 {
     char keys[KEY_BUFFER_SIZE];
@@ -410,7 +425,7 @@ static void run_initial_command(const char *text)
             // What the last command, a served signal or the painting for
             // the prompt had to say comes before the prompt.
             report_messages();
-            screen_for_prompt();
+            filtered_screen_for_prompt();
             show_prompt();
             if (report_messages())
                 continue;

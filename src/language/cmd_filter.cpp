@@ -20,11 +20,13 @@ enum { TYPED_FILTER_SIZE = 100 };
 
 static file_pos top_before_filter = -1;
 
-// The top of a view that shows a line; -1 when it shows none.
+// The top of a view that shows a line; -1 when it shows none.  The table
+// says so (a line on the top row has an entry after it): looking for the
+// line after it could walk a long way through hidden lines.
 static file_pos shown_top()
 {
     file_pos top = screen_pos(SCREEN_TOP);
-    if (top == -1 || next_display_line(top) == -1)
+    if (top == -1 || screen_pos(1) == -1)
         return -1;
     return top;
 }
@@ -41,11 +43,17 @@ static void apply_filter(const char *expression)
         return;     // the first screen is still to come
     if (top == -1)
         top = top_before_filter != -1 ? top_before_filter : 0;
+    // The walk to the first shown line may be long (an endless pipe): the
+    // interrupt key abandons it, the filter set and the screen as it was.
+    // While a filter was set already, the command loop catches it.
+    if (!was_active)
+        catch_interrupt(1);
     show_view_from(top);
-    if (pending_signals != 0)
-        return;
-    if (filter_active() && shown_top() == -1)
+    bool none_shown = pending_signals == 0 && filter_active() && shown_top() == -1;
+    if (pending_signals == 0 && none_shown)
         set_message("No line matches the filter %s", filter_expression());
+    if (!was_active)
+        catch_interrupt(0);
 }
 
 const char *cmd_filter(int code, const char *pos)
