@@ -38,6 +38,7 @@
 
 #include "display/display.h"
 #include "file/file.h"
+#include "command/command.h"
 #include "startup/startup.h"
 #include "terminal/terminal.h"
 

@@ -25,6 +25,7 @@
 
 #include "file/file.h"
 #include "find/find.h"
+#include "command/command.h"
 #include "startup/startup.h"
 
 namespace {

@@ -25,6 +25,7 @@
 
 #include "display/display.h"
 #include "file/file.h"
+#include "command/command.h"
 #include "find/find.h"
 #include "startup/startup.h"
 #include "terminal/terminal.h"

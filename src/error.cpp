@@ -4,7 +4,7 @@
 // Every layer records here and returns; none of them shows anything or
 // waits for a key.  The command loop, the script reader and the interpreter
 // (after each command) show what is pending, in the order it was recorded:
-// first the messages, then the error (startup/message.cpp).
+// first the messages, then the error (command/message.cpp).
 //
 // Owns error_code and error_text (heap, or null: then the table message for
 // the code is the one shown), the message table, and the messages not yet

@@ -27,7 +27,7 @@ extern int opt_no_overstrike;       // -u
 extern int opt_bytes;               // -b: text byte by byte, never UTF-8
 extern int tab_width;               // -x, 8 by default
 
-// --- Pending error and messages (error.cpp); shown by startup/message.cpp ---
+// --- Pending error and messages (error.cpp); shown by command/message.cpp ---
 // The error codes, indexes into error_messages; each names its message.
 enum error_code_value {
     ERR_NONE = 0,               // ""

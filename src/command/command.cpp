@@ -34,7 +34,6 @@
 #include "command.h"
 #include "display/display.h"
 #include "find/find.h"
-#include "startup/startup.h"
 #include "terminal/terminal.h"
 
 namespace {

@@ -39,7 +39,6 @@
 #include "display/display.h"
 #include "file/file.h"
 #include "find/find.h"
-#include "startup/startup.h"
 #include "terminal/terminal.h"
 
 int follow_by_name;

@@ -1,9 +1,10 @@
-// The display: screen position table, scrolling and jumping, the output
-// buffer and line painting.
+// The display: the screen position table, scrolling and jumping, line
+// painting, and remembered views (marks).
 #ifndef VORN_DISPLAY_H
 #define VORN_DISPLAY_H
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "file/file.h"
@@ -29,11 +30,14 @@ void pos_reset();
 void pos_compact();
 int pos_row_of(file_pos pos);
 int pos_last_row();                 // the last text row showing a line, or -1
+// The number of the text line on `row` (0 without line numbers).
+int linenum_current(int row);
 
 // --- scroll.cpp: scrolling and jumping ---
 extern int first_paint;
-extern int back_scroll_limit;
-void scroll_forward(int n, int paging);
+// False, having done nothing, when the end of the input was on the screen
+// already: going on past it is the caller's (the next file).
+bool scroll_forward(int n, int paging);
 void scroll_backward(int n, int paging);
 void repaint_screen();
 void paint_rows_again();
@@ -71,14 +75,45 @@ void paint_forward(int n, file_pos pos, int paging);
 void paint_backward(int n, file_pos pos, int paging);
 void note_eof();
 int back_scroll_lines();
-// The display settings of a fresh start; back_scroll_limit, which the
-// terminal description decides, stays.
+// The display settings of a fresh start.
 void scroll_reset();
 
 // --- paint.cpp: line painting ---
 extern int erase_before_next_line;
 void paint_line();
-void show_busy_message(const char *msg);
 void paint_reset();
+
+// --- marks.cpp: remembered views ---
+// One remembered view.  `file` is empty until the mark is first recorded;
+// `position` is -1 when it is not set (or was set on an empty screen);
+// `line_number` is 0 when not determined.
+struct mark_record {
+    int horiz_off = 0;
+    int wrap_lines = 1;
+    file_pos position = -1;
+    std::optional<std::string> file;
+    std::string key_line;           // sample text for the listing, raw
+    int line_number = 0;
+};
+// The letters a to z at 0 to 25, then the last-position mark.
+enum { LAST_POSITION_MARK = 26, MARK_COUNT = 27 };
+extern mark_record mark_table[MARK_COUNT];
+void init_marks();
+void set_mark(int letter);
+void remember_position();
+// Where going to a mark leads: the mark's file, and the view to show there.
+struct mark_view {
+    std::string file;
+    file_pos position;
+    int horiz_off;
+    int wrap_lines;
+};
+// The view of the mark named by `key` (a letter, or the apostrophe for the
+// last position); false, with the reason recorded as a message when there
+// is one, when it leads nowhere.  The caller makes the file current and
+// then shows the view with show_mark_view.
+bool gomark(int key, mark_view *view);
+void show_mark_view(const mark_view &view);
+int list_marks();
 
 #endif

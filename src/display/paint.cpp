@@ -326,17 +326,6 @@ void paint_line()
         out_char('\n');
 }
 
-void show_busy_message(const char *msg)
-{
-    cursor_lower_left();
-    erase_to_eol();
-    standout_on();
-    out_visible(msg);
-    out_str("... (interrupt to abort)");
-    standout_off();
-    out_flush();
-}
-
 void paint_reset()
 {
     erase_before_next_line = 0;

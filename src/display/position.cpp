@@ -5,26 +5,35 @@
 // Invariant: every access is to an index below both `screen_height` and
 // `position_capacity`.  The table is enlarged (new entries empty) before
 // any access once the window has grown past it; when memory for that cannot
-// be had the pager ends through the orderly exit rather than run on with a
-// table too small for the screen.
+// be had, a fatal error is recorded (the command loop ends the program once
+// it is shown) and the rows beyond the table read as empty meanwhile.
 #include <cstdlib>
 
 #include "display.h"
-#include "startup/startup.h"
 
 int position_capacity;
 static file_pos *position_table;
 
-// Entries in use: one per terminal row, the bottom line's being the entry
+// Entries wanted: one per terminal row, the bottom line's being the entry
 // after the bottom text row.
-static int entries_in_use()
+static int entries_wanted()
 {
     return screen_height > 0 ? screen_height : 0;
 }
 
+// Entries in use: those wanted, as far as the table holds them (none
+// before it could first be had).
+static int entries_in_use()
+{
+    if (position_table == nullptr)
+        return 0;
+    int wanted = entries_wanted();
+    return wanted > position_capacity ? position_capacity : wanted;
+}
+
 static void ensure_capacity()
 {
-    int wanted = entries_in_use();
+    int wanted = entries_wanted();
     if (position_table != nullptr && wanted <= position_capacity)
         return;
     int capacity = wanted;
@@ -32,8 +41,11 @@ static void ensure_capacity()
         capacity = MIN_POSITION_CAPACITY;
     int old_capacity = position_table != nullptr ? position_capacity : 0;
     void *grown = realloc(position_table, sizeof(file_pos) * static_cast<size_t>(capacity));
-    if (grown == nullptr)
-        finish_and_exit(EXIT_FAILURE);
+    if (grown == nullptr) {
+        if (!fatal_error_pending())
+            set_fatal_error("cannot allocate memory");
+        return;
+    }
     position_table = static_cast<file_pos *>(grown);
     for (int i = old_capacity; i < capacity; i++)
         position_table[i] = -1;
@@ -149,4 +161,16 @@ int pos_last_row()
             return row;
     }
     return -1;
+}
+
+// The number of the text line on `row` (0 without line numbers); a row
+// with nothing on it counts as the end of the input.
+int linenum_current(int row)
+{
+    if (!show_line_numbers)
+        return 0;
+    file_pos pos = screen_pos(row);
+    if (pos == -1)
+        pos = cache_length();
+    return linenum_find(pos);
 }

@@ -18,14 +18,11 @@
 // then shows the line the table names for it, or nothing.
 //
 // Owned here: the shared display settings (`horiz_off`, `wrap_lines`,
-// `at_eof`) and the painting state (`first_paint`,
-// `back_scroll_limit`).
+// `at_eof`) and the painting state (`first_paint`).
 #include <cstdio>
 
 #include "display.h"
 #include "file/file.h"
-#include "find/find.h"
-#include "startup/startup.h"
 #include "terminal/terminal.h"
 
 int horiz_off;
@@ -58,7 +55,6 @@ void reset_horizontal_view()
 }
 
 int first_paint = 1;
-int back_scroll_limit = -1;
 
 // The lines of a screen the input's end left part empty sit on its bottom
 // rows (painted there, scrolling up), not on its top rows (painted down
@@ -73,8 +69,9 @@ static int text_rows()
 
 int back_scroll_lines()
 {
-    if (back_scroll_limit >= 0)
-        return back_scroll_limit;
+    // a terminal that cannot open a line at the top repaints instead
+    if (!term_scrolls_back())
+        return 0;
     return opt_clear ? screen_height - 2 : screen_height - 1;
 }
 
@@ -232,18 +229,17 @@ void paint_backward(int n, file_pos pos, int paging)
     linenum_current(SCREEN_BOTTOM);
 }
 
-void scroll_forward(int n, int paging)
+bool scroll_forward(int n, int paging)
 {
-    if (at_eof != 0) {
-        next_file(1);
-        return;
-    }
+    if (at_eof != 0)
+        return false;
     file_pos after = screen_pos(SCREEN_AFTER_BOTTOM);
     if (after == -1) {
         at_eof++;
-        return;
+        return true;
     }
     paint_forward(n, after, paging);
+    return true;
 }
 
 void scroll_backward(int n, int paging)

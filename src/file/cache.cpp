@@ -52,8 +52,10 @@
 // pipe read to its end costs a system call or two per 64 KiB rather than
 // per kilobyte; when none are, the read waits through the terminal
 // layer's read_interruptible, which a stop or a window change abandons.
-// A failed read is "read error"; an abandoned one returns 0 with the
-// signal pending.
+// A failed read records the fatal error "read error" (the command loop
+// ends the run once it is shown) and reads as the end of the input; an
+// abandoned one returns 0 with the signal pending.  Nothing here shows a
+// message or ends the program.
 //
 // A writer that is slow must not hold the pager in a read: while
 // sequential_reads_wait is clear, a read of a sequential input happens only
@@ -90,7 +92,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "startup/startup.h"
 #include "terminal/terminal.h"
 
 block_buffer buffer_ring = {&buffer_ring, &buffer_ring, -1, 0, {}};
@@ -187,9 +188,10 @@ void hold_block(block_buffer *b, int64_t block)
     try {
         index_block(block, b);
     } catch (const std::bad_alloc &) {
-        // A buffer the index does not know would be read into twice.
-        show_message("cannot allocate memory");
-        finish_and_exit(EXIT_FAILURE);
+        // A buffer the index does not know would be read into twice: the
+        // run cannot go on, and ends once the command loop shows this.
+        if (!fatal_error_pending())
+            set_fatal_error("cannot allocate memory");
     }
 }
 
@@ -294,10 +296,13 @@ void take_bytes(block_buffer *b, size_t n, block_buffer *const *extra, int extra
     }
 }
 
-[[noreturn]] void read_failed()
+// A failed read ends the run once the command loop shows why; until then
+// the input seems to end where the read failed, so that every walk stops.
+int read_failed()
 {
-    show_message("read error");
-    finish_and_exit(EXIT_FAILURE);
+    if (!fatal_error_pending())
+        set_fatal_error("read error");
+    return 0;
 }
 
 // Reads a named input into `b` from its `size` on, by position: such a
@@ -310,7 +315,7 @@ int read_by_position(block_buffer *b, file_pos pos)
         n = pread(input_fd, b->data + b->size, static_cast<size_t>(BLOCK_SIZE - b->size), pos);
     } while (n < 0 && errno == EINTR);
     if (n < 0)
-        read_failed();
+        return read_failed();
     return static_cast<int>(n);
 }
 
@@ -327,7 +332,7 @@ int read_in_sequence(block_buffer *b)
             return READ_ABANDONED;
         int n = read_interruptible(input_fd, b->data + b->size, BLOCK_SIZE - b->size);
         if (n < 0 && n != READ_ABANDONED)
-            read_failed();
+            return read_failed();
         if (n > 0)
             take_bytes(b, static_cast<size_t>(n), nullptr, 0);
         return n;
@@ -350,7 +355,7 @@ int read_in_sequence(block_buffer *b)
         n = readv(input_fd, pieces, count);
     } while (n < 0 && errno == EINTR);
     if (n < 0)
-        read_failed();
+        return read_failed();
     if (n > 0)
         take_bytes(b, static_cast<size_t>(n), behind + 1, count - 1);
     return static_cast<int>(n);
@@ -370,8 +375,10 @@ int read_into(block_buffer *b)
             if (eof_offset != -1 && pos > eof_offset)
                 return 0;
             if (pos != pipe_read_offset) {
-                show_message("pipe error");
-                finish_and_exit(EXIT_FAILURE);
+                // a gap in what was read: the run cannot go on
+                if (!fatal_error_pending())
+                    set_fatal_error("pipe error");
+                return 0;
             }
             n = read_in_sequence(b);
             if (n == READ_ABANDONED)
@@ -503,11 +510,12 @@ void cache_init(int count)
     length_seen = -1;
     buffer_setting = buffer_count;
     if (buffer_count < count && cache_add_buffers(count - buffer_count) != 0) {
-        char text[80];
-        snprintf(text, sizeof text, "cannot allocate %d buffers", count - buffer_count);
-        show_message(text);
+        // Without a buffer nothing can be read: the run ends once the
+        // command loop has shown why.
         if (buffer_count == 0)
-            finish_and_exit(EXIT_FAILURE);
+            set_fatal_error("cannot allocate %d buffers", count - buffer_count);
+        else
+            set_message("cannot allocate %d buffers", count - buffer_count);
         // The buffers that exist are emptied below like the others: the new
         // input is served from fewer buffers, never from the old data.
     }

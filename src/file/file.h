@@ -85,6 +85,12 @@ struct shown_text {
 size_t show_char(shown_text *shown, const unsigned char *s, size_t avail);
 void show_text(shown_text *shown, const char *s, size_t length);
 
+// --- input_name.cpp: the name of the current input ---
+extern char *current_file;          // heap; null before any input
+// `name` (heap, or null) becomes the current input's name; the one it
+// replaces is returned, the caller's to keep or free.
+char *replace_current_file(char *name);
+
 // --- cache.cpp: the block cache ---
 enum { BLOCK_SIZE = 1024 };
 struct block_buffer {
@@ -330,6 +336,8 @@ void linenum_add(int line, file_pos pos);
 int linenum_find(file_pos pos);
 // Forgets the pairs at or beyond `pos` (the file was cut short there).
 void linenum_forget_from(file_pos pos);
-int linenum_current(int row);
+// Says on the bottom line, in standout, that a long count goes on and the
+// interrupt key abandons it.
+void show_busy_message(const char *msg);
 
 #endif

@@ -12,7 +12,6 @@
 #include <climits>
 #include <ctime>
 
-#include "display/display.h"
 #include "terminal/terminal.h"
 #include "file.h"
 
@@ -166,6 +165,17 @@ struct busy_watch {
 };
 
 }  // namespace
+
+void show_busy_message(const char *msg)
+{
+    cursor_lower_left();
+    erase_to_eol();
+    standout_on();
+    out_visible(msg);
+    out_str("... (interrupt to abort)");
+    standout_off();
+    out_flush();
+}
 
 static void busy_check(busy_watch *watch, int64_t lines)
 {
@@ -324,14 +334,4 @@ int linenum_find(file_pos pos)
     if (e == &linenum_head || pos - p->pos < e->pos - pos)
         return count_forward(p, pos, &watch);
     return count_backward(e, pos, &watch);
-}
-
-int linenum_current(int row)
-{
-    if (!show_line_numbers)
-        return 0;
-    file_pos pos = screen_pos(row);
-    if (pos == -1)
-        pos = cache_length();
-    return linenum_find(pos);
 }

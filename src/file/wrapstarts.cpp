@@ -28,7 +28,6 @@
 #include <new>
 #include <vector>
 
-#include "display/display.h"
 #include "file.h"
 #include "terminal/terminal.h"
 

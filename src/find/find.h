@@ -1,4 +1,4 @@
-// Finding things: regular-expression search, marks and tags.
+// Finding things: regular-expression search, the filter and tags.
 #ifndef VORN_FIND_H
 #define VORN_FIND_H
 
@@ -6,7 +6,6 @@
 
 #include <bitset>
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -150,39 +149,6 @@ const char *filter_expression();    // as given, '!' included; "" when none
 // Whether the text line starting at `start` is shown.
 bool filter_shows(file_pos start);
 void filter_reset();
-
-// --- marks.cpp ---
-// One remembered view.  `file` is empty until the mark is first recorded;
-// `position` is -1 when it is not set (or was set on an empty screen);
-// `line_number` is 0 when not determined.
-struct mark_record {
-    int horiz_off = 0;
-    int wrap_lines = 1;
-    file_pos position = -1;
-    std::optional<std::string> file;
-    std::string key_line;           // sample text for the listing, raw
-    int line_number = 0;
-};
-// The letters a to z at 0 to 25, then the last-position mark.
-enum { LAST_POSITION_MARK = 26, MARK_COUNT = 27 };
-extern mark_record mark_table[MARK_COUNT];
-void init_marks();
-void set_mark(int letter);
-void remember_position();
-// Where going to a mark leads: the mark's file, and the view to show there.
-struct mark_view {
-    std::string file;
-    file_pos position;
-    int horiz_off;
-    int wrap_lines;
-};
-// The view of the mark named by `key` (a letter, or the apostrophe for the
-// last position); false, with the reason recorded as a message when there
-// is one, when it leads nowhere.  The caller makes the file current and
-// then shows the view with show_mark_view.
-bool gomark(int key, mark_view *view);
-void show_mark_view(const mark_view &view);
-int list_marks();
 
 // --- tags.cpp: tags from a tags file or from the global program ---
 enum { TAGS_FILE = 0, GLOBAL_PROGRAM = 1 };

@@ -8,8 +8,8 @@
 
 #include "command/command.h"
 #include "commands.h"
+#include "display/display.h"
 #include "find/find.h"
-#include "startup/startup.h"
 
 static bool ask_pattern(bool forward, char *pattern, int size);
 static void note_last_search(bool forward, const char *pattern);

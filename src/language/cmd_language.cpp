@@ -10,7 +10,6 @@
 #include "commands.h"
 #include "display/display.h"
 #include "find/find.h"
-#include "startup/startup.h"
 
 // The memory of the last search that the bindings read; running it again
 // resets it to its start.  The variables that show a setting (the prompt

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdint>
 
+#include "command/command.h"
 #include "commands.h"
 #include "display/display.h"
 #include "file/file.h"
@@ -63,9 +64,10 @@ const char *cmd_scroll(int code, const char *pos)
         return pos;
     int lines = count_to_int(count);
     int paging = code == CODE_FORW || code == CODE_BACK;
-    if (code == CODE_FORW_SCROLL || code == CODE_FORW)
-        scroll_forward(lines, paging);
-    else
+    if (code == CODE_FORW_SCROLL || code == CODE_FORW) {
+        if (!scroll_forward(lines, paging))
+            next_file(1);
+    } else
         scroll_backward(lines, paging);
     return pos;
 }

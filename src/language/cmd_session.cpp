@@ -12,7 +12,6 @@
 #include "command/command.h"
 #include "display/display.h"
 #include "file/file.h"
-#include "startup/startup.h"
 #include "terminal/terminal.h"
 
 enum {
@@ -87,6 +86,20 @@ const char *cmd_help(int, const char *pos)
     return pos;
 }
 
+// The editor's command is shown on the bottom line as it runs, unless it
+// begins with '-', which is dropped.
+static int run_editor(const std::string &command)
+{
+    if (command[0] == '-')
+        return run_shell_command(command.c_str() + 1);
+    cursor_lower_left();
+    erase_to_eol();
+    out_str("!");
+    out_visible(command.c_str());
+    out_str("\n");
+    return run_shell_command(command.c_str());
+}
+
 const char *cmd_edit(int, const char *pos)
 {
     if (!exec_flag)
@@ -98,7 +111,7 @@ const char *cmd_edit(int, const char *pos)
     // The line on the middle row, or on the top one on a file too short to
     // reach the middle.
     int line = linenum_current(screen_pos(SCREEN_MIDDLE) == -1 ? SCREEN_TOP : SCREEN_MIDDLE);
-    int started = edit_file(current_file, line);
+    int started = run_editor(editor_command(current_file, line));
     // The file may have changed, or been replaced: read it afresh.
     reopen_current_file();
     cache_init(0);

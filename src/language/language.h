@@ -3,6 +3,8 @@
 #ifndef VORN_LANGUAGE_H
 #define VORN_LANGUAGE_H
 
+#include <cstdio>
+
 #include "vorn.h"
 
 // --- ncommand.cpp: interpreter, argument lexer, argument-string stack ---
@@ -52,6 +54,10 @@ void variables_reset();             // every variable released
 // terminal capability); *value is then its value, or null with the
 // pending error set.
 bool lookup_shown_variable(const char *ref, size_t length, const char **value);
+
+// --- script.cpp: the reader of scripts ---
+void read_rc_file(FILE *stream);
+int read_rc_stream(FILE *stream);  // read_rc_file; 0, or errno of a failed read
 
 // --- builtin_script.cpp: the default initialization script ---
 extern const char builtin_script[];

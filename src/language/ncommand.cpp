@@ -25,7 +25,7 @@
 
 #include "display/display.h"
 #include "commands.h"
-#include "startup/startup.h"
+#include "command/command.h"
 #include "terminal/terminal.h"
 
 int exec_flag = 1;

@@ -30,7 +30,6 @@
 #include "display/display.h"
 #include "find/find.h"
 #include "language.h"
-#include "startup/startup.h"
 #include "terminal/terminal.h"
 
 namespace {

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "command/command.h"
 #include "display/display.h"
 #include "terminal/terminal.h"
 #include "file/file.h"

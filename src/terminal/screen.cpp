@@ -27,7 +27,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "display/display.h"
 #include "terminal.h"
 
 // From <curses.h>, which cannot be included here: it declares a clear() of
@@ -254,7 +253,6 @@ void read_motion_strings(bool hard_copy, const char *cm)
         text = read_string("sr");
     if (hard_copy || is_empty(text)) {
         seq_al = "";
-        back_scroll_limit = 0;
     } else {
         seq_al = text;
     }
@@ -548,6 +546,11 @@ void cursor_lower_left()
     } else {
         send(seq_ll, 1);
     }
+}
+
+bool term_scrolls_back()
+{
+    return seq_al[0] != '\0';
 }
 
 void insert_line_top()

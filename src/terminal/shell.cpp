@@ -39,7 +39,6 @@
 #include <initializer_list>
 #include <string>
 
-#include "display/display.h"
 #include "terminal.h"
 
 #define OWN_EXECUTABLE "/proc/self/exe"
@@ -273,15 +272,6 @@ std::vector<std::string> shell_arguments(const char *command)
 
 int run_shell_command(const char *command)
 {
-    if (command[0] == '-') {
-        command++;
-    } else {
-        cursor_lower_left();
-        erase_to_eol();
-        out_str("!");
-        out_visible(command);
-        out_str("\n");
-    }
     std::vector<std::string> words = shell_arguments(command);
     const char *argv[4] = {};
     for (size_t i = 0; i < words.size(); i++)
@@ -325,7 +315,7 @@ const char *glob(const char *name)
     return nullptr;
 }
 
-int edit_file(const char *name, int line)
+std::string editor_command(const char *name, int line)
 {
     if (editor.empty())
         choose_editor();
@@ -338,7 +328,7 @@ int edit_file(const char *name, int line)
     }
     command += ' ';
     command += editor_file_argument(name);
-    return run_shell_command(command.c_str());
+    return command;
 }
 
 int show_help(bool clear_option)

@@ -46,7 +46,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "display/display.h"
 #include "terminal.h"
 
 int keyboard_fd = 2;

@@ -41,6 +41,9 @@ void set_mouse_wheel(int on);
 int mouse_wheel_on();
 void cursor_home();
 void cursor_lower_left();
+// A line can be opened at the top (al, or sr in its place): the screen can
+// scroll back.  Never before a description is read.
+bool term_scrolls_back();
 void insert_line_top();
 void ring_bell();
 void clear();
@@ -251,8 +254,8 @@ std::vector<std::string> shell_arguments(const char *command);
 // Whether an editor command takes "+line" before the file name.
 int editor_takes_line_argument(const char *command);
 // Runs `command` under the shell with the terminal handed over, then
-// takes it back and queues a repaint; a leading '-' is dropped and
-// suppresses the echo.  -1, with the error set, when it could not start.
+// takes it back and queues a repaint.  -1, with the error set, when it
+// could not start.
 int run_shell_command(const char *command);
 // Runs this program on `file` with `options` ("-e" ...), as
 // run_shell_command runs a command.
@@ -260,8 +263,9 @@ int view_with_this_program(const char *options, const char *file);
 // The shell's expansion of a typed name (or the name itself); null, with
 // the error set, when the expansion failed or is too long to be a name.
 const char *glob(const char *name);
-// The editor on file `name`, started at `line` when it takes one (0: none).
-int edit_file(const char *name, int line);
+// The command that starts the editor on file `name`, at `line` when it
+// takes one (0: none).
+std::string editor_command(const char *name, int line);
 // The help file, viewed with -c when `clear_option`; -1, with the error
 // set, without the file or when the viewer could not start.
 int show_help(bool clear_option);

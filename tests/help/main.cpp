@@ -1,6 +1,7 @@
 // The pager as the tests of the help command need it: the same program,
 // looking for its help file in the build tree instead of under the
 // installation prefix, so that no test needs an installed file.
+#include "command/command.h"
 #include "startup/startup.h"
 #include "terminal/terminal.h"
 

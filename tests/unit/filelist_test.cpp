@@ -11,6 +11,7 @@
 
 #include "display/display.h"
 #include "file/file.h"
+#include "command/command.h"
 #include "startup/startup.h"
 #include "test_files.h"
 

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "command/command.h"
 #include "find/find.h"
 #include "language/commands.h"
 #include "language/language.h"

@@ -11,6 +11,7 @@
 
 #include "display/display.h"
 #include "language_test_util.h"
+#include "command/command.h"
 #include "startup/startup.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include "display/display.h"
 #include "find/find.h"
 #include "terminal_fixture.h"
 #include "view_setup.h"
@@ -25,7 +26,7 @@ protected:
     void SetUp() override
     {
         reset_view_settings(24, 80);
-        current_file = save_string("shown.txt");
+        free(replace_current_file(save_string("shown.txt")));
     }
     void TearDown() override { close_view_input(); }
 
@@ -157,8 +158,7 @@ TEST_F(Marks, GoingToAMarkNamesItsFileAndView)
     set_horizontal_view(12, 0);
     set_mark('m');
     remember_position();
-    free(current_file);
-    current_file = save_string("elsewhere.txt");
+    free(replace_current_file(save_string("elsewhere.txt")));
     top_at_line(text, 1);
     set_horizontal_view(0, 1);
     const struct {

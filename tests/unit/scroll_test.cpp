@@ -43,7 +43,6 @@ protected:
     void start(const std::string &bytes, const char *terminal = "vorn-display",
                int clear_option = 0)
     {
-        back_scroll_limit = -1;
         use_test_terminal(terminal);
         reset_view_settings(screen_height, screen_width);
         ASSERT_EQ(screen_height, TEXT_ROWS + 1);

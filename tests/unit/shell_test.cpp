@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "language_test_util.h"
+#include "command/command.h"
 #include "startup/startup.h"
 #include "terminal/terminal.h"
 #include "terminal_fixture.h"

@@ -432,7 +432,6 @@ protected:
 
     void start(const std::string &bytes)
     {
-        back_scroll_limit = -1;
         use_test_terminal("vorn-display");
         reset_view_settings(screen_height, screen_width);
         text = bytes;

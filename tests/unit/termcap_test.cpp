@@ -35,7 +35,6 @@ protected:
         env.set("TERM", term ? std::optional<std::string>(term)
                              : std::nullopt);
         fd2_replacement window(rows, cols);
-        back_scroll_limit = -1;
         attr_state = 0;
         set_lower_left_below_text(false);
         read_termcap();
@@ -53,27 +52,28 @@ TEST_F(Termcap, SizeComesFromTheWindowOrTheDescription)
     struct {
         const char *term;
         int rows, cols;
-        int height, width, back_limit;
+        int height, width;
+        bool scrolls_back;
     } cases[] = {
         // A hard-copy terminal has 24 rows whatever the window says.
-        {"vorn-hc", 50, 100, 24, 100, 0},
-        {"vorn-hc", -1, 0, 24, 72, 0},
+        {"vorn-hc", 50, 100, 24, 100, false},
+        {"vorn-hc", -1, 0, 24, 72, false},
         // The window wins over li and co; a zero size falls back to them.
-        {"vorn-sg", 30, 90, 30, 90, -1},
-        {"vorn-sg", 0, 0, 20, 70, -1},
-        {"vorn-sg", 0, 100, 20, 100, -1},
-        {"vorn-sg", 33, 0, 33, 70, -1},
+        {"vorn-sg", 30, 90, 30, 90, true},
+        {"vorn-sg", 0, 0, 20, 70, true},
+        {"vorn-sg", 0, 100, 20, 100, true},
+        {"vorn-sg", 33, 0, 33, 70, true},
         // No co anywhere: 80.  No al and no sr: no scrolling back.
-        {"vorn-noal", -1, 0, 30, 80, 0},
+        {"vorn-noal", -1, 0, 30, 80, false},
         // sr stands in for al.
-        {"vorn-sr", -1, 0, 24, 80, -1},
+        {"vorn-sr", -1, 0, 24, 80, true},
         // No row count at all: hard copy.
-        {"vorn-nosize", -1, 0, 24, 80, 0},
-        {"vorn-nosize", 40, 0, 40, 80, 0},
+        {"vorn-nosize", -1, 0, 24, 80, false},
+        {"vorn-nosize", 40, 0, 40, 80, false},
         // No description: "dumb:co#80:hc:".
-        {"vorn-no-such-terminal", -1, 0, 24, 80, 0},
-        {"vorn-no-such-terminal", 40, 100, 24, 100, 0},
-        {nullptr, -1, 0, 24, 80, 0},
+        {"vorn-no-such-terminal", -1, 0, 24, 80, false},
+        {"vorn-no-such-terminal", 40, 100, 24, 100, false},
+        {nullptr, -1, 0, 24, 80, false},
     };
     for (auto c : cases) {
         SCOPED_TRACE(std::string(c.term ? c.term : "TERM unset") + " in " +
@@ -81,7 +81,7 @@ TEST_F(Termcap, SizeComesFromTheWindowOrTheDescription)
         load(c.term, c.rows, c.cols);
         EXPECT_EQ(screen_height, c.height);
         EXPECT_EQ(screen_width, c.width);
-        EXPECT_EQ(back_scroll_limit, c.back_limit);
+        EXPECT_EQ(term_scrolls_back(), c.scrolls_back);
         EXPECT_EQ(variable("_sc_height"), std::to_string(c.height - 1));
         EXPECT_EQ(variable("_sc_width"), std::to_string(c.width));
     }

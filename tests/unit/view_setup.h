@@ -15,6 +15,7 @@
 
 #include "display/display.h"
 #include "file/file.h"
+#include "command/command.h"
 #include "startup/startup.h"
 #include "terminal/terminal.h"
 #include "test_files.h"

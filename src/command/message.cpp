@@ -12,9 +12,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "command/command.h"
+#include "command.h"
 #include "display/display.h"
-#include "startup.h"
 #include "terminal/terminal.h"
 
 int message_count;

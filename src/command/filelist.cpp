@@ -7,7 +7,9 @@
 // the old file current and on the screen.  The name left behind becomes
 // previous_file ("#"), with the position that was at the top of its screen.
 // Standard input can be current once per run: its data cannot be read again.
-#include "startup.h"
+// The name of the current file is the file layer's (current_file); the
+// list gives it each new one.
+#include "command.h"
 
 #include <cerrno>
 #include <climits>
@@ -25,7 +27,6 @@
 char **file_names;
 int file_count;
 int file_index;
-char *current_file;
 char *previous_file;
 file_pos previous_position = -1;
 const char *prompt_name;
@@ -141,8 +142,7 @@ void switch_to(char *name, int fd)
         close(input_fd);
     previous_position = current_file != nullptr ? screen_pos(SCREEN_TOP) : -1;
     free(previous_file);
-    previous_file = current_file;
-    current_file = name;
+    previous_file = replace_current_file(name);
     pos_reset();
     pipe_mode = fd == 0;
     if (pipe_mode) {
@@ -283,9 +283,9 @@ void filelist_reset()
     file_names = nullptr;
     file_count = 0;
     file_index = 0;
-    free(current_file);
+    free(replace_current_file(nullptr));
     free(previous_file);
-    current_file = previous_file = nullptr;
+    previous_file = nullptr;
     previous_position = -1;
     prompt_name = nullptr;
     next_file_name = nullptr;

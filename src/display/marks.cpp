@@ -10,7 +10,7 @@
 //
 // Owned here: mark_table.  A mark with no file was never recorded; a mark
 // whose position is -1 was recorded on an empty screen.
-#include "find.h"
+#include "display.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,9 +20,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "display/display.h"
 #include "file/file.h"
-#include "startup/startup.h"
 #include "terminal/terminal.h"
 
 mark_record mark_table[MARK_COUNT];

@@ -13,11 +13,10 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "command/command.h"
+#include "command.h"
 #include "display/display.h"
 #include "file/file.h"
 #include "find/find.h"
-#include "startup.h"
 #include "terminal/terminal.h"
 
 int long_prompt;
