@@ -1,8 +1,6 @@
 // Types and settings shared by every part of the pager.  Each variable here
 // is defined (owned) by the one file named in its group's heading and written
 // only there; others read it and change it through the owner's functions.
-// Still to move: display/scroll.cpp clears pending_signals when the program
-// ends, before it writes the last screen again.
 #ifndef VORN_H
 #define VORN_H
 

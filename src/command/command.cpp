@@ -52,6 +52,11 @@ enum { KEY_BUFFER_SIZE = 20 };
 
 int input_column;
 
+void set_input_column(int column)
+{
+    input_column = column;
+}
+
 static int pushed_key;          // next key to deliver; 0 = none
 static int one_key_read;        // the next read_line ends after one key
 static int unechoed_keys;       // keys at the end of the line not shown

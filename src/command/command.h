@@ -11,6 +11,8 @@
 
 // --- command.cpp: command loop and line editing ---
 extern int input_column;
+// The column the next echoed key goes to (the end of the prompt).
+void set_input_column(int column);
 // `initial_keys` (or null): a count and keys run once the first screen is
 // shown, as if typed then.
 [[noreturn]] void command_loop(const char *initial_keys = nullptr);

@@ -144,7 +144,7 @@ void switch_to(char *name, int fd)
     free(previous_file);
     previous_file = replace_current_file(name);
     pos_reset();
-    pipe_mode = fd == 0;
+    set_pipe_mode(fd == 0);
     if (pipe_mode) {
         stdin_used = 1;
         prompt_name = "stdin";

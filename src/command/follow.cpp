@@ -125,7 +125,7 @@ bool show_arrivals(follow_state *st, file_pos end)
         // What was worked out from the cut line (its end taken for the
         // end of a line) is wrong now that it goes on.
         linenum_forget_from(st->shown_end);
-        cache_generation++;
+        cache_note_change();
         show_end(st, end);
         return true;
     }
@@ -270,7 +270,7 @@ void follow_input()
 {
     follow_state st = {-1, -1, false, nullptr};
     catch_interrupt(1);
-    sequential_reads_wait = 0;
+    set_sequential_reads_wait(0);
     remember_position();
     st.known_length = available_end();
     show_end(&st, st.known_length);
@@ -280,7 +280,7 @@ void follow_input()
         show_arrivals(&st, available_end());
         note_eof();     // the end is final now: the prompt says END
     }
-    sequential_reads_wait = 1;
+    set_sequential_reads_wait(1);
     catch_interrupt(0);
     // A stop or resize that came with the key is served by the command loop.
     end_held = 1;

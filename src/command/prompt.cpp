@@ -189,7 +189,7 @@ int show_prompt()
     // The first key of a command is echoed right after the prompt: the
     // echo starts where the prompt ends, so that it finds no room rather
     // than wrap onto a new row and scroll the text up.
-    input_column = screen_width - 1 - prompt_room;
+    set_input_column(screen_width - 1 - prompt_room);
     return 1;
 }
 

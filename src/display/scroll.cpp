@@ -274,7 +274,7 @@ void repaint_screen()
 // and must not cut the lines short.
 void paint_rows_again()
 {
-    pending_signals = 0;
+    drop_pending_signals();
     for (int row = 0; row < text_rows(); row++) {
         file_pos pos = screen_pos(row);
         if (pos == -1)

@@ -110,6 +110,21 @@ unsigned cache_generation;
 int64_t input_bytes_read;
 int sequential_reads_wait = 1;
 
+void cache_note_change()
+{
+    cache_generation++;
+}
+
+void set_pipe_mode(int on)
+{
+    pipe_mode = on;
+}
+
+void set_sequential_reads_wait(int on)
+{
+    sequential_reads_wait = on;
+}
+
 namespace {
 
 // Set by cache_init: the input must be read in sequence (see above).

@@ -118,6 +118,10 @@ extern int buffer_setting;
 // a flush, a file cut short): what was worked out from the old bytes is
 // then stale.
 extern unsigned cache_generation;
+void cache_note_change();           // what was worked out is stale now
+// Standard input is the input (set with each new input): it is read once,
+// in sequence.
+void set_pipe_mode(int on);
 // Bytes read from the input so far, through the cache or straight: what
 // the walks over the text really cost.
 extern int64_t input_bytes_read;
@@ -142,6 +146,7 @@ int cache_seek_begin();
 // its writer has written: where nothing more has come yet it seems to end,
 // without an end-of-file marker, so the next look reads on.  Set otherwise.
 extern int sequential_reads_wait;
+void set_sequential_reads_wait(int on);
 // The input must be read in sequence (a pipe, standard input, a fifo).
 int cache_input_sequential();
 
@@ -203,6 +208,9 @@ enum {
 };
 extern char line_buffer[LINE_BUFFER_SIZE];
 extern char *line_text;
+// line_text shows the display line being assembled again (raw lines were
+// read meanwhile).
+void line_text_to_display_line();
 extern int line_column;
 extern int overstrike_state;
 void line_start();
@@ -249,6 +257,7 @@ extern int line_style_change_count;     // 0: the line is plain
 // read raw lines.  Null while nothing is highlighted.
 typedef void (*match_range_finder)(file_pos piece, std::vector<file_range> *ranges);
 extern match_range_finder line_match_finder;
+void set_line_match_finder(match_range_finder finder);
 int line_styles_active();
 // Before a display line starting at `pos` is assembled; `origin` is the
 // start of its text line, or -1 when not known.  Moves the read position.

@@ -188,6 +188,11 @@ static void drop_char_and_backspace()
     set_column(start_column[stored_count()]);
 }
 
+void line_text_to_display_line()
+{
+    line_text = line_buffer;
+}
+
 void line_start()
 {
     line_cursor = line_buffer;

@@ -25,6 +25,11 @@ line_style_change line_style_changes[LINE_STYLE_CHANGES_MAX];
 int line_style_change_count;
 match_range_finder line_match_finder;
 
+void set_line_match_finder(match_range_finder finder)
+{
+    line_match_finder = finder;
+}
+
 namespace {
 
 enum { ESC = 0x1b };
@@ -191,7 +196,7 @@ void line_styles_at(file_pos pos, int offset)
     if (pos >= walk.piece_end) {
         load_ranges(pos);
         cache_seek(pos + 1);
-        line_text = line_buffer;
+        line_text_to_display_line();
     }
     int highlight = inside_match(pos);
     if (highlight != walk.highlight) {

@@ -132,7 +132,7 @@ void update_finder()
 {
     forget_kept_pieces();
     bool on = highlight_matches && have_expression && last_want_match;
-    line_match_finder = on ? find_ranges : nullptr;
+    set_line_match_finder(on ? find_ranges : nullptr);
 }
 
 // A change to what is highlighted shows at the next prompt.
@@ -171,6 +171,6 @@ void highlight_reset()
     have_expression = false;
     highlight_matches = 0;
     last_want_match = 1;
-    line_match_finder = nullptr;
+    set_line_match_finder(nullptr);
     forget_kept_pieces();
 }

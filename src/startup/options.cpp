@@ -241,7 +241,6 @@ void paging_mode()
     exit_restores_terminal();
     set_tty_mode(1);
     read_termcap();
-    keyboard_fd = 2;
     term_init();
     // The set-up reaches the terminal before anything is written to standard
     // error, so that early messages land on the screen being set up.

@@ -243,7 +243,7 @@ void style_reset()
 {
     seq = style_sequences{};
     current_style = text_style{};
-    attr_state &= ~ATTR_STYLE;
+    note_attribute(ATTR_STYLE, false);
     styles_usable = false;
     colour_support = COLOURS_NONE;
     colour_count = 0;
@@ -308,10 +308,7 @@ void style_apply(const text_style &wanted)
     if (to.bg.kind != COLOUR_DEFAULT && !(to.bg == current_style.bg))
         send_colour(to.bg, false);
     current_style = to;
-    if (current_style == text_style{})
-        attr_state &= ~ATTR_STYLE;
-    else
-        attr_state |= ATTR_STYLE;
+    note_attribute(ATTR_STYLE, !(current_style == text_style{}));
 }
 
 void style_off()

@@ -575,6 +575,14 @@ void erase_to_eol()
     send(seq_ce, 1);
 }
 
+void note_attribute(int attribute, bool on)
+{
+    if (on)
+        attr_state |= attribute;
+    else
+        attr_state &= ~attribute;
+}
+
 void standout_on()
 {
     send(seq_so, 1);

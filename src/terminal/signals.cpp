@@ -387,6 +387,11 @@ void serve_stop()
 
 }  // namespace
 
+void drop_pending_signals()
+{
+    take_pending_signals(~0);
+}
+
 void handle_pending_signals()
 {
     int taken = take_pending_signals(ABANDONING_SIGNALS);

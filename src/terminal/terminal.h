@@ -21,6 +21,8 @@ extern int standout_width, standout_end_width;
 extern int underline_width, underline_end_width;
 extern int bold_width, bold_end_width;
 extern int attr_state;
+// The terminal now has `attribute` (an ATTR_* bit) on or off.
+void note_attribute(int attribute, bool on);
 extern int tty_erase_char, tty_kill_char, tty_werase_char;
 
 void set_tty_mode(int on);
@@ -175,6 +177,8 @@ void install_signals(int on);
 // kept (nothing is then armed).
 bool remove_at_termination(const char *path);
 void handle_pending_signals();
+// Every pending signal forgotten unserved (the program is ending).
+void drop_pending_signals();
 void winch(int sig);
 // While set (by following), the interrupt key sets PENDING_INTERRUPT
 // instead of ending the program; clearing it drops an interrupt caught.
