@@ -354,8 +354,8 @@ void jump_end()
     rebuild_upward(text_rows(), cache_tell());
 }
 
-// Counting starts from the beginning of the input every time; a read that
-// a signal abandoned ends the count like the end of the input.
+// Counting starts from the nearest line whose start is known (the start of
+// the input at worst); a signal abandons it, and the view stays.
 void jump_line(int n)
 {
     if (cache_seek(0) != 0) {
@@ -364,16 +364,13 @@ void jump_line(int n)
         set_message("Cannot get to beginning of file");
         return;
     }
-    line_scan_reset();
-    file_pos pos = 0;
-    for (int line = 1; line < n; line++) {
-        int newline = 0;
-        file_pos next = line_scan_next(pos, 0, &newline);
-        if (!newline) {
-            set_message("File has only %d lines", line - 1);
-            return;
-        }
-        pos = next;
+    int lines = 0;
+    file_pos pos = linenum_line_start(n, &lines);
+    if (pending_signals != 0)
+        return;
+    if (pos == -1) {
+        set_message("File has only %d lines", lines);
+        return;
     }
     jump_pos(pos);
 }

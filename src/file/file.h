@@ -348,5 +348,9 @@ void linenum_forget_from(file_pos pos);
 // Says on the bottom line, in standout, that a long count goes on and the
 // interrupt key abandons it.
 void show_busy_message(const char *msg);
+// The start of text line `line` (from 1), counted from the nearest known
+// pair and then kept as one; -1 when the input has fewer lines (their
+// number in *lines_in_input) or a signal abandoned the count.
+file_pos linenum_line_start(int line, int *lines_in_input);
 
 #endif

@@ -1065,7 +1065,6 @@ static file_pos prev_shown_display_line(file_pos pos)
         start = line_filter(start, 0);
     if (start == -1)
         return -1;
-    line_scan_reset();
     file_pos end = line_scan_next(start, 1);
     if (end == -1 || pending_signals != 0)
         return -1;

@@ -10,6 +10,7 @@
 //
 // Line numbers count newlines: a text line is one line however long it is.
 #include <climits>
+#include <cstring>
 #include <ctime>
 
 #include "terminal/terminal.h"
@@ -334,4 +335,91 @@ int linenum_find(file_pos pos)
     if (e == &linenum_head || pos - p->pos < e->pos - pos)
         return count_forward(p, pos, &watch);
     return count_backward(e, pos, &watch);
+}
+
+// The start of the line after the k-th newline at or after `from` (k >= 1),
+// read in the scanner's pieces; -1 when the input ends first (*found then
+// holds the newlines there were) or a signal abandoned the walk.
+static file_pos after_newlines(file_pos from, int64_t k, int64_t *found)
+{
+    *found = 0;
+    while (pending_signals == 0) {
+        size_t avail = 0;
+        const unsigned char *bytes = line_scan_bytes(from, &avail);
+        if (bytes == nullptr || avail == 0)
+            return -1;
+        const unsigned char *end = bytes + avail;
+        int64_t lines = count_newlines(bytes, end);
+        if (*found + lines < k) {
+            *found += lines;
+            from += static_cast<file_pos>(avail);
+            continue;
+        }
+        const unsigned char *p = bytes;
+        for (;;) {
+            p = static_cast<const unsigned char *>(memchr(p, '\n', end - p)) + 1;
+            if (++*found == k)
+                return from + (p - bytes);
+        }
+    }
+    return -1;
+}
+
+// The start of the line after the m-th newline before `to` (m >= 1),
+// counted back over whole stretches, the first small and each twice the
+// last up to COUNT_STRIDE (a jump a few lines back reads a few lines);
+// -1 when the input cannot be read by position, or a signal abandoned the
+// walk.  The stretch that holds it is read forward to the newline.
+static file_pos before_newlines(file_pos to, int64_t m)
+{
+    file_pos stride = COUNT_STRIDE / 16;
+    while (to > 0) {
+        file_pos from = to > stride ? to - stride : 0;
+        if (stride < COUNT_STRIDE)
+            stride *= 2;
+        newline_count count;
+        if (line_scan_count(from, to, &count) != to || pending_signals != 0)
+            return -1;
+        if (count.lines >= m) {
+            int64_t found = 0;
+            return after_newlines(from, count.lines - m + 1, &found);
+        }
+        m -= count.lines;
+        to = from;
+    }
+    return m == 1 ? 0 : -1;
+}
+
+// The known pair nearest to `line` by number goes first: from the one at
+// or before it forward, or from the one after it backward when that is
+// nearer.  The start found is kept as a pair, so that another jump near it
+// starts there.
+file_pos linenum_line_start(int line, int *lines_in_input)
+{
+    *lines_in_input = 0;
+    if (line <= 1)
+        return 0;
+    ensure_list();
+    linenum_entry *e = linenum_head.next;
+    while (e != &linenum_head && e->line <= line)
+        e = e->next;
+    const linenum_entry *p = e->prev;
+    if (p->line == line)
+        return p->pos;
+    out_flush();
+    line_scan_reset();
+    file_pos pos = -1;
+    if (e != &linenum_head && e->line - line < line - p->line)
+        pos = before_newlines(e->pos, static_cast<int64_t>(e->line) - line + 1);
+    if (pos == -1 && pending_signals == 0) {
+        int64_t found = 0;
+        pos = after_newlines(p->pos, static_cast<int64_t>(line) - p->line, &found);
+        if (pos == -1 && pending_signals == 0) {
+            int64_t lines = p->line - 1 + found;
+            *lines_in_input = lines > INT_MAX ? INT_MAX : static_cast<int>(lines);
+        }
+    }
+    if (pos != -1 && pending_signals == 0)
+        linenum_add(line, pos);
+    return pending_signals != 0 ? -1 : pos;
 }

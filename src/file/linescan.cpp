@@ -311,8 +311,11 @@ file_pos line_scan_prev(file_pos pos, int stop_on_signal)
         if (stop_on_signal && pending_signals != 0)
             return -1;
         if (!piece_holds(end - 1)) {
-            file_pos start = end > SCAN_PIECE_SIZE ? end - SCAN_PIECE_SIZE : 0;
-            if (!load_piece(start, static_cast<size_t>(end - start)))
+            // the piece reaches the byte at `end` too (the newline that ends
+            // the line found), so that reading that line forward next, as
+            // going back by display lines does, stays in it
+            file_pos start = end >= SCAN_PIECE_SIZE ? end + 1 - SCAN_PIECE_SIZE : 0;
+            if (!load_piece(start, static_cast<size_t>(end + 1 - start)))
                 return cached_prev(pos, stop_on_signal);
             if (!piece_holds(end - 1))
                 return cached_prev(pos, stop_on_signal);    // the file shrank

@@ -20,8 +20,11 @@
 
 namespace {
 
-// Lines looked at one by one before a walk is started.
-enum { NEAR_LINES = 8 };
+// Lines looked at one by one before a walk is started: a walk reads a
+// whole block of the file (a backward one the block before its start, for
+// every shown line it finds), so the lines of a few kilobytes around a
+// shown one are looked at in the piece the scanner holds first.
+enum { NEAR_LINES = 64 };
 
 }  // namespace
 
@@ -49,10 +52,12 @@ bool filter_shows(file_pos start)
 }
 
 // The start of the text line after the one starting at `start`; -1 at the
-// end of the input (or with a signal pending).
+// end of the input (or with a signal pending).  The scanner's piece is
+// kept from line to line and from call to call (a screenful of a filtered
+// view is read from one piece); it is not used once the input was flushed,
+// cut short or replaced, as the block cache's bytes are not.
 static file_pos next_line_start(file_pos start)
 {
-    line_scan_reset();
     int newline = 0;
     file_pos next = line_scan_next(start, 1, &newline);
     return newline && pending_signals == 0 ? next : -1;
@@ -101,7 +106,6 @@ static file_pos prev_line_start(file_pos start)
 {
     if (start <= 0)
         return -1;
-    line_scan_reset();
     return line_scan_prev(start, 1);
 }
 
@@ -110,7 +114,6 @@ static file_pos line_start_of(file_pos pos)
 {
     if (starts_line(pos))
         return pos;
-    line_scan_reset();
     return line_scan_prev(pos + 1, 1);
 }
 

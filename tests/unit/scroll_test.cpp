@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "find/find.h"
 #include "view_setup.h"
 #include "vterm_capture.h"
 
@@ -266,6 +267,45 @@ TEST_F(ScrollTest, JumpLineCountsNewlines)
             EXPECT_EQ(screen_pos(SCREEN_TOP), c.top);
         }
     }
+}
+
+// A jump to a line number counts from the nearest line whose start is
+// known (one jumped to before), forward or backward, not from the start
+// of the input: the bytes read are bounded by the distance, not by the
+// line's place in the file.  The same with a filter set, where the number
+// stays that of the text line in the file and the view starts at the
+// first shown line from it.
+TEST_F(ScrollTest, JumpLineCountsFromTheNearestKnownLine)
+{
+    start(numbered(600000));     // about 7 MB
+    struct jump_case {
+        int line;
+        int64_t most_read;      // bytes; 0: not bounded (nothing known near)
+    };
+    const std::vector<jump_case> cases = {
+        {500000, 0},
+        {500100, 1 << 20},      // forward from the last jump
+        {499950, 1 << 20},      // backward from it
+        {250000, 0},
+        {250013, 1 << 20},
+    };
+    for (const char *filter : {"", "0$"}) {
+        ASSERT_TRUE(set_filter(filter));
+        linenum_clear();
+        for (const jump_case &c : cases) {
+            SCOPED_TRACE(std::string(filter) + " line " + std::to_string(c.line));
+            int64_t before = input_bytes_read;
+            std::string message = run_for_message([&] { jump_line(c.line); });
+            EXPECT_EQ(message, "");
+            int shown = *filter == 0 ? c.line : (c.line + 9) / 10 * 10;
+            EXPECT_EQ(screen_pos(SCREEN_TOP), start_of(shown));
+            EXPECT_EQ(emu_row(*emu, 0), "line " + std::to_string(shown));
+            if (c.most_read > 0) {
+                EXPECT_LT(input_bytes_read - before, c.most_read);
+            }
+        }
+    }
+    filter_reset();
 }
 
 TEST_F(ScrollTest, JumpToAPercentage)
