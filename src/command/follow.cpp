@@ -243,6 +243,10 @@ void follow_loop(follow_state *st)
         } else {
             changed |= look_at_named_file(st);
         }
+        // a read that failed ends following: the command loop shows the
+        // error and ends the program, as it would at any other moment
+        if (fatal_error_pending())
+            return;
         if (changed)
             show_waiting_line(st);
         changed = false;
@@ -285,7 +289,7 @@ void follow_input()
     // A stop or resize that came with the key is served by the command loop.
     end_held = 1;
     held_top = screen_pos(SCREEN_TOP);
-    if (ended)
+    if (ended && !fatal_error_pending())
         show_message(reads_a_pipe() ? "End of input: the writer closed the pipe"
                                     : "End of input");
 }
