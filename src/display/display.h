@@ -81,6 +81,15 @@ void scroll_reset();
 // --- paint.cpp: line painting ---
 extern int erase_before_next_line;
 void paint_line();
+// The display line in `line_text`, which begins at `pos`, behind the
+// line-number column when one is shown.
+void paint_row(file_pos pos);
+// The line-number column (-N, the numbers command).  The setting; and its
+// width fitted to a screen painted afresh from `top` (none while the
+// setting is off, or lines are not counted).
+void set_number_column(int on);
+int number_column_wanted();
+void fit_number_column(file_pos top);
 void paint_reset();
 
 // --- marks.cpp: remembered views ---

@@ -16,13 +16,31 @@
 // linestyle.cpp) is painted cell by cell in the style the changes of the
 // line, its overstrike marks and the match give it, and ends plain.
 //
+// With the line-number column on (-N, the numbers command) every row
+// begins with it: the number of the text line right-aligned in all but the
+// last of its columns, blank on the later rows of a wrapped line.  Line
+// assembly wraps in the columns that remain.  The column's width is fitted
+// whenever the screen is painted afresh (at least 7 digits, enough for the
+// largest number the screen can show); a number that outgrows it while
+// lines scroll in asks for a repaint, which fits it again.  The numbers
+// come from the line-number cache: the rows after the first cost a line
+// each.
+//
 // Owned here: `erase_before_next_line`, set when a row reached the right
-// edge with an attribute on (some terminals carry it into the next row).
+// edge with an attribute on (some terminals carry it into the next row),
+// and the line-number column setting.
+#include <cstdio>
+#include <cstring>
+
 #include "display.h"
 #include "file/file.h"
 #include "terminal/terminal.h"
 
 int erase_before_next_line;
+
+static int number_column;
+
+enum { NUMBER_DIGITS_MIN = 7 };
 
 namespace {
 
@@ -125,7 +143,7 @@ static void paint_cell(paint_state *state, int c)
 static void paint_tab(paint_state *state)
 {
     int64_t width = tab_columns();
-    int64_t right_edge = static_cast<int64_t>(screen_width) + horiz_off;
+    int64_t right_edge = static_cast<int64_t>(text_width()) + horiz_off;
     if (state->col < horiz_off) {
         int64_t stop = (state->col / width + 1) * width;
         if (stop <= horiz_off) {
@@ -304,7 +322,7 @@ void paint_line()
     paint_state state = {};
     // the style changes belong to the display line, not to a raw line
     state.styled = line_style_change_count > 0 && line_text == line_buffer && style_usable();
-    int64_t right_edge = static_cast<int64_t>(screen_width) + horiz_off;
+    int64_t right_edge = static_cast<int64_t>(text_width()) + horiz_off;
     int change = 0;
     for (const unsigned char *at = text; *at != 0;) {
         for (; state.styled && change < line_style_change_count &&
@@ -326,7 +344,69 @@ void paint_line()
         out_char('\n');
 }
 
+void set_number_column(int on)
+{
+    number_column = on;
+}
+
+int number_column_wanted()
+{
+    return number_column;
+}
+
+static int digits_of(int64_t n)
+{
+    int digits = 1;
+    for (; n >= 10; n /= 10)
+        digits++;
+    return digits;
+}
+
+// Counting lines can be switched off (-n): then there is no column.
+void fit_number_column(file_pos top)
+{
+    if (!number_column || !show_line_numbers) {
+        set_number_columns(0);
+        return;
+    }
+    int line = linenum_find(top);
+    int64_t largest = static_cast<int64_t>(line > 0 ? line : 1) + screen_height;
+    int digits = digits_of(largest);
+    set_number_columns((digits > NUMBER_DIGITS_MIN ? digits : NUMBER_DIGITS_MIN) + 1);
+}
+
+// The column of the row whose display line begins at `pos`.  A number
+// that does not fit leaves the column blank until the repaint it asks for.
+static void paint_number(file_pos pos, int columns)
+{
+    int line = starts_text_line(pos) ? linenum_find(pos) : 0;
+    if (line > 0 && digits_of(line) >= columns) {
+        set_number_columns(digits_of(line) + 1);
+        request_repaint();
+        line = 0;
+    }
+    char text[32];
+    if (columns >= static_cast<int>(sizeof text))
+        columns = sizeof text - 1;
+    if (line > 0) {
+        snprintf(text, sizeof text, "%*d ", columns - 1, line);
+    } else {
+        memset(text, ' ', static_cast<size_t>(columns));
+        text[columns] = '\0';
+    }
+    out_str(text);
+}
+
+void paint_row(file_pos pos)
+{
+    int columns = number_column_width();
+    if (columns > 0 && pending_signals == 0)
+        paint_number(pos, columns);
+    paint_line();
+}
+
 void paint_reset()
 {
     erase_before_next_line = 0;
+    number_column = 0;
 }

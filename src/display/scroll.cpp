@@ -137,6 +137,7 @@ static void paint_lines(int n, file_pos pos, bool skip, bool from_top)
         pos_set_after_bottom(pos);
     }
     for (int i = 0; i < n; i++) {
+        file_pos start = pos;   // where the row's line begins: its number
         pos = next_display_line(pos);
         if (pos == -1) {
             reached_end = 1;
@@ -150,7 +151,7 @@ static void paint_lines(int n, file_pos pos, bool skip, bool from_top)
         }
         pos_push_bottom(pos);
         if (!skip)
-            paint_line();
+            paint_row(start);
     }
     if (reached_end && pending_signals == 0)
         at_eof++;
@@ -161,6 +162,8 @@ static void paint_lines(int n, file_pos pos, bool skip, bool from_top)
 void paint_forward(int n, file_pos pos, int paging)
 {
     int skip = paging && n > text_rows();
+    if (pos != screen_pos(SCREEN_AFTER_BOTTOM))
+        fit_number_column(pos);
     bool from_top = !skip && prepare_forward(n, pos);
     paint_lines(n, pos, skip, from_top);
     // the lines passed over are not painted: the screen is painted once,
@@ -186,6 +189,7 @@ static bool rows_as_numbered()
 static void repaint_in_place(file_pos top)
 {
     bool from_top = opt_clear || (!lines_at_bottom && screen_pos(SCREEN_AFTER_BOTTOM) == -1);
+    fit_number_column(top);
     at_eof = 0;
     clear();
     // the cursor goes to the bottom row, not only to the start of its row
@@ -221,7 +225,7 @@ void paint_backward(int n, file_pos pos, int paging)
         }
         cursor_home();
         insert_line_top();
-        paint_line();
+        paint_row(pos);
     }
     note_eof();
     if (full)
@@ -281,7 +285,7 @@ void paint_rows_again()
             continue;
         if (next_display_line(pos) == -1)
             break;
-        paint_line();
+        paint_row(pos);
     }
 }
 
@@ -290,6 +294,8 @@ void paint_rows_again()
 // painting.  A walk abandoned for a signal decides nothing: not whole.
 bool first_screen_holds_whole_input()
 {
+    // the rows are as wide as painting makes them, beside the numbers
+    fit_number_column(0);
     file_pos pos = 0;
     for (int row = 0; row < text_rows(); row++) {
         pos = next_display_line(pos);
@@ -303,8 +309,8 @@ bool first_screen_holds_whole_input()
 // table, as cat writes a text: for an input the first screen holds whole.
 void paint_whole_input()
 {
-    for (file_pos pos = 0; (pos = next_display_line(pos)) != -1;)
-        paint_line();
+    for (file_pos start = 0, end; (end = next_display_line(start)) != -1; start = end)
+        paint_row(start);
 }
 
 // Clears the screen and builds it upward from `end`, which becomes the
@@ -312,6 +318,7 @@ void paint_whole_input()
 // top rows).
 static void rebuild_upward(int n, file_pos end)
 {
+    fit_number_column(end);
     clear();
     // The cursor is left below the rows painted, not on the bottom line
     // where the painting of a file that fits the screen leaves it.

@@ -223,6 +223,14 @@ file_pos display_line_holding(file_pos pos);
 file_pos next_raw_line(file_pos pos);
 file_pos prev_raw_line(file_pos pos);
 void line_reset();                  // no line assembled
+// The columns left of the text that the line-number column takes (0: none;
+// a column that would leave no room for text is none); the display sets
+// it, and display lines wrap in the columns that remain (`text_width`).
+void set_number_columns(int columns);
+int number_column_width();
+int text_width();
+// Whether a text line begins at `pos` (not a later row of a wrapped one).
+bool starts_text_line(file_pos pos);
 // While a filter is set (the finding layer decides which text lines it
 // shows), display lines are stepped over the shown text lines alone.  The
 // finder gives, for the text line start `start`, going forward the start

@@ -19,9 +19,11 @@
 // comes from visible.cpp; text below 0x80 takes the byte path as before.
 // The column counts screen columns from the left edge (it starts at
 // -horiz_off), and a line is full when the next character would pass the
-// right edge.  It is kept in 64 bits, where no offset, attribute width or
-// run of backspaces can make it overflow; `line_column` shows it, held
-// within the range of an int.
+// right edge.  The text's columns are the screen's less those of the
+// line-number column at the left, when the display shows one
+// (`set_number_columns`).  It is kept in 64 bits, where no offset,
+// attribute width or run of backspaces can make it overflow; `line_column`
+// shows it, held within the range of an int.
 //
 // Invariants: `line_cursor` never passes LINE_BUFFER_SIZE - 2 (a line takes
 // no byte once it holds over LINE_BUFFER_SIZE - 12, and the recognizer and
@@ -48,6 +50,31 @@ static int64_t column;      // the screen column reached; see line_column
 // character and its backspace goes back to where that character began.
 static int64_t start_column[LINE_BUFFER_SIZE];
 
+// Columns left of the text for the line numbers; 0 without them.
+static int number_columns;
+
+void set_number_columns(int columns)
+{
+    number_columns = columns > 0 && columns < screen_width ? columns : 0;
+}
+
+int number_column_width()
+{
+    return number_columns < screen_width ? number_columns : 0;
+}
+
+int text_width()
+{
+    return screen_width - number_column_width();
+}
+
+bool starts_text_line(file_pos pos)
+{
+    if (pos <= 0)
+        return true;
+    return cache_seek(pos - 1) == 0 && cache_next_char() == '\n';
+}
+
 static void set_column(int64_t value)
 {
     column = value;
@@ -62,7 +89,7 @@ static void move_column(int64_t columns)
 // Whether `columns` more reach the right edge.
 static bool reaches_edge(int64_t columns)
 {
-    return column + columns >= screen_width;
+    return column + columns >= text_width();
 }
 
 enum { LINE_FULL_AT = LINE_BUFFER_SIZE - 12, ESCAPE = 0x1b };
@@ -420,14 +447,14 @@ static int64_t next_tab_stop()
 static int store_tab(int reserve)
 {
     int64_t stop = next_tab_stop();
-    int64_t last_column = static_cast<int64_t>(screen_width) - reserve;
+    int64_t last_column = static_cast<int64_t>(text_width()) - reserve;
     if (stop > last_column) {
         if (line_cursor != line_buffer) {
             if (column < last_column)
                 set_column(last_column);
             return 1;
         }
-        stop = stop < screen_width ? stop : screen_width;
+        stop = stop < text_width() ? stop : text_width();
     }
     store_byte('\t');
     set_column(stop);
@@ -898,11 +925,12 @@ static void plain_widths(unsigned char widths[256])
 static file_pos plain_line_end(const byte_run *run, const unsigned char widths[256])
 {
     int64_t columns = 0;
+    const int64_t width_of_text = text_width();
     for (size_t i = 0; i < run->avail; i++) {
         int width = widths[run->bytes[i]];
         if (width == 0)
             return -1;
-        if (i > 0 && columns + width > screen_width)
+        if (i > 0 && columns + width > width_of_text)
             return run->pos + static_cast<file_pos>(i);
         columns += width;
     }
@@ -918,7 +946,7 @@ static file_pos plain_line_end(const byte_run *run, const unsigned char widths[2
 static file_pos assemble_through(display_start from, file_pos target, bool remember)
 {
     unsigned char widths[256];
-    bool measure = remember && wrap_lines && screen_width < LINE_FULL_AT;
+    bool measure = remember && wrap_lines && text_width() < LINE_FULL_AT;
     if (measure)
         plain_widths(widths);
     byte_run run = {from.pos, nullptr, 0, from.pos + SHORT_WALK};
@@ -1199,4 +1227,5 @@ void line_reset()
     set_column(0);
     line_styles_reset();
     wrap_starts_forget();
+    number_columns = 0;
 }

@@ -46,7 +46,7 @@ struct wrap_settings {
 
 wrap_settings settings_now()
 {
-    return {cache_generation, utf8_text,           screen_width, tab_columns(),
+    return {cache_generation, utf8_text,           text_width(), tab_columns(),
             opt_no_overstrike, underline_width,    underline_end_width,
             bold_width,        bold_end_width};
 }

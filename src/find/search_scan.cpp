@@ -457,14 +457,6 @@ static search_outcome walk_blocks_backward(search_walk *walk, bool *unreadable)
     }
 }
 
-// Whether `pos` is the start of a text line (through the block cache).
-static bool starts_text_line(file_pos pos)
-{
-    if (pos == 0)
-        return true;
-    return cache_seek(pos - 1) == 0 && cache_next_char() == '\n';
-}
-
 // The forward walk one raw line at a time through the block cache.
 static search_outcome walk_lines(search_walk *walk)
 {

@@ -1,8 +1,9 @@
-// Commands of the display's look: the text's own colour sequences and the
-// highlighting of search matches (and the mouse wheel, which the terminal
-// reports only when asked), each with an on/off word and a toggle
-// pair that shows its state (`_colour`, `_highlight`: on 0, off 1), as
-// `stat` and `_statprompt` do for the prompt.
+// Commands of the display's look: the text's own colour sequences, the
+// highlighting of search matches and the line-number column, each with an
+// on/off word and a toggle pair that shows its state (`_colour`,
+// `_highlight`, `_numbers`: on 0, off 1), as `stat` and `_statprompt` do
+// for the prompt; and the mouse wheel, which the terminal reports only when
+// asked (`_mouse`).
 //
 // A change shows at once on a screen that is already painted; from an
 // initialization script, before the first screen, it simply holds for it.
@@ -17,7 +18,7 @@ static void repaint_if_shown()
         repaint_screen();
 }
 
-// Both commands: the word, then the setting and the screen.
+// Every command: the word, then the setting and the screen.
 const char *cmd_colour(int code, const char *pos)
 {
     int state = choose_word(&pos, 2, "on", "off");
@@ -27,6 +28,8 @@ const char *cmd_colour(int code, const char *pos)
         return pos;
     if (code == CODE_COLOUR) {
         set_show_colour(state == 0);
+    } else if (code == CODE_NUMBERS) {
+        set_number_column(state == 0);
     } else {
         set_highlight(state == 0);
     }

@@ -60,6 +60,7 @@ static const command_entry command_rows[] = {
     {"askfilter", CODE_ASKFILTER, cmd_filter},
     {"chop", CODE_CHOP, cmd_chop},
     {"mouse", CODE_MOUSE, cmd_mouse},
+    {"numbers", CODE_NUMBERS, cmd_colour},
 };
 
 #endif

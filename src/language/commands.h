@@ -54,6 +54,7 @@ enum command_code {
     CODE_ASKFILTER = 43,
     CODE_CHOP = 44,
     CODE_MOUSE = 45,
+    CODE_NUMBERS = 46,
 };
 
 // A handler gets its code and the position just behind its name; it returns

@@ -1,9 +1,9 @@
 // The variables that show the program's own state to the command language:
 // the screen size, the settings a binding may read or flip (the prompt
 // style, the horizontal view and whether files open chopped, UTF-8 text,
-// colours, highlighting, following by name, the filter: its expression
-// `_viewfilter_s` and whether one is set) and the terminal's capabilities
-// (`_termcap_XX`).
+// colours, highlighting, the line-number column, following by name, the
+// filter: its expression `_viewfilter_s` and whether one is set) and the
+// terminal's capabilities (`_termcap_XX`).
 //
 // None of them is stored.  Each is computed from what it shows every time
 // it is looked up, so that none can disagree with its setting, whoever
@@ -53,6 +53,7 @@ int follow_name_state() { return follow_by_name ? 0 : 1; }
 int filter_state() { return filter_active() ? 0 : 1; }
 int chop_state() { return starts_chopped() ? 0 : 1; }
 int mouse_state() { return mouse_wheel_on() ? 0 : 1; }
+int numbers_state() { return number_column_wanted() ? 0 : 1; }
 
 const shown_variable shown_variables[] = {
     {"_sc_height", text_rows, {}},
@@ -68,6 +69,7 @@ const shown_variable shown_variables[] = {
     {"_viewfiltered", filter_state, {"on", "off"}},
     {"_chop", chop_state, {"on", "off"}},
     {"_mouse", mouse_state, {"on", "off"}},
+    {"_numbers", numbers_state, {"on", "off"}},
 };
 
 enum { SHOWN_COUNT = sizeof shown_variables / sizeof shown_variables[0] };

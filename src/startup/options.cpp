@@ -65,7 +65,7 @@ int parse_tab_width(const char *text)
 const char usage_line[] =
     "usage: vorn [-ceinsu] [-t tag] [-x tabs] [-/ pattern] [file ...]\n";
 const char help_usage_line[] =
-    "usage: vorn [-bcefFiMnRsSuW] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]\n";
+    "usage: vorn [-bcefFiMnNRsSuW] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]\n";
 
 const char option_summary[] =
     "  -b          text byte by byte, also in a UTF-8 locale\n"
@@ -76,6 +76,7 @@ const char option_summary[] =
     "  -i          searches ignore case\n"
     "  -M          scroll by the mouse wheel, three lines a notch\n"
     "  -n          no line numbers\n"
+    "  -N          line numbers in a column left of the text\n"
     "  -R          show the colour sequences of the text as colours\n"
     "  -s          squeeze runs of empty lines into one\n"
     "  -S          start with long lines cut at the right edge, not wrapped\n"
@@ -180,7 +181,7 @@ int scan_options(int argc, char **argv, bool command_line)
     // the last option argument, which may be a "--" without ending options
     const char *last_argument = nullptr;
     for (;;) {
-        int c = getopt(argc, argv, "+:/:&:bceFiMnRsSt:uWx:f");
+        int c = getopt(argc, argv, "+:/:&:bceFiMnNRsSt:uWx:f");
         if (c == -1) {
             if (command_line && take_initial_command(argc, argv, last_argument))
                 continue;   // options may follow it
@@ -201,6 +202,8 @@ int scan_options(int argc, char **argv, bool command_line)
         case 'n': show_line_numbers = 0; break;
         // the terminal's setting, which the mouse command changes later
         case 'M': set_mouse_wheel(1); break;
+        // the display's setting, which the numbers command changes later
+        case 'N': set_number_column(1); break;
         // the display's setting, which the colour command changes later
         case 'R': set_show_colour(1); break;
         case 's': opt_squeeze = 1; break;

@@ -94,6 +94,7 @@ unset|+G gaps|gaps
 unset|+100 -s gaps|squeezed
 unset|-x -- +G -s gaps|squeezed
 unset|-S gaps|gaps
+unset|-N gaps|gaps
 -S|-s gaps|squeezed
 +G|gaps|gaps
 unset|-- +name|+name
@@ -117,7 +118,7 @@ cmp -s "$tmp/out" "$tmp/gaps" || fail "-t: output"
 # --help and --version among the options: the answer on standard output,
 # nothing on standard error, status 0, nothing copied.  After a file name or
 # "--", or as the argument of -x, they are words like any other.
-help_out=$(printf '%s\n' 'usage: vorn [-bcefFiMnRsSuW] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]'; cat <<'HELP'
+help_out=$(printf '%s\n' 'usage: vorn [-bcefFiMnNRsSuW] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]'; cat <<'HELP'
   -b          text byte by byte, also in a UTF-8 locale
   -c          moves of a screenful or more repaint from the top
   -e          stay at the end of the last file instead of ending
@@ -126,6 +127,7 @@ help_out=$(printf '%s\n' 'usage: vorn [-bcefFiMnRsSuW] [-t tag] [-x tabs] [-/ pa
   -i          searches ignore case
   -M          scroll by the mouse wheel, three lines a notch
   -n          no line numbers
+  -N          line numbers in a column left of the text
   -R          show the colour sequences of the text as colours
   -s          squeeze runs of empty lines into one
   -S          start with long lines cut at the right edge, not wrapped

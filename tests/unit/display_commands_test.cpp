@@ -38,7 +38,7 @@ TEST(DisplayCommands, OnOffAndTheToggle)
         {"off", 1, 1, 0, 0, ERR_NONE},
         {"ON", 1, 0, 0, 1, ERR_NONE},
         {"3", 1, 1, 0, 0, ERR_NONE},
-        {"(${_n} + 1)", 1, 0, 0, 1, ERR_NONE},
+        {"(${_t} + 1)", 1, 0, 0, 1, ERR_NONE},
         {"on", 0, 0, 0, 0, ERR_NONE},
         {"maybe", 1, 0, -1, 0, ERR_BAD_WORD},
         {"maybe", 0, 1, -1, 1, ERR_BAD_WORD},
@@ -49,8 +49,11 @@ TEST(DisplayCommands, OnOffAndTheToggle)
                          std::to_string(c.flag));
             reset_language_state();
             *command.setting = c.before;
-            // the toggle's number, as a binding would read it (off = 1)
-            ASSERT_EQ(set_variable("_n", c.before ? "0" : "1"), 0);
+            // the toggle's number, as a binding would read it (off = 1),
+            // in a variable no shown one begins with (a reference names
+            // the first variable it begins, and the shown ones come first:
+            // ${_n} would be ${_numbers_s})
+            ASSERT_EQ(set_variable("_t", c.before ? "0" : "1"), 0);
             exec_flag = c.flag;
             std::string line = std::string(command.name) + " " + c.command;
             EXPECT_EQ(run_command_string(line.c_str()), c.result);
