@@ -118,9 +118,11 @@ static void show_message_quitting(const char *text, int quit_status)
             // A file name or a line of a file must not send sequences to
             // the terminal from here either.
             std::string shown = visible_text(text);
-            fprintf(stderr, "%s\n", shown.c_str());
+            // held first: a terminating signal that comes once the line
+            // is on the screen must find it held for after the way back
             if (holding_messages)
                 hold_after_restore(shown.c_str());
+            fprintf(stderr, "%s\n", shown.c_str());
         }
         return;
     }
