@@ -23,17 +23,6 @@ namespace {
 
 const int BOTTOM = 23;
 
-// Bytes the process has read so far; -1 once it is gone.
-long long bytes_read(pid_t pid)
-{
-    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
-    std::string key;
-    long long value;
-    while (io >> key >> value)
-        if (key == "rchar:")
-            return value;
-    return -1;
-}
 
 // User and system time of the process in clock ticks; -1 once it is gone.
 long cpu_ticks(pid_t pid)
@@ -90,11 +79,11 @@ TEST(BusySignals, InterruptEndsLongWork)
         ASSERT_TRUE(s);
         ASSERT_TRUE(vt_wait(*s, [](vt_session &v) { return !vt_row(v, BOTTOM).empty(); }))
             << vt_screen(*s);
-        long long before = bytes_read(s->vorn_pid);
+        long long before = bytes_read(*s);
         play(*s, c.keys);
         // Under way: 64 MiB read since the keys were typed.
-        EXPECT_TRUE(wait_for(*s, [&] { return bytes_read(s->vorn_pid) > before + (64 << 20); }))
-            << "read " << bytes_read(s->vorn_pid) - before << "\n" << vt_screen(*s);
+        EXPECT_TRUE(wait_for(*s, [&] { return bytes_read(*s) > before + (64 << 20); }))
+            << "read " << bytes_read(*s) - before << "\n" << vt_screen(*s);
         interrupt_and_check(*s);
     }
 }
@@ -112,9 +101,9 @@ TEST(BusySignals, TerminatingSignalDuringLongWorkRestoresTheTerminal)
         auto s = start_in_dir(dir, {"sparse"});
         ASSERT_TRUE(s);
         ASSERT_ROW(*s, 0, "first line");
-        long long before = bytes_read(s->vorn_pid);
+        long long before = bytes_read(*s);
         play(*s, "/needle\n");
-        EXPECT_TRUE(wait_for(*s, [&] { return bytes_read(s->vorn_pid) > before + (64 << 20); }));
+        EXPECT_TRUE(wait_for(*s, [&] { return bytes_read(*s) > before + (64 << 20); }));
         vt_signal(*s, sig);
         EXPECT_EQ(vt_wait_exit(*s), sig == SIGINT ? 0 : 128 + sig);
         EXPECT_TRUE(terminal_restored(*s));

@@ -15,25 +15,6 @@ namespace {
 
 const int BOTTOM = 23;
 
-// The bytes the pager has read so far, the keyboard's included.
-long long bytes_read(vt_session &s)
-{
-    std::ifstream io("/proc/" + std::to_string(s.vorn_pid) + "/io");
-    std::string name;
-    long long value = 0;
-    while (io >> name >> value)
-        if (name == "rchar:")
-            return value;
-    return -1;
-}
-
-// The pager reads on: a walk through the pipe is under way.
-bool reading_on(vt_session &s)
-{
-    long long from = bytes_read(s);
-    return wait_for(s, [&] { return bytes_read(s) > from + (4 << 20); });
-}
-
 bool prompt_names(vt_session &s, const std::string &text, int timeout_ms = 5000)
 {
     return vt_wait(s, [&](vt_session &v) {

@@ -119,25 +119,6 @@ TEST(FilterScreen, VariablesShowTheFilter)
 
 // The interrupt key abandons a filtered walk that would never end: the
 // filter stays and the view is the one before the keys.
-// The bytes the pager has read so far, the keyboard's included.
-long long bytes_read(vt_session &s)
-{
-    std::ifstream io("/proc/" + std::to_string(s.vorn_pid) + "/io");
-    std::string name;
-    long long value = 0;
-    while (io >> name >> value)
-        if (name == "rchar:")
-            return value;
-    return -1;
-}
-
-// The pager reads on: a walk through the pipe is under way.
-bool reading_on(vt_session &s)
-{
-    long long from = bytes_read(s);
-    return wait_for(s, [&] { return bytes_read(s) > from + (4 << 20); });
-}
-
 TEST(FilterScreen, InterruptAbandonsAFilteredWalk)
 {
     temp_home dir;

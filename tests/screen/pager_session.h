@@ -175,6 +175,26 @@ inline bool wait_for(vt_session &s, const std::function<bool()> &cond,
     }
 }
 
+// The bytes the pager has read so far, the keyboard's included; -1 once
+// it is gone.
+inline long long bytes_read(const vt_session &s)
+{
+    std::ifstream io("/proc/" + std::to_string(s.vorn_pid) + "/io");
+    std::string name;
+    long long value = 0;
+    while (io >> name >> value)
+        if (name == "rchar:")
+            return value;
+    return -1;
+}
+
+// The pager reads on: a walk through its input is under way.
+inline bool reading_on(vt_session &s)
+{
+    long long from = bytes_read(s);
+    return wait_for(s, [&] { return bytes_read(s) > from + (4 << 20); });
+}
+
 // The terminal settings are those the pager found when it started.
 inline ::testing::AssertionResult terminal_restored(vt_session &s)
 {
