@@ -55,6 +55,9 @@ const unsigned char *rfind_literal_key(const search_literal *literal,
 // holds its bytes, wherever the colour sequences and overstrikes were.
 bool holds_literal_bytes(const search_literal *literal, const unsigned char *from,
                          const unsigned char *end);
+// Whether ASCII letter `c` has, in the locale in force, no case partner
+// but its ASCII pair.
+bool letter_folds_plainly(unsigned char c);
 // Skips a bracket expression starting at `p` ('['); returns the position
 // after its closing bracket, or the end of the pattern.
 const char *skip_bracket_expression(const char *p);
@@ -73,6 +76,22 @@ void make_simple_expression(const char *pattern, int flags, simple_expression *s
 // and no newline); -1 when it is not usable, and regexec must decide.
 int simple_expression_matches(const simple_expression &simple, const char *text, size_t length);
 
+// --- search_automaton.cpp: a first pass over whole blocks ---
+// An automaton that matches wherever the extended expression `pattern`
+// (compiled by regcomp in the locale in force) matches, and maybe more;
+// null when there is none worth running (see the file).
+struct block_automaton;
+block_automaton *make_block_automaton(const char *pattern, int fold_case);
+void free_block_automaton(block_automaton *automaton);
+// A place in the line of [from, end) where the automaton's first match
+// lies; null if none.  A raw line without a joiner that holds no match of
+// the automaton cannot match.
+const unsigned char *automaton_find(const block_automaton *automaton,
+                                    const unsigned char *from, const unsigned char *end);
+// The automaton's expression (the syntax of Perl's, over bytes); empty
+// when there is none.
+std::string automaton_expression(const char *pattern, int fold_case);
+
 // --- search.cpp: regular-expression search ---
 // One compiled expression with what makes lines fast to decide: the search
 // keeps one, the filter another.  Never copied (it holds a regex_t).
@@ -85,6 +104,9 @@ struct line_matcher {
     int flags = 0;                  // those given to regcomp
     search_literal literal;
     simple_expression simple;
+    // the first pass for an expression without a selective literal; null
+    // when there is none (owned: freed by matcher_forget)
+    block_automaton *automaton = nullptr;
 };
 // Compiles `pattern` into *matcher: 1, or 0 with the reason recorded as a
 // message and nothing compiled.

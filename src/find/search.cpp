@@ -26,7 +26,7 @@
 
 namespace {
 
-enum { REGEX_MESSAGE_SIZE = 2048 };
+enum { REGEX_MESSAGE_SIZE = 2048, AUTOMATON_BELOW_LITERAL = 3 };
 
 }  // namespace
 
@@ -44,6 +44,8 @@ void matcher_forget(line_matcher *matcher)
     matcher->compiled = false;
     matcher->literal = search_literal{};
     matcher->simple = simple_expression{};
+    free_block_automaton(matcher->automaton);
+    matcher->automaton = nullptr;
     matcher->source.clear();
     matcher->for_utf8 = 0;
     matcher->ignore_case = 0;
@@ -197,6 +199,10 @@ int matcher_compile(line_matcher *matcher, const char *pattern, int ignore_case)
     matcher->flags = flags;
     make_search_literal(pattern, ignore_case, &matcher->literal);
     make_simple_expression(pattern, flags, &matcher->simple);
+    // A literal of a few bytes is likely on many lines: the automaton then
+    // passes over the block faster than looking at each line holding it.
+    if (matcher->literal.text.size() < AUTOMATON_BELOW_LITERAL)
+        matcher->automaton = make_block_automaton(pattern, ignore_case);
     return 1;
 }
 

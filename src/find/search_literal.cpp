@@ -73,7 +73,7 @@ static std::vector<wint_t> fold_targets;
 // Whether letter `c` has, in the current locale, no case partner but its
 // ASCII pair.  Every character of the locale is looked at once per locale
 // (and the characters beyond ASCII that folding reaches are kept).
-static bool folds_plainly(unsigned char c)
+bool letter_folds_plainly(unsigned char c)
 {
     static std::string table_locale;
     static bool plain[128];
@@ -120,7 +120,7 @@ static bool folds_plainly(unsigned char c)
 // has no other case, and no other character folds to it.
 static bool folds_to_itself(wint_t wc)
 {
-    folds_plainly('a');     // the table of this locale
+    letter_folds_plainly('a');     // the table of this locale
     return towlower(wc) == wc && towupper(wc) == wc &&
            !std::binary_search(fold_targets.begin(), fold_targets.end(), wc);
 }
@@ -300,7 +300,7 @@ static bool read_atoms(const char *pattern, int fold_case, std::vector<atom> *at
             break;
         }
         bool usable = c < 128 && c != 0 && c != '\n' &&
-                      (!fold_case || !isalpha(c) || folds_plainly(c));
+                      (!fold_case || !isalpha(c) || letter_folds_plainly(c));
         atoms->push_back(usable ? atom{std::string(1, static_cast<char>(c)), false, false}
                                 : unknown_atom);
     }

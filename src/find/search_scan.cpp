@@ -12,7 +12,11 @@
 // running the expression on every reduced line.  Lines are passed over by
 // looking for the literal, and for the literal's key byte in lines with a
 // joiner, over the whole block: coloured text, where every line holds an
-// ESC, is passed over as fast as plain text.
+// ESC, is passed over as fast as plain text.  An expression with an
+// automaton (a short or no literal, see search_automaton.cpp) is looked for
+// with it in place of the literal: a line without a joiner where it finds
+// no match cannot match; with no literal, every line holding a joiner is
+// examined.  (Backward walks and walks through the cache use the literal.)
 //
 // A raw line is what the raw-line reader delivers: a text line, or a piece
 // of one when it is longer than RAW_LINE_MAX bytes (pieces of that many
@@ -66,6 +70,8 @@ struct block_view {
 struct candidate_marks {
     int64_t literal;
     int64_t joined;
+    int64_t backspace;      // of the joiners, for an expression without literal
+    int64_t escape;
 };
 
 }  // namespace
@@ -205,16 +211,49 @@ static const unsigned char *next_joined_key(const search_literal &literal,
     return end;
 }
 
-// The first place at or after `from` in the region where a line may match.
-static size_t next_candidate(const search_literal &literal, const block_view *view,
+// The first place at or after `from` of `byte` in the region, kept in
+// *mark and looked for again only once passed.
+static int64_t next_byte(const block_view *view, size_t from, size_t region_end, int byte,
+                         int64_t *mark)
+{
+    if (*mark < static_cast<int64_t>(from)) {
+        auto *hit = static_cast<const unsigned char *>(
+            memchr(view->data + from, byte, region_end - from));
+        *mark = hit != nullptr ? hit - view->data : static_cast<int64_t>(region_end);
+    }
+    return *mark;
+}
+
+// The first place at or after `from` in the region of a joiner: with no
+// literal to ask for, every line holding one may match.
+static int64_t next_joiner(const block_view *view, size_t from, size_t region_end,
+                           candidate_marks *marks)
+{
+    int64_t backspace = next_byte(view, from, region_end, '\b', &marks->backspace);
+    if (!show_colour)
+        return backspace;
+    int64_t escape = next_byte(view, from, region_end, 0x1b, &marks->escape);
+    return escape < backspace ? escape : backspace;
+}
+
+// The first place at or after `from` in the region where a line may match:
+// where the literal lies (or, with an automaton, where it finds a match),
+// or a line that may join the literal out of pieces.
+static size_t next_candidate(const line_matcher &matcher, const block_view *view,
                              size_t from, size_t region_end, candidate_marks *marks)
 {
+    const search_literal &literal = matcher.literal;
     const unsigned char *data = view->data;
     if (marks->literal < static_cast<int64_t>(from)) {
-        auto *hit = find_search_literal(&literal, data + from, data + region_end);
+        const unsigned char *hit =
+            matcher.automaton != nullptr
+                ? automaton_find(matcher.automaton, data + from, data + region_end)
+                : find_search_literal(&literal, data + from, data + region_end);
         marks->literal = hit != nullptr ? hit - data : static_cast<int64_t>(region_end);
     }
-    if (marks->joined < static_cast<int64_t>(from))
+    if (literal.text.empty())
+        marks->joined = next_joiner(view, from, region_end, marks);
+    else if (marks->joined < static_cast<int64_t>(from))
         marks->joined = next_joined_key(literal, data + from, data + region_end) - data;
     return static_cast<size_t>(marks->literal < marks->joined ? marks->literal : marks->joined);
 }
@@ -246,11 +285,12 @@ static search_outcome walk_blocks(search_walk *walk, bool *unreadable)
         *unreadable = true;
         return WALK_NOT_FOUND;
     }
-    const search_literal &literal = walk_matcher(walk).literal;
-    bool skip_to_candidates = walk->want_match && !literal.text.empty();
+    const line_matcher &matcher = walk_matcher(walk);
+    bool skip_to_candidates =
+        walk->want_match && (!matcher.literal.text.empty() || matcher.automaton != nullptr);
     int64_t lineno = walk->lineno;
     size_t cur = 0, region_end = 0;
-    candidate_marks marks = {-1, -1};
+    candidate_marks marks = {-1, -1, -1, -1};
     file_pos recorded = view.base;
     for (;;) {
         if (pending_signals != 0)
@@ -271,12 +311,12 @@ static search_outcome walk_blocks(search_walk *walk, bool *unreadable)
             }
             cur = 0;
             region_end = complete_end(&view, 0);
-            marks = {-1, -1};
+            marks = {-1, -1, -1, -1};
             continue;
         }
         size_t piece = cur;
         if (skip_to_candidates) {
-            size_t hit = next_candidate(literal, &view, cur, region_end, &marks);
+            size_t hit = next_candidate(matcher, &view, cur, region_end, &marks);
             piece = hit < region_end ? piece_start(&view, cur, hit) : region_end;
             if (lineno != 0)
                 lineno += count_newlines(view.data + cur, view.data + piece);

@@ -391,6 +391,91 @@ TEST(SearchMatch, SimpleExpressionsAgreeWithRegexec)
     EXPECT_GT(matched, 3000);
 }
 
+// ---- The automaton's first pass over blocks ----
+
+struct automaton_case {
+    const char *pattern;
+    bool fold;
+    bool utf8;
+    std::string line;
+    bool candidate;     // the first pass picks the line
+};
+
+// The first pass picks every line regexec matches (what the walks rely
+// on), and passes over lines that cannot match: digits and letters are
+// kept as sets, a character beyond ASCII as its bytes, a letter folded in
+// UTF-8 text with partners beyond ASCII (k: the Kelvin sign) also as such a
+// character; a NUL of the input (read as 0 or 0x80) as MARK_NUL; anchors
+// are dropped, so the pass picks more there.
+TEST(SearchMatch, AutomatonPicksTheLinesThatMayMatch)
+{
+    const std::string NUL(1, '\0'), E = "\xC3\xA9", KELVIN = "\xE2\x84\xAA";
+    const automaton_case cases[] = {
+        {"[0-9]{3}x[0-9]", false, false, "the fox 12", false},
+        {"[0-9]{3}x[0-9]", false, false, "at 123x4", true},
+        {"N[E]+DLE|x{9}", false, false, "NEEDLE at", true},
+        {"N[E]+DLE|x{9}", false, false, "xxxxxxxx NDLE", false},
+        {"N[E]+DLE|x{9}", false, false, "axxxxxxxxxb", true},
+        {"n[e]+dle", true, false, "a NEEDLE", true},
+        {"n[e]+dle", true, false, "a needl", false},
+        {"^ab", false, false, "xab", true},
+        {"[^0-9]x", false, false, "1x", false},
+        {"[^0-9]x", false, false, "ax", true},
+        {"[[:digit:]]z", false, false, "5z", true},
+        {"[[:digit:]]z", false, false, "az", false},
+        {"(ab|cd)+e", false, false, "cdabe", true},
+        {"(ab|cd)+e", false, false, "ace", false},
+        {"a.c", false, false, "a" + NUL + "c", true},
+        {"a\x80", false, false, "a" + NUL, true},
+        {"a\\.b", false, false, "a.b", true},
+        {"a\\.b", false, false, "axb", false},
+        {"\\<ab", false, false, "ab", true},
+        {"caf.", false, true, "caf" + E, true},
+        {"[0-9]\xC3\xA9", false, true, "1" + E, true},
+        {"[0-9]\xC3\xA9", false, true, "1e", false},
+        {"\xC3\xA9+x", false, true, E + E + "x", true},
+        {"\xC3\xA9+x", false, true, "e x", false},
+        {"[^a]b", false, true, E + "b", true},
+        {"[^a]b", false, true, "ab", false},
+        {"k.n", true, true, KELVIN + "in", true},
+        {"k.n", true, true, "Kin", true},
+        {"k.n", true, true, "ain", false},
+        {"[0-9]{2}", true, true, "a1b2", false},
+    };
+    for (const automaton_case &c : cases) {
+        Utf8Locale locale(c.utf8);
+        SCOPED_TRACE(std::string(c.pattern) + (c.fold ? " -i" : "") + (c.utf8 ? " UTF-8" : ""));
+        block_automaton *automaton = make_block_automaton(c.pattern, c.fold);
+        ASSERT_NE(automaton, nullptr) << automaton_expression(c.pattern, c.fold);
+        auto *text = reinterpret_cast<const unsigned char *>(c.line.data());
+        bool picked = automaton_find(automaton, text, text + c.line.size()) != nullptr;
+        EXPECT_EQ(picked, c.candidate) << automaton_expression(c.pattern, c.fold);
+        free_block_automaton(automaton);
+        regex_t regex;
+        ASSERT_EQ(regcomp(&regex, c.pattern, REG_EXTENDED | REG_NOSUB | (c.fold ? REG_ICASE : 0)), 0);
+        std::string reduced = c.line;
+        reduced.resize(reduce_for_matching(reduced.data(), reduced.size(), reduced.data(), nullptr));
+        if (regexec(&regex, reduced.c_str(), 0, nullptr, 0) == 0) {
+            EXPECT_TRUE(picked) << "regexec matches it";
+        }
+        regfree(&regex);
+    }
+}
+
+// An expression read differently by the two engines, or one that matches
+// every line, gets no first pass: its lines all go to regexec.
+TEST(SearchMatch, ExpressionsWithoutAnAutomaton)
+{
+    const char *const patterns[] = {
+        "(a)\\1b", "a+?b", "a*{2}", "x*", "a|", "^$", "(a|)", "*a", "a{1001}", "(|b)c?",
+    };
+    for (const char *pattern : patterns) {
+        block_automaton *automaton = make_block_automaton(pattern, 0);
+        EXPECT_EQ(automaton, nullptr) << pattern << " read as " << automaton_expression(pattern, 0);
+        free_block_automaton(automaton);
+    }
+}
+
 // ---- Equivalence of the walks with plain regexec per raw line ----
 
 // One raw line as the raw-line reader delivers it.
@@ -486,7 +571,7 @@ const char *const equivalence_patterns[] = {
     "needle", "error", "^error", "full$", "^$", "disk|net", "colou?r", "[0-9]+3",
     "a\\.txt", "x{5}", ".", "^[^f]", "nul.here", "^(e|w)[a-z]+:", "xxxneedle",
     "needlexxx", "exit now", "filler line 1[0-9]$", "DISK", "line", "^[0-9f]", "l.ne 3$",
-    "\\.",
+    "\\.", "e.r|xyz", "[[:digit:]]{3}", "\\<net", "N[E]+DL|x{9}", "[^ -~]", "u.l",
 };
 
 struct walk_mode {
