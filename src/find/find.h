@@ -119,6 +119,17 @@ bool matcher_qualifies(const line_matcher &matcher, const char *text, size_t len
                        int want_match);
 const line_matcher &current_search_matcher();
 int search_pattern(int forward, const char *pattern, int n, int want_match);
+// Whether the last search_pattern found nothing because it ran out of
+// lines (not for a bad expression or a signal).
+bool search_ran_out();
+// The current expression searched for in a file just opened, from its
+// first line forward or from its end backward: 1 when a line is found and
+// shown, else 0 with nothing said.
+int search_opened_file(int forward, int want_match);
+// Whether searches go on into the other files of the list (-a, the
+// searchfiles command); off at start.
+void set_search_files(int on);
+int searches_files();
 void search_reset();                // forgets the current expression
 // Makes `pattern` the current expression: 1, or 0 after showing why not.
 int search_compile(const char *pattern);

@@ -37,6 +37,14 @@ static line_matcher search_matcher;
 // A raw line is at most RAW_LINE_MAX bytes; matching needs it terminated.
 static char match_line[RAW_LINE_MAX + 1];
 
+// Whether the last search_pattern found nothing because its walk ran out
+// of lines (not for its expression, nor for a signal): a search across the
+// file list goes on in the next file then.
+static bool last_search_ran_out;
+// searchfiles on|off (-a): a search that finds nothing more in the current
+// file goes on into the other files of the list.
+static int search_files;
+
 void matcher_forget(line_matcher *matcher)
 {
     if (matcher->compiled)
@@ -54,6 +62,8 @@ void matcher_forget(line_matcher *matcher)
 
 void search_reset()
 {
+    last_search_ran_out = false;
+    search_files = 0;
     matcher_forget(&search_matcher);
 }
 
@@ -262,8 +272,23 @@ static search_outcome walk_shown(search_walk *walk, int forward)
     }
 }
 
+// The walk from `start` and the move to what it found.
+static search_outcome walk_and_show(int forward, file_pos start, int n, int want_match)
+{
+    search_walk walk = {start, linenum_find(start), n, want_match};
+    if (pending_signals != 0)
+        return WALK_SIGNALLED;
+    search_outcome outcome = walk_shown(&walk, forward);
+    // the walk ends on a raw line, which may be a later piece of a long
+    // text line: the screen starts with the display line that holds it
+    if (outcome == WALK_FOUND)
+        jump_pos(display_line_holding(walk.pos));
+    return outcome;
+}
+
 int search_pattern(int forward, const char *pattern, int n, int want_match)
 {
+    last_search_ran_out = false;
     if (pattern != nullptr && *pattern != 0) {
         if (!search_compile(pattern))
             return 0;
@@ -281,18 +306,38 @@ int search_pattern(int forward, const char *pattern, int n, int want_match)
         set_message("Nothing to search");
         return 0;
     }
-    search_walk walk = {start, linenum_find(start), n, want_match};
-    if (pending_signals != 0)
-        return 0;
-    search_outcome outcome = walk_shown(&walk, forward);
-    if (outcome == WALK_SIGNALLED)
-        return 0;
+    search_outcome outcome = walk_and_show(forward, start, n, want_match);
     if (outcome == WALK_NOT_FOUND) {
+        last_search_ran_out = true;
         set_message("Pattern not found");
-        return 0;
     }
-    // the walk ends on a raw line, which may be a later piece of a long
-    // text line: the screen starts with the display line that holds it
-    jump_pos(display_line_holding(walk.pos));
-    return 1;
+    return outcome == WALK_FOUND ? 1 : 0;
+}
+
+bool search_ran_out()
+{
+    return last_search_ran_out;
+}
+
+int search_opened_file(int forward, int want_match)
+{
+    if (!search_matcher.compiled)
+        return 0;
+    file_pos start = 0;
+    if (!forward) {
+        if (cache_seek_end() != 0)
+            return 0;
+        start = cache_tell();
+    }
+    return walk_and_show(forward, start, 1, want_match) == WALK_FOUND ? 1 : 0;
+}
+
+void set_search_files(int on)
+{
+    search_files = on != 0;
+}
+
+int searches_files()
+{
+    return search_files;
 }

@@ -4,6 +4,7 @@
 // the tags and the marks hand over to their parts.  `search` stores the
 // sense of the search before the flag is looked at, so that a later
 // `research` uses it.
+#include <cstdio>
 #include <cstring>
 
 #include "command/command.h"
@@ -13,8 +14,12 @@
 
 static bool ask_pattern(bool forward, char *pattern, int size);
 static void note_last_search(bool forward, const char *pattern);
+static void search_other_files(bool forward, int want_match);
 
 int search_sense;
+// The last search asked for was typed with "*" first: it and its repeats go
+// on into the other files of the list, whatever searchfiles says.
+static int search_across;
 
 // The longest tag name asktag reads is one less.
 enum { TAG_NAME_SIZE = 100 };
@@ -58,11 +63,42 @@ const char *cmd_search(int code, const char *pos)
             return pos;
         pattern = typed;
     }
+    if (code == CODE_SEARCH)
+        search_across = 0;
     if (code != CODE_RESEARCH)
         note_last_search(forward, pattern);
     // finding nothing is no failure: the search has said so itself
-    search_pattern(forward, pattern, count_to_int(count), search_sense == 0);
+    int want_match = search_sense == 0;
+    if (!search_pattern(forward, pattern, count_to_int(count), want_match) &&
+        (search_across || searches_files()) && search_ran_out())
+        search_other_files(forward, want_match);
     return pos;
+}
+
+// Goes on into the other files of the list, one after another from the
+// current one (forward the next ones, each from its first line; backward
+// the previous ones, each from its end), for the first line that
+// qualifies.  The file where one is found stays open, showing it, and the
+// bottom line says so instead of "Pattern not found".  When none has one,
+// the file the search began in is opened again where it was.
+static void search_other_files(bool forward, int want_match)
+{
+    int origin = file_index;
+    file_pos top = screen_pos(SCREEN_TOP);
+    int step = forward ? 1 : -1;
+    for (int i = origin + step; i >= 0 && i < file_count; i += step) {
+        if (pending_signals != 0)
+            break;
+        if (!open_file_at(i))
+            continue;   // said why; the next one is searched
+        if (search_opened_file(forward, want_match)) {
+            discard_messages();
+            set_message("Found in %s (file %d of %d)", current_file, i + 1, file_count);
+            return;
+        }
+    }
+    if (file_index != origin && open_file_at(origin) && top != -1)
+        jump_pos(top);
 }
 
 // The mark letter asked for on the bottom line: one key, or 0 when the
@@ -105,6 +141,18 @@ const char *cmd_mark(int code, const char *pos)
     return pos;
 }
 
+// searchfiles on|off: whether searches go on into the other files of the
+// list (-a), with the toggle pair `_searchfiles`.
+const char *cmd_searchfiles(int, const char *pos)
+{
+    int state = choose_word(&pos, 2, "on", "off");
+    if (state < 0)
+        return nullptr;
+    if (exec_flag)
+        set_search_files(state == 0);
+    return pos;
+}
+
 const char *cmd_listbmarks(int, const char *pos)
 {
     if (!exec_flag)
@@ -142,28 +190,39 @@ const char *cmd_tag(int code, const char *pos)
 void find_commands_reset()
 {
     search_sense = 0;
+    search_across = 0;
 }
 
 // Asks for a pattern: one key first, then, unless it was RETURN, the whole
-// line.  A "!" asks for lines that do not match and is not part of the
-// pattern; any other key is handed back to start the line.  False when a
-// reading was cancelled.
+// line.  A "!" asks for lines that do not match, a "*" for a search that
+// goes on into the other files of the list; each is taken once, in either
+// order, and is not part of the pattern.  Any other key is handed back to
+// start the line.  False when a reading was cancelled.
 static bool ask_pattern(bool forward, char *pattern, int size)
 {
     char key[2];
     search_sense = 0;
+    search_across = 0;
     pattern[0] = 0;
-    set_one_key_read();
-    if (read_line(forward ? "Search: /" : "Search: ?", key, sizeof key) != 0)
-        return false;
-    if (key[0] == 0)
-        return true;
-    if (key[0] == '!') {
-        search_sense = 1;
-        return read_line(forward ? "Search: !/" : "Search: !?", pattern, size) == 0;
+    char prompt[16];
+    for (;;) {
+        snprintf(prompt, sizeof prompt, "Search: %s%s%c", search_across ? "*" : "",
+                 search_sense ? "!" : "", forward ? '/' : '?');
+        set_one_key_read();
+        if (read_line(prompt, key, sizeof key) != 0)
+            return false;
+        if (key[0] == 0)
+            return true;
+        if (key[0] == '!' && !search_sense) {
+            search_sense = 1;
+        } else if (key[0] == '*' && !search_across) {
+            search_across = 1;
+        } else {
+            break;
+        }
     }
     push_back_key(static_cast<unsigned char>(key[0]));
-    return read_line(forward ? "Search: /" : "Search: ?", pattern, size) == 0;
+    return read_line(prompt, pattern, size) == 0;
 }
 
 // The direction, sense and pattern of the last search, for the bindings

@@ -61,6 +61,7 @@ static const command_entry command_rows[] = {
     {"chop", CODE_CHOP, cmd_chop},
     {"mouse", CODE_MOUSE, cmd_mouse},
     {"numbers", CODE_NUMBERS, cmd_colour},
+    {"searchfiles", CODE_SEARCHFILES, cmd_searchfiles},
 };
 
 #endif

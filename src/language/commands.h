@@ -55,6 +55,7 @@ enum command_code {
     CODE_CHOP = 44,
     CODE_MOUSE = 45,
     CODE_NUMBERS = 46,
+    CODE_SEARCHFILES = 47,
 };
 
 // A handler gets its code and the position just behind its name; it returns
@@ -105,6 +106,7 @@ void find_commands_reset();          // the search sense 0
 const char *cmd_search(int code, const char *pos);
 const char *cmd_mark(int code, const char *pos);
 const char *cmd_listbmarks(int code, const char *pos);
+const char *cmd_searchfiles(int code, const char *pos);
 const char *cmd_tag(int code, const char *pos);
 
 // cmd_filter.cpp: the filter, set from an argument or asked for

@@ -54,6 +54,7 @@ int filter_state() { return filter_active() ? 0 : 1; }
 int chop_state() { return starts_chopped() ? 0 : 1; }
 int mouse_state() { return mouse_wheel_on() ? 0 : 1; }
 int numbers_state() { return number_column_wanted() ? 0 : 1; }
+int searchfiles_state() { return searches_files() ? 0 : 1; }
 
 const shown_variable shown_variables[] = {
     {"_sc_height", text_rows, {}},
@@ -70,6 +71,7 @@ const shown_variable shown_variables[] = {
     {"_chop", chop_state, {"on", "off"}},
     {"_mouse", mouse_state, {"on", "off"}},
     {"_numbers", numbers_state, {"on", "off"}},
+    {"_searchfiles", searchfiles_state, {"on", "off"}},
 };
 
 enum { SHOWN_COUNT = sizeof shown_variables / sizeof shown_variables[0] };

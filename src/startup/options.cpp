@@ -65,9 +65,10 @@ int parse_tab_width(const char *text)
 const char usage_line[] =
     "usage: vorn [-ceinsu] [-t tag] [-x tabs] [-/ pattern] [file ...]\n";
 const char help_usage_line[] =
-    "usage: vorn [-bcefFiMnNRsSuW] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]\n";
+    "usage: vorn [-abcefFiMnNRsSuW] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]\n";
 
 const char option_summary[] =
+    "  -a          searches go on into the other files of the list\n"
     "  -b          text byte by byte, also in a UTF-8 locale\n"
     "  -c          moves of a screenful or more repaint from the top\n"
     "  -e          stay at the end of the last file instead of ending\n"
@@ -181,7 +182,7 @@ int scan_options(int argc, char **argv, bool command_line)
     // the last option argument, which may be a "--" without ending options
     const char *last_argument = nullptr;
     for (;;) {
-        int c = getopt(argc, argv, "+:/:&:bceFiMnNRsSt:uWx:f");
+        int c = getopt(argc, argv, "+:/:&:abceFiMnNRsSt:uWx:f");
         if (c == -1) {
             if (command_line && take_initial_command(argc, argv, last_argument))
                 continue;   // options may follow it
@@ -192,6 +193,8 @@ int scan_options(int argc, char **argv, bool command_line)
         switch (c) {
         case '/': first_pattern = optarg; break;
         case '&': first_filter = optarg; break;
+        // the search's setting, which the searchfiles command changes later
+        case 'a': set_search_files(1); break;
         case 'b': opt_bytes = 1; break;
         case 'c': opt_clear = 1; break;
         case 'e': opt_stay_at_end = 1; break;
