@@ -97,16 +97,17 @@ inline void close_view_input()
     pipe_mode = 0;
 }
 
-// Every display line of the input, walking forward from 0.
+// Every display line of the input, walking forward from `start` (a
+// display-line start; -1, as no shown line gives, walks nothing).
 struct display_line {
     file_pos start;
     std::string text;
 };
 
-inline std::vector<display_line> walk_forward()
+inline std::vector<display_line> walk_forward(file_pos start = 0)
 {
     std::vector<display_line> lines;
-    file_pos pos = 0;
+    file_pos pos = start;
     while (lines.size() < 100000) {
         file_pos next = next_display_line(pos);
         if (next == -1)
