@@ -49,9 +49,10 @@
 // (poll, without waiting) whether bytes are there: when they are, one
 // readv takes as many as the pipe holds into the buffer wanted and the
 // empty buffers behind it (up to SEQUENTIAL_READ_BLOCKS at once), so a
-// pipe read to its end costs a system call or two per 64 KiB rather than
-// per kilobyte; when none are, the read waits through the terminal
-// layer's read_interruptible, which a stop or a window change abandons.
+// pipe read to its end costs a system call or two per 64 KiB or more
+// rather than per kilobyte; when none are, the same readv waits through
+// the terminal layer's readv_interruptible, which a stop or a window
+// change abandons.  A pipe is widened to hold a whole such read.
 // A failed read records the fatal error "read error" (the command loop
 // ends the run once it is shown) and reads as the end of the input; an
 // abandoned one returns 0 with the signal pending.  Nothing here shows a
@@ -83,6 +84,7 @@
 #include <cstring>
 #include <algorithm>
 #include <deque>
+#include <fcntl.h>
 #include <new>
 #include <poll.h>
 #include <sys/uio.h>
@@ -143,9 +145,11 @@ int cached_fd = -1;
 // cache_drop_beyond_end last looked; -1 when unknown.
 file_pos length_seen = -1;
 
-// The most buffers one read of a sequential input fills (a pipe holds
-// 64 KiB unless its writer made it larger).
-const int SEQUENTIAL_READ_BLOCKS = 256;
+// The most buffers one read of a sequential input fills: as many as a
+// pipe holds once made as large as an unprivileged process may make it
+// (see cache_init).
+const int SEQUENTIAL_READ_BLOCKS = 1024;
+const int WIDE_PIPE_SIZE = SEQUENTIAL_READ_BLOCKS * BLOCK_SIZE;
 
 // The start of every group of buffers.  The ring alone links them, and
 // its links run through groups whose memory comes from mmap, which a leak
@@ -179,7 +183,11 @@ void index_block(int64_t block, block_buffer *b)
         return;
     }
     auto slot = static_cast<size_t>(block);
-    if (slot >= buffer_of_sequential_block.size())
+    if (slot == buffer_of_sequential_block.size()) {
+        buffer_of_sequential_block.push_back(b);    // the usual case: the next block
+        return;
+    }
+    if (slot > buffer_of_sequential_block.size())
         buffer_of_sequential_block.resize(slot + 1, nullptr);
     buffer_of_sequential_block[slot] = b;
 }
@@ -337,23 +345,16 @@ int read_by_position(block_buffer *b, file_pos pos)
 // A read of a sequential input fills `b` and, behind it, the empty buffers
 // at the tail of the circle, so that a pipe costs one system call for as
 // many blocks as it holds.  It waits (interruptibly, through the terminal
-// layer's read) only when nothing is there yet; then it takes what that
-// one read gives.  Returns the byte count, 0 at the end, or READ_ABANDONED
-// (also, while reads do not wait, for "nothing yet").
+// layer) only when nothing is there yet, and then fills as many buffers as
+// the one read gives.  Returns the byte count, 0 at the end, or
+// READ_ABANDONED (also, while reads do not wait, for "nothing yet").
 int read_in_sequence(block_buffer *b)
 {
-    if (!readable_now(input_fd)) {
-        if (!sequential_reads_wait)
-            return READ_ABANDONED;
-        int n = read_interruptible(input_fd, b->data + b->size, BLOCK_SIZE - b->size);
-        if (n < 0 && n != READ_ABANDONED)
-            return read_failed();
-        if (n > 0)
-            take_bytes(b, static_cast<size_t>(n), nullptr, 0);
-        return n;
-    }
-    iovec pieces[SEQUENTIAL_READ_BLOCKS];
-    block_buffer *behind[SEQUENTIAL_READ_BLOCKS];
+    bool ready = readable_now(input_fd);
+    if (!ready && !sequential_reads_wait)
+        return READ_ABANDONED;
+    static iovec pieces[SEQUENTIAL_READ_BLOCKS];
+    static block_buffer *behind[SEQUENTIAL_READ_BLOCKS];
     pieces[0] = {b->data + b->size, static_cast<size_t>(BLOCK_SIZE - b->size)};
     int count = 1;
     // (b itself, just taken, may still be at the tail)
@@ -366,14 +367,32 @@ int read_in_sequence(block_buffer *b)
         pieces[count++] = {p->data, BLOCK_SIZE};
     }
     ssize_t n;
-    do {
-        n = readv(input_fd, pieces, count);
-    } while (n < 0 && errno == EINTR);
+    if (ready) {
+        do {
+            n = readv(input_fd, pieces, count);
+        } while (n < 0 && errno == EINTR);
+    } else {
+        n = readv_interruptible(input_fd, pieces, count);
+        if (n == READ_ABANDONED)
+            return READ_ABANDONED;
+    }
     if (n < 0)
         return read_failed();
     if (n > 0)
         take_bytes(b, static_cast<size_t>(n), behind + 1, count - 1);
     return static_cast<int>(n);
+}
+
+// A pipe holds 64 KiB unless its reader or writer makes it larger: made
+// as large as the system lets anyone make one, a fast writer and the pager
+// take turns far less often, and each read fills more buffers at once.
+// Where that is refused (the user's pipes already hold much), or the
+// input is no pipe, nothing changes.
+void widen_pipe(int fd)
+{
+    int size = fcntl(fd, F_GETPIPE_SZ);
+    if (size > 0 && size < WIDE_PIPE_SIZE)
+        fcntl(fd, F_SETPIPE_SZ, WIDE_PIPE_SIZE);
 }
 
 // Reads into `b` until it covers read_offset; returns the byte there, or 0
@@ -550,6 +569,8 @@ void cache_init(int count)
     }
     empty_all_buffers();
     sequential_input = sequential;
+    if (sequential)
+        widen_pipe(input_fd);
     pipe_read_offset = 0;
     eof_offset = -1;
     cache_seek(0);

@@ -277,9 +277,12 @@ const unsigned char *cache_bytes_at(file_pos pos, size_t *avail)
     if (b == nullptr)
         return nullptr;
     const unsigned char *start = b->data + pos % BLOCK_SIZE;
+    // The only 0 a buffer holds is an end-of-file marker, after its last
+    // byte of data (a NUL of the input is held as 0x80).
     size_t held = static_cast<size_t>(b->size - pos % BLOCK_SIZE);
-    auto *marker = static_cast<const unsigned char *>(memchr(start, 0, held));
-    *avail = marker != nullptr ? static_cast<size_t>(marker - start) : held;
+    while (held > 0 && start[held - 1] == 0)
+        held--;
+    *avail = held;
     return start;
 }
 

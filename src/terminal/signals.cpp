@@ -39,6 +39,7 @@
 // leaves the terminal to the command.
 #include <limits.h>
 #include <poll.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -232,6 +233,12 @@ void winch(int)
 
 int read_interruptible(int fd, void *buf, int size)
 {
+    iovec piece = {buf, size < 0 ? 0 : static_cast<size_t>(size)};
+    return readv_interruptible(fd, &piece, 1);
+}
+
+int readv_interruptible(int fd, const iovec *pieces, int count)
+{
     out_flush();
     // ppoll passes over a negative descriptor and would wait for ever.
     if (fd < 0) {
@@ -249,7 +256,7 @@ int read_interruptible(int fd, void *buf, int size)
     }
     ssize_t n;
     do {
-        n = read(fd, buf, size < 0 ? 0 : static_cast<size_t>(size));
+        n = readv(fd, pieces, count);
     } while (n < 0 && errno == EINTR);
     sigprocmask(SIG_SETMASK, &previous, nullptr);
     if (fd == 2) {

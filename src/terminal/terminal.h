@@ -4,6 +4,7 @@
 #define VORN_TERMINAL_H
 
 #include <sys/types.h>
+#include <sys/uio.h>
 
 #include <cstdint>
 #include <string>
@@ -165,6 +166,9 @@ extern int keyboard_fd;
 // end the program).
 enum { READ_HUNG_UP = -4 };
 int read_interruptible(int fd, void *buf, int size);
+// The same into `count` pieces in turn (one readv): a pipe read to its end
+// fills many buffers with one wait and one call.
+int readv_interruptible(int fd, const iovec *pieces, int count);
 // What get_key returns, besides a key (1 to 255) and READ_ABANDONED, when
 // there is no keyboard any more: the read failed, or the terminal hung up.
 // The command loop decides what then happens (read_key).
