@@ -61,7 +61,7 @@ const char *argument_kinds(int code)
         return "s";
     case CODE_FORW_SCROLL: case CODE_BACK_SCROLL: case CODE_FORW:
     case CODE_BACK: case CODE_LSCROLL: case CODE_RSCROLL: case CODE_GOLINE:
-    case CODE_GOPERCENT: case CODE_NEXTTAG: case CODE_PREVTAG:
+    case CODE_GOPERCENT: case CODE_NEXTTAG: case CODE_PREVTAG: case CODE_HEADER:
         return "n";
     case CODE_FILE:
         return "fn";

@@ -64,11 +64,6 @@ struct follow_state {
     const char *note;
 };
 
-int text_rows()
-{
-    return screen_height - 1;
-}
-
 // Where the text that can be shown now ends.  A sequential input is read
 // on, without waiting, as far as its writer has written (at most
 // READ_LIMIT bytes at a time).

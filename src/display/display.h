@@ -78,6 +78,27 @@ int back_scroll_lines();
 // The display settings of a fresh start.
 void scroll_reset();
 
+// --- header.cpp: header lines fixed at the top of the screen ---
+// The setting (header N, -H): how many text lines of the input stay on top.
+void set_header_lines(int n);
+int header_lines_wanted();
+// The header as last measured: the rows it takes (0: none) and where the
+// text beneath it may begin.  The screen's rows below the header are the
+// text rows: the position table's rows, numbered from the first of them.
+int header_rows();
+file_pos header_end();
+int text_rows();
+// Measures the header for a screen painted afresh (a change of its rows
+// empties the position table).
+void measure_header();
+// `pos`, or the header's end for a position the header shows.
+file_pos below_header(file_pos pos);
+// The header rows painted again over what is there: from the cursor down,
+// or from the top of the screen.  The cursor ends at the first text row.
+void paint_header_rows();
+void paint_header();
+void header_reset();
+
 // --- paint.cpp: line painting ---
 extern int erase_before_next_line;
 void paint_line();

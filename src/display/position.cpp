@@ -1,5 +1,6 @@
-// The screen position table: for each text row the file position where its
-// display line begins, and after them the position where the line after the
+// The screen position table: for each text row (the rows beneath the
+// header lines, when there are any) the file position where its display
+// line begins, and after them the position where the line after the
 // bottom row begins; -1 marks an empty entry.
 //
 // Invariant: every access is to an index below both `screen_height` and
@@ -21,13 +22,20 @@ static int entries_wanted()
     return screen_height > 0 ? screen_height : 0;
 }
 
-// Entries in use: those wanted, as far as the table holds them (none
+// Entries for the rows beneath the header (the whole screen without one).
+static int entries_of_rows()
+{
+    int rows = screen_height - header_rows();
+    return rows > 0 ? rows : 0;
+}
+
+// Entries in use: those of the rows, as far as the table holds them (none
 // before it could first be had).
 static int entries_in_use()
 {
     if (position_table == nullptr)
         return 0;
-    int wanted = entries_wanted();
+    int wanted = entries_of_rows();
     return wanted > position_capacity ? position_capacity : wanted;
 }
 
@@ -56,11 +64,11 @@ static int entry_of_row(int row)
 {
     switch (row) {
     case SCREEN_BOTTOM:
-        return screen_height - 2;
+        return entries_of_rows() - 2;
     case SCREEN_AFTER_BOTTOM:
-        return screen_height - 1;
+        return entries_of_rows() - 1;
     case SCREEN_MIDDLE:
-        return screen_height / 2;
+        return entries_of_rows() / 2;
     default:
         return row;
     }

@@ -17,6 +17,12 @@
 // again on a cleared screen, on the rows they held: every row that stays
 // then shows the line the table names for it, or nothing.
 //
+// Beneath header lines (header.cpp) the table and both engines work on the
+// rows below the header, as on a shorter screen, and the text they show
+// never begins before the header's end.  Every scroll moves the header's
+// rows too, and every line opened at the top pushes them down: the header
+// is painted again after each.
+//
 // Owned here: the shared display settings (`horiz_off`, `wrap_lines`,
 // `at_eof`) and the painting state (`first_paint`).
 #include <cstdio>
@@ -62,17 +68,31 @@ int first_paint = 1;
 // about a full screen.
 static bool lines_at_bottom;
 
-static int text_rows()
-{
-    return screen_height - 1;
-}
-
 int back_scroll_lines()
 {
     // a terminal that cannot open a line at the top repaints instead
     if (!term_scrolls_back())
         return 0;
-    return opt_clear ? screen_height - 2 : screen_height - 1;
+    return opt_clear ? text_rows() - 1 : text_rows();
+}
+
+// A screen painted afresh from `top`: the header measured, the text
+// beneath it starting no higher than its end, the number column fitted.
+// Where the text starts.
+static file_pos fit_screen(file_pos top)
+{
+    measure_header();
+    top = below_header(top);
+    fit_number_column(top);
+    return top;
+}
+
+// The cursor at the first text row of a cleared screen: the header painted
+// above it.
+static void cursor_to_text_top()
+{
+    cursor_home();
+    paint_header_rows();
 }
 
 void note_eof()
@@ -98,7 +118,7 @@ static bool prepare_forward(int n, file_pos pos)
     bool cleared = opt_clear && n >= text_rows();
     if (cleared) {
         clear();
-        cursor_home();
+        cursor_to_text_top();
     } else {
         cursor_lower_left();
         erase_to_eol();
@@ -114,7 +134,7 @@ static bool prepare_forward(int n, file_pos pos)
     pos_push_bottom(pos);
     if (opt_clear) {
         clear();
-        cursor_home();
+        cursor_to_text_top();
         return true;
     }
     if (!first_paint)
@@ -124,7 +144,9 @@ static bool prepare_forward(int n, file_pos pos)
 
 // Paints (or with `skip` only reads) up to n display lines from `pos`
 // where the cursor is, pushing each onto the table; `from_top`: they go
-// down from the top of a cleared screen.
+// down from the top of a cleared screen, below the header.  Lines painted
+// on the bottom row scroll the whole screen, the header with it: it is
+// painted again over what moved into its rows.
 static void paint_lines(int n, file_pos pos, bool skip, bool from_top)
 {
     set_lower_left_below_text(false);
@@ -157,13 +179,15 @@ static void paint_lines(int n, file_pos pos, bool skip, bool from_top)
         at_eof++;
     else
         note_eof();
+    if (!from_top && !skip)
+        paint_header();
 }
 
 void paint_forward(int n, file_pos pos, int paging)
 {
     int skip = paging && n > text_rows();
     if (pos != screen_pos(SCREEN_AFTER_BOTTOM))
-        fit_number_column(pos);
+        pos = fit_screen(pos);
     bool from_top = !skip && prepare_forward(n, pos);
     paint_lines(n, pos, skip, from_top);
     // the lines passed over are not painted: the screen is painted once,
@@ -189,13 +213,13 @@ static bool rows_as_numbered()
 static void repaint_in_place(file_pos top)
 {
     bool from_top = opt_clear || (!lines_at_bottom && screen_pos(SCREEN_AFTER_BOTTOM) == -1);
-    fit_number_column(top);
+    top = fit_screen(top);
     at_eof = 0;
     clear();
     // the cursor goes to the bottom row, not only to the start of its row
     set_lower_left_below_text(false);
     if (from_top)
-        cursor_home();
+        cursor_to_text_top();
     else
         cursor_lower_left();
     pos_reset();
@@ -206,15 +230,36 @@ static void repaint_in_place(file_pos top)
     linenum_current(SCREEN_BOTTOM);
 }
 
+// The `opened` rows just opened at the top of the screen, which pushed the
+// header down over the text rows: the header painted again, and beneath it
+// the lines the table names for those rows.
+static void paint_opened_rows(int opened)
+{
+    cursor_to_text_top();
+    for (int row = 0; row < opened; row++) {
+        file_pos pos = screen_pos(row);
+        if (next_display_line(pos) == -1) {
+            request_repaint();  // a signal: the screen is painted again
+            return;
+        }
+        erase_to_eol();
+        paint_row(pos);
+    }
+}
+
+// Lines are opened at the top of the screen: beneath a header, its rows
+// are painted again afterwards.  The text never goes above the header's
+// end.
 void paint_backward(int n, file_pos pos, int paging)
 {
     // a line opened at the top row would not join lines that sit on the
     // bottom rows
     int full = n > back_scroll_lines() || (paging && n > text_rows()) || !rows_as_numbered();
+    int opened = 0;
     at_eof = 0;
     for (int i = 0; i < n; i++) {
         pos = prev_display_line(pos);
-        if (pos == -1)
+        if (pos == -1 || pos < header_end())
             break;
         pos_push_top(pos);
         if (full)
@@ -225,11 +270,15 @@ void paint_backward(int n, file_pos pos, int paging)
         }
         cursor_home();
         insert_line_top();
-        paint_row(pos);
+        if (header_rows() == 0)
+            paint_row(pos);
+        opened++;
     }
     note_eof();
     if (full)
         repaint_screen();
+    else if (header_rows() > 0 && opened > 0)
+        paint_opened_rows(opened);
     linenum_current(SCREEN_BOTTOM);
 }
 
@@ -256,6 +305,8 @@ void scroll_backward(int n, int paging)
 void repaint_from(file_pos pos)
 {
     at_eof = 0;
+    // the rows to paint are those beneath the header as it is now
+    measure_header();
     paint_forward(text_rows(), pos, 0);
     repaint_done();
 }
@@ -279,6 +330,7 @@ void repaint_screen()
 void paint_rows_again()
 {
     drop_pending_signals();
+    paint_header_rows();
     for (int row = 0; row < text_rows(); row++) {
         file_pos pos = screen_pos(row);
         if (pos == -1)
@@ -297,7 +349,8 @@ bool first_screen_holds_whole_input()
     // the rows are as wide as painting makes them, beside the numbers
     fit_number_column(0);
     file_pos pos = 0;
-    for (int row = 0; row < text_rows(); row++) {
+    // the header is among the lines: every row holds them
+    for (int row = 0; row < screen_height - 1; row++) {
         pos = next_display_line(pos);
         if (pos == -1)
             return pending_signals == 0;
@@ -318,7 +371,9 @@ void paint_whole_input()
 // top rows).
 static void rebuild_upward(int n, file_pos end)
 {
-    fit_number_column(end);
+    end = fit_screen(end);
+    if (n > text_rows())
+        n = text_rows();
     clear();
     // The cursor is left below the rows painted, not on the bottom line
     // where the painting of a file that fits the screen leaves it.
@@ -327,6 +382,9 @@ static void rebuild_upward(int n, file_pos end)
     pos_reset();
     pos_push_top(end);
     paint_backward(n, end, 0);
+    // no line beneath the header: it is all there is to paint
+    if (screen_pos(SCREEN_TOP) == end)
+        paint_header();
 }
 
 void show_last_screenful(file_pos end)
@@ -428,6 +486,7 @@ void repaint_unwrapped()
 
 void jump_pos(file_pos pos)
 {
+    pos = below_header(pos);
     // a text line the filter hides: the next shown one, or the last
     // screenful when none follows
     file_pos shown = shown_display_line(pos);
@@ -502,4 +561,5 @@ void scroll_reset()
     first_paint = 1;
     set_lower_left_below_text(false);
     lines_at_bottom = false;
+    header_reset();
 }

@@ -216,6 +216,8 @@ extern int overstrike_state;
 void line_start();
 int line_append(int c);
 file_pos next_display_line(file_pos pos);
+// next_display_line as though no filter were set (the header lines).
+file_pos next_display_line_unfiltered(file_pos pos);
 file_pos prev_display_line(file_pos pos);
 // The start of the display line holding the byte at `pos` (pos itself
 // where a text line begins).

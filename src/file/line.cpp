@@ -730,8 +730,9 @@ static file_pos next_shown_line(file_pos pos, bool squeeze)
 
 // With styles on, a colour sequence is handed to linestyle.cpp before the
 // line sees it (it takes no column and no byte), and every other byte's
-// position is noted there before it is appended.
-file_pos next_display_line(file_pos pos)
+// position is noted there before it is appended.  `filtered`: the next
+// text line is the next one the filter shows.
+static file_pos next_display_line_in(file_pos pos, bool filtered)
 {
     if (pos == -1)
         return -1;
@@ -773,11 +774,21 @@ file_pos next_display_line(file_pos pos)
     }
     line_append(0);
     line_styles_end(result, wrapped);
-    if (line_filter != nullptr && !wrapped)
+    if (filtered && line_filter != nullptr && !wrapped)
         return next_shown_line(result, opt_squeeze && empty_line);
     if (opt_squeeze && empty_line)
         return skip_empty_lines();
     return result;
+}
+
+file_pos next_display_line(file_pos pos)
+{
+    return next_display_line_in(pos, true);
+}
+
+file_pos next_display_line_unfiltered(file_pos pos)
+{
+    return next_display_line_in(pos, false);
 }
 
 // The byte at `pos` (0 at the end of the input); the read position is left

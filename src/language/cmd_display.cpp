@@ -3,7 +3,7 @@
 // on/off word and a toggle pair that shows its state (`_colour`,
 // `_highlight`, `_numbers`: on 0, off 1), as `stat` and `_statprompt` do
 // for the prompt; and the mouse wheel, which the terminal reports only when
-// asked (`_mouse`).
+// asked (`_mouse`); and the header lines kept on top, a number (`_header`).
 //
 // A change shows at once on a screen that is already painted; from an
 // initialization script, before the first screen, it simply holds for it.
@@ -47,5 +47,19 @@ const char *cmd_mouse(int, const char *pos)
         return nullptr;
     if (exec_flag)
         set_mouse_wheel(state == 0);
+    return pos;
+}
+
+// header N: the first N text lines of the file stay on the top rows while
+// the rest scrolls beneath them (-H); 0 takes the header away.
+const char *cmd_header(int, const char *pos)
+{
+    int64_t count;
+    if (get_number(&count, &pos) != 0)
+        return nullptr;
+    if (!exec_flag)
+        return pos;
+    set_header_lines(count_to_int(count));
+    repaint_if_shown();
     return pos;
 }

@@ -62,6 +62,7 @@ static const command_entry command_rows[] = {
     {"mouse", CODE_MOUSE, cmd_mouse},
     {"numbers", CODE_NUMBERS, cmd_colour},
     {"searchfiles", CODE_SEARCHFILES, cmd_searchfiles},
+    {"header", CODE_HEADER, cmd_header},
 };
 
 #endif

@@ -56,6 +56,7 @@ enum command_code {
     CODE_MOUSE = 45,
     CODE_NUMBERS = 46,
     CODE_SEARCHFILES = 47,
+    CODE_HEADER = 48,
 };
 
 // A handler gets its code and the position just behind its name; it returns
@@ -116,6 +117,7 @@ void filter_commands_reset();
 // cmd_display.cpp: the look of the display: colours and highlighting
 const char *cmd_colour(int code, const char *pos);
 const char *cmd_mouse(int code, const char *pos);
+const char *cmd_header(int code, const char *pos);
 
 // cmd_follow.cpp: following growing input
 const char *cmd_follow(int code, const char *pos);

@@ -2,7 +2,7 @@
 // the screen size, the settings a binding may read or flip (the prompt
 // style, the horizontal view and whether files open chopped, UTF-8 text,
 // colours, highlighting, the line-number column, following by name, the
-// filter: its expression `_viewfilter_s` and whether one is set) and the
+// header lines, the filter: its expression `_viewfilter_s` and whether one is set) and the
 // terminal's capabilities (`_termcap_XX`).
 //
 // None of them is stored.  Each is computed from what it shows every time
@@ -41,7 +41,6 @@ struct shown_variable {
     const char *(*text)() = nullptr;    // instead of a number: a text
 };
 
-int text_rows() { return screen_height - 1; }
 int text_columns() { return screen_width; }
 int prompt_state() { return long_prompt ? 0 : 1; }
 int column() { return horiz_off; }
@@ -55,8 +54,10 @@ int chop_state() { return starts_chopped() ? 0 : 1; }
 int mouse_state() { return mouse_wheel_on() ? 0 : 1; }
 int numbers_state() { return number_column_wanted() ? 0 : 1; }
 int searchfiles_state() { return searches_files() ? 0 : 1; }
+int header_state() { return header_lines_wanted(); }
 
 const shown_variable shown_variables[] = {
+    // the rows the text scrolls in, beneath the header lines
     {"_sc_height", text_rows, {}},
     {"_sc_width", text_columns, {}},
     {"_statprompt", prompt_state, {"on", "off"}},
@@ -72,6 +73,7 @@ const shown_variable shown_variables[] = {
     {"_mouse", mouse_state, {"on", "off"}},
     {"_numbers", numbers_state, {"on", "off"}},
     {"_searchfiles", searchfiles_state, {"on", "off"}},
+    {"_header", header_state, {}},
 };
 
 enum { SHOWN_COUNT = sizeof shown_variables / sizeof shown_variables[0] };

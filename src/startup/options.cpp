@@ -60,12 +60,21 @@ int parse_tab_width(const char *text)
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
+// The lines of -H: none below 0, the largest int for more.
+int parse_header_lines(const char *text)
+{
+    long value = strtol(text, nullptr, 10);
+    if (value < 0)
+        return 0;
+    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
 // The line an unknown option prints: the short reminder it has always
 // been.  --help starts with the synopsis of every option instead.
 const char usage_line[] =
     "usage: vorn [-ceinsu] [-t tag] [-x tabs] [-/ pattern] [file ...]\n";
 const char help_usage_line[] =
-    "usage: vorn [-abcefFiMnNRsSuW] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]\n";
+    "usage: vorn [-abcefFiMnNRsSuW] [-H lines] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]\n";
 
 const char option_summary[] =
     "  -a          searches go on into the other files of the list\n"
@@ -74,6 +83,7 @@ const char option_summary[] =
     "  -e          stay at the end of the last file instead of ending\n"
     "  -f          accepted and ignored\n"
     "  -F          follow the first file: show text as it arrives\n"
+    "  -H lines    keep the first lines of the file on top as a header\n"
     "  -i          searches ignore case\n"
     "  -M          scroll by the mouse wheel, three lines a notch\n"
     "  -n          no line numbers\n"
@@ -100,7 +110,7 @@ const char option_summary[] =
 // The letters of the option string that take an argument.
 bool takes_argument(char letter)
 {
-    return letter == '/' || letter == '&' || letter == 't' || letter == 'x';
+    return letter == '/' || letter == '&' || letter == 'H' || letter == 't' || letter == 'x';
 }
 
 // --help and --version, wherever they stand among the option words of the
@@ -182,7 +192,7 @@ int scan_options(int argc, char **argv, bool command_line)
     // the last option argument, which may be a "--" without ending options
     const char *last_argument = nullptr;
     for (;;) {
-        int c = getopt(argc, argv, "+:/:&:abceFiMnNRsSt:uWx:f");
+        int c = getopt(argc, argv, "+:/:&:abceFH:iMnNRsSt:uWx:f");
         if (c == -1) {
             if (command_line && take_initial_command(argc, argv, last_argument))
                 continue;   // options may follow it
@@ -201,6 +211,8 @@ int scan_options(int argc, char **argv, bool command_line)
         case 'f': break;
         // the follow settings, which the follow commands change later
         case 'F': request_follow(); break;
+        // the display's setting, which the header command changes later
+        case 'H': set_header_lines(parse_header_lines(optarg)); break;
         case 'i': opt_ignore_case = 1; break;
         case 'n': show_line_numbers = 0; break;
         // the terminal's setting, which the mouse command changes later

@@ -74,6 +74,7 @@ const char *seq_us = "", *seq_ue = "", *seq_md = "", *seq_me = "";
 const char *seq_ho = "|\b^", *seq_ll = "\r", *seq_al = "", *seq_bc = "\b";
 
 const char HOME_FALLBACK[] = "|\b^";
+const char LOWER_LEFT_FALLBACK[] = "\r";
 
 // The sequences before any description is read: safe to send, since each
 // is empty or plain text.
@@ -84,7 +85,7 @@ void default_sequences()
     seq_al = "";
     seq_cl = "\n\n";
     seq_ho = HOME_FALLBACK;
-    seq_ll = "\r";
+    seq_ll = LOWER_LEFT_FALLBACK;
     seq_bc = "\b";
 }
 
@@ -244,7 +245,7 @@ void read_motion_strings(bool hard_copy, const char *cm)
     text = read_string("ll");
     if (hard_copy || is_empty(text)) {
         text = motion_to(cm, 0, screen_height - 1);
-        seq_ll = text == nullptr ? "\r" : text;
+        seq_ll = text == nullptr ? LOWER_LEFT_FALLBACK : text;
     } else {
         seq_ll = text;
     }
@@ -551,6 +552,11 @@ void cursor_lower_left()
 bool term_scrolls_back()
 {
     return seq_al[0] != '\0';
+}
+
+bool term_repaints_rows()
+{
+    return seq_ho != HOME_FALLBACK && seq_ll != LOWER_LEFT_FALLBACK && seq_ce[0] != '\0';
 }
 
 void insert_line_top()

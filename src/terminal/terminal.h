@@ -48,6 +48,10 @@ void cursor_lower_left();
 // scroll back.  Never before a description is read.
 bool term_scrolls_back();
 void insert_line_top();
+// Rows can be painted again where they are: the cursor goes to the top and
+// to the lower left, and a row can be erased.  Never before a description
+// is read.
+bool term_repaints_rows();
 void ring_bell();
 void clear();
 void erase_to_eol();

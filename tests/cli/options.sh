@@ -118,13 +118,14 @@ cmp -s "$tmp/out" "$tmp/gaps" || fail "-t: output"
 # --help and --version among the options: the answer on standard output,
 # nothing on standard error, status 0, nothing copied.  After a file name or
 # "--", or as the argument of -x, they are words like any other.
-help_out=$(printf '%s\n' 'usage: vorn [-abcefFiMnNRsSuW] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]'; cat <<'HELP'
+help_out=$(printf '%s\n' 'usage: vorn [-abcefFiMnNRsSuW] [-H lines] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]'; cat <<'HELP'
   -a          searches go on into the other files of the list
   -b          text byte by byte, also in a UTF-8 locale
   -c          moves of a screenful or more repaint from the top
   -e          stay at the end of the last file instead of ending
   -f          accepted and ignored
   -F          follow the first file: show text as it arrives
+  -H lines    keep the first lines of the file on top as a header
   -i          searches ignore case
   -M          scroll by the mouse wheel, three lines a notch
   -n          no line numbers
