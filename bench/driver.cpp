@@ -25,6 +25,8 @@
 //   burst:N:STEP:TOP press space N times in one write, as keys typed ahead
 //                    arrive, then wait for the top row to show line
 //                    TOP + STEP*N
+//                    (both: with ":ROW" after TOP, row ROW instead of the
+//                    top row, the first beneath header lines)
 //   grow:FILE:RATE:S append numbered lines (nine digits, starting after
 //                    the number of lines FILE holds) at RATE bytes a second
 //                    for S seconds, looking at the screen between writes:
@@ -129,9 +131,12 @@ long peak_rss_kb(pid_t pid)
     return -1;
 }
 
-// The N, STEP and TOP of "page:N:STEP:TOP" or "burst:N:STEP:TOP".
+// The N, STEP and TOP of "page:N:STEP:TOP" or "burst:N:STEP:TOP", and
+// the ROW the top line is on after a fourth ":ROW" (0 without: the top
+// row; 1 beneath a header line).
 struct page_step {
     long count = 0, stride = 0, top = 0;
+    int row = 0;
 };
 
 page_step page_numbers(const std::string &step)
@@ -140,14 +145,16 @@ page_step page_numbers(const std::string &step)
     page_step p;
     char colon;
     in >> p.count >> colon >> p.stride >> colon >> p.top;
+    if (in >> colon)
+        in >> p.row;
     return p;
 }
 
-bool top_shows(vt_session &s, long line)
+bool top_shows(vt_session &s, long line, int row)
 {
     char want[32];
     snprintf(want, sizeof want, "%09ld ", line);
-    return vt_wait_contains(s, 0, want, config.timeout_ms);
+    return vt_wait_contains(s, row, want, config.timeout_ms);
 }
 
 bool page(vt_session &s, const std::string &step)
@@ -155,7 +162,7 @@ bool page(vt_session &s, const std::string &step)
     page_step p = page_numbers(step);
     for (long i = 1; i <= p.count; i++) {
         vt_type(s, " ");
-        if (!top_shows(s, p.top + p.stride * i))
+        if (!top_shows(s, p.top + p.stride * i, p.row))
             return false;
     }
     return true;
@@ -165,7 +172,7 @@ bool burst(vt_session &s, const std::string &step)
 {
     page_step p = page_numbers(step);
     vt_type(s, std::string(static_cast<size_t>(p.count), ' '));
-    return top_shows(s, p.top + p.stride * p.count);
+    return top_shows(s, p.top + p.stride * p.count, p.row);
 }
 
 // The line number at the start of row `row`, or -1.

@@ -353,6 +353,22 @@ def cases(env, cfg):
 
     paging("paging", page, page_lines, [])
 
+    # The line-number column and a header line cost against paging the
+    # same file without them (the peer's options differ: vorn alone).  A
+    # page beneath a header of one line is a line shorter, and its first
+    # line is on the row beneath the header.
+    def own_paging(title, args, stride, top, row):
+        screens = max(1, (page_lines - ROWS) // (ROWS - 1) - 1)
+
+        def run(args, stride, top, row):
+            return interactive(env, cfg, "vorn", args + [page], first_screen_steps() + [
+                "mark", "page:%d:%d:%d:%d" % (screens, stride, top, row), "lap:page"])
+        add("%s by screens (%d)" % (title, screens), run(args, stride, top, row),
+            [("vorn plain", run([], ROWS - 1, 1, 0))], "<= 1.1")
+
+    own_paging("paging with -N", ["-N"], ROWS - 1, 1, 0)
+    own_paging("paging beneath a header line (-H 1)", ["-H", "1"], ROWS - 2, 2, 1)
+
     def search(title, path, opts, pattern, grep, utf8=False):
         """A search from the first screen to the last line, against grep
         counting the lines that match."""
@@ -368,6 +384,13 @@ def cases(env, cfg):
     if cfg.search_built:
         search("search forward", text, [], "NEEDLE", ["grep", "-c", "NEEDLE"])
         search("search forward -i", text, ["-i"], "needle", ["grep", "-ci", "needle"])
+        # The same search with the line-number column and a header line,
+        # against the search without them.
+        found = first_screen_steps() + ["mark", "type:/NEEDLE\n", "any:NEEDLE at the end",
+                                        "lap:search"]
+        add("search forward with -N and -H 1",
+            interactive(env, cfg, "vorn", ["-N", "-H", "1", text], found),
+            [("vorn plain", interactive(env, cfg, "vorn", [text], found))], "<= 1.1")
         search("search, no literal", text, [], "N[E]+DLE|x{9}", ["grep", "-cE", "N[E]+DLE|x{9}"])
         # Its only literal, x, is on every line ("fox").
         search("search, common literal only", text, [], "[0-9]{3}x[0-9]",
