@@ -110,6 +110,26 @@ int rows_between(file_pos from, file_pos end)
     return rows;
 }
 
+// Through a filter, text may come that shows nothing.  On a screen that
+// is not full the last screenful is then not built again, which would walk
+// back through all the hidden text at every look (a rare match in a big
+// log): the text is taken as shown.  A hidden line not yet ended is left
+// for the next look, where it may have become a line that shows.
+bool shows_nothing_new(follow_state *st, file_pos end)
+{
+    file_pos shown = shown_display_line(st->shown_end);
+    if (shown == -1 || shown < end || pending_signals != 0)
+        return false;
+    file_pos taken = end;
+    if (ends_inside_line(end)) {
+        taken = line_scan_prev(end, 1);
+        if (taken < st->shown_end)
+            return false;
+    }
+    st->shown_end = taken;
+    return true;
+}
+
 // Shows what came after the screen's text, up to `end`; false when nothing
 // came.
 bool show_arrivals(follow_state *st, file_pos end)
@@ -126,6 +146,8 @@ bool show_arrivals(follow_state *st, file_pos end)
     }
     // A screen not filled to its bottom row has no position after it.
     file_pos after = screen_pos(SCREEN_AFTER_BOTTOM);
+    if (after != st->shown_end && shows_nothing_new(st, end))
+        return true;
     int rows = after != st->shown_end ? 0 : rows_between(after, end);
     if (rows < 1 || rows > text_rows() || pending_signals != 0) {
         show_end(st, end);

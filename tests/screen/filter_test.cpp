@@ -8,6 +8,8 @@
 // "line 200"; the screen has 23 rows of text.
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -145,6 +147,33 @@ TEST(FilterScreen, InterruptAbandonsAFilteredWalk)
     EXPECT_TRUE(terminal_restored(*s));
 }
 
+// The rows that show a line, top to bottom.
+std::vector<std::string> shown_rows(vt_session &v)
+{
+    std::vector<std::string> lines;
+    for (int row = 0; row < BOTTOM; row++)
+        if (!vt_row(v, row).empty())
+            lines.push_back(vt_row(v, row));
+    return lines;
+}
+
+// `word` 1 to `last`, each followed by a hidden "ok" line.
+std::string errors_between_oks(const std::string &word, int first, int last)
+{
+    std::string text;
+    for (int i = first; i <= last; i++)
+        text += word + " " + std::to_string(i) + "\nok " + std::to_string(i) + "\n";
+    return text;
+}
+
+std::vector<std::string> errors(const std::string &word, int first, int last)
+{
+    std::vector<std::string> lines;
+    for (int i = first; i <= last; i++)
+        lines.push_back(word + " " + std::to_string(i));
+    return lines;
+}
+
 // Following through a filter shows the arriving lines that match, and
 // only those.
 TEST(FilterScreen, FollowShowsArrivingMatches)
@@ -157,18 +186,113 @@ TEST(FilterScreen, FollowShowsArrivingMatches)
     play(*s, "F");
     ASSERT_ROW_HAS(*s, BOTTOM, "waiting for data");
     append_to_file(dir.path + "/log", "ok 6\nerror 2\nok 7\nok 8\nerror 3\n");
-    // the rows that show a line, top to bottom
-    auto shown = [](vt_session &v) {
-        std::vector<std::string> lines;
-        for (int row = 0; row < BOTTOM; row++)
-            if (!vt_row(v, row).empty())
-                lines.push_back(vt_row(v, row));
-        return lines;
-    };
     const std::vector<std::string> expected = {"error 1", "error 2", "error 3"};
-    EXPECT_TRUE(vt_wait(*s, [&](vt_session &v) { return shown(v) == expected; }))
+    EXPECT_TRUE(vt_wait(*s, [&](vt_session &v) { return shown_rows(v) == expected; }))
         << vt_screen(*s);
     EXPECT_ROW_HAS(*s, BOTTOM, "log [&error] line 11: waiting");
+    play(*s, "x");
+    play(*s, "q");
+    EXPECT_EQ(vt_wait_exit(*s), 0);
+}
+
+// A followed file whose filtered view fills the screen: lines that arrive
+// scroll on only where they match (hidden lines before, between and after
+// them; a line that ends as a match once its end comes); a file cut
+// short, or replaced under its name with -W, is shown
+// again from its new beginning through the filter, with the note it gets
+// without one.
+TEST(FilterScreen, FollowThroughAFilterGrowsTruncatesAndReplaces)
+{
+    struct follow_case {
+        const char *name;
+        const char *change;     // "grow", "truncate", "replace"
+        std::string text;       // what is appended, or the new text
+        std::string more;       // appended once that is seen
+        std::vector<std::string> expected;
+        const char *note;
+    };
+    const std::vector<follow_case> cases = {
+        {"growing", "grow", "ok a\nerror 31\nok b\nok c\nerror 32\nok d\n", "",
+         errors("error", 10, 32), ""},
+        {"growing by hidden lines alone", "grow", "ok a\nok b\n", "", errors("error", 8, 30), ""},
+        {"a hidden line not yet ended ends as a match", "grow", "ok a\nerr", "or 31\n",
+         errors("error", 9, 31), ""},
+        {"truncated", "truncate", errors_between_oks("error fresh", 1, 3), "",
+         errors("error fresh", 1, 3), "file truncated; "},
+        {"replaced", "replace", "ok new\n" + errors_between_oks("error new", 1, 2), "",
+         errors("error new", 1, 2), "file replaced; "},
+    };
+    for (const follow_case &c : cases) {
+        SCOPED_TRACE(c.name);
+        temp_home dir;
+        dir.write("log", errors_between_oks("error", 1, 30));
+        auto s = start_in_dir(dir, {"-F", "-W", "-&error", "log"});
+        ASSERT_TRUE(s);
+        ASSERT_TRUE(vt_wait(*s, [](vt_session &v) { return shown_rows(v) == errors("error", 8, 30); }))
+            << vt_screen(*s);
+        ASSERT_ROW_HAS(*s, BOTTOM, "waiting for data");
+        std::string change = c.change;
+        if (change == "grow") {
+            append_to_file(dir.path + "/log", c.text);
+        } else if (change == "truncate") {
+            std::ofstream cut(dir.path + "/log", std::ios::binary | std::ios::trunc);
+            cut << c.text;
+        } else {
+            dir.write("log.new", c.text);
+            ASSERT_EQ(rename((dir.path + "/log.new").c_str(), (dir.path + "/log").c_str()), 0);
+        }
+        // (a line not yet ended is counted on a full screen)
+        int lines = static_cast<int>(std::count(c.text.begin(), c.text.end(), '\n')) +
+                    (c.text.back() != '\n') + (change == "grow" ? 60 : 0);
+        ASSERT_TRUE(vt_row_has(*s, BOTTOM, "log [&error] line " + std::to_string(lines) + ": " +
+                                               c.note + "waiting for data"));
+        if (!c.more.empty()) {
+            append_to_file(dir.path + "/log", c.more);
+            lines += static_cast<int>(std::count(c.more.begin(), c.more.end(), '\n')) - 1;
+            ASSERT_TRUE(vt_row_has(*s, BOTTOM, "log [&error] line " + std::to_string(lines) +
+                                                   ": waiting for data"));
+        }
+        EXPECT_TRUE(vt_wait(*s, [&](vt_session &v) { return shown_rows(v) == c.expected; }))
+            << vt_screen(*s);
+        play(*s, "x");
+        play(*s, "q");
+        EXPECT_EQ(vt_wait_exit(*s), 0);
+    }
+}
+
+// A filtered view of a big log with one match, followed while only hidden
+// lines arrive: each look reads what arrived, not the whole log again to
+// build the last screenful anew (which it would do ten times a second);
+// a line that ends as a match once its end comes still shows.
+TEST(FilterScreen, FollowReadsOnlyWhatArrivesWhileNothingShows)
+{
+    temp_home dir;
+    std::string log = "error 1\n";
+    const std::string hidden(99, 'o');
+    while (log.size() < (8 << 20))
+        log += hidden + "\n";
+    const int lines = static_cast<int>(std::count(log.begin(), log.end(), '\n'));
+    dir.write("log", log);
+    auto s = start_in_dir(dir, {"-F", "-&error", "log"});
+    ASSERT_TRUE(s);
+    const std::string waiting = ": waiting for data (any key or interrupt stops)";
+    ASSERT_TRUE(vt_row_is(*s, BOTTOM, "log [&error] line " + std::to_string(lines) + waiting));
+    ASSERT_ROW(*s, 0, "error 1");
+    long long before = bytes_read(*s);
+    for (int i = 1; i <= 10; i++) {
+        append_to_file(dir.path + "/log", hidden + "\n");
+        ASSERT_TRUE(vt_row_is(*s, BOTTOM, "log [&error] line " + std::to_string(lines + i) +
+                                              waiting));
+    }
+    EXPECT_LT(bytes_read(*s) - before, static_cast<long long>(log.size()));
+    EXPECT_EQ(shown_rows(*s), std::vector<std::string>{"error 1"});
+    // a hidden line not yet ended that ends as a match shows then
+    append_to_file(dir.path + "/log", "ok\nerr");
+    ASSERT_TRUE(vt_row_is(*s, BOTTOM, "log [&error] line " + std::to_string(lines + 11) + waiting));
+    append_to_file(dir.path + "/log", "or 2\n");
+    const std::vector<std::string> expected = {"error 1", "error 2"};
+    EXPECT_TRUE(vt_wait(*s, [&](vt_session &v) { return shown_rows(v) == expected; }))
+        << vt_screen(*s);
     play(*s, "x");
     play(*s, "q");
     EXPECT_EQ(vt_wait_exit(*s), 0);
