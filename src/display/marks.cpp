@@ -131,7 +131,7 @@ void show_mark_view(const mark_view &view)
     }
     remember_position();
     set_horizontal_view(view.horiz_off, view.wrap_lines);
-    repaint_from(view.position);
+    repaint_from(display_line_holding(view.position));
 }
 
 // Width of the file column of the listing: the longest file name, or 0 (no

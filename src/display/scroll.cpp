@@ -214,6 +214,8 @@ static void repaint_in_place(file_pos top)
 {
     bool from_top = opt_clear || (!lines_at_bottom && screen_pos(SCREEN_AFTER_BOTTOM) == -1);
     top = fit_screen(top);
+    // After a change of width the old top may lie inside a row.
+    top = display_line_holding(top);
     at_eof = 0;
     clear();
     // the cursor goes to the bottom row, not only to the start of its row
@@ -486,7 +488,10 @@ void repaint_unwrapped()
 
 void jump_pos(file_pos pos)
 {
-    pos = below_header(pos);
+    // A place remembered at another width (a mark, the top of a file left
+    // before a window change) may lie inside a row now: the row holding it
+    // is shown, as any later repaint would paint it.
+    pos = below_header(display_line_holding(pos));
     // a text line the filter hides: the next shown one, or the last
     // screenful when none follows
     file_pos shown = shown_display_line(pos);

@@ -288,8 +288,11 @@ int view_with_this_program(const char *options, const char *file)
 
 const char *glob(const char *name)
 {
-    if (name[0] == '#')
-        return name;
+    // Blanks before "#" (typed after "Examine: ") would make the shell read
+    // it as a comment and expand it to nothing: the current file again.
+    const char *word = name + strspn(name, " \t");
+    if (word[0] == '#')
+        return word;
     const char *shell = nonempty_env("SHELL");
     if (could_run_a_command(name, shell != nullptr))
         return name;

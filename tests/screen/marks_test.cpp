@@ -257,6 +257,46 @@ TEST(MarkScreen, MarksInTwoFiles)
     EXPECT_TRUE(prompt_of(*s, "cd"));
 }
 
+// The top of a file left on the second row of a wrapped line (column 80 on
+// 80 columns), and a mark set there, are no row's start once the window is
+// 100 columns wide: coming back to the file (:e #), and going to the mark
+// from the top of the file, show the row that holds the place, and the
+// rows above and below join it as a repaint paints them (the line is not
+// cut short above the place, nor begun again at it); after a window change
+// the screen begins with the row holding the old top.
+TEST(MarkScreen, PlaceFromAnotherWidthShowsTheRowHoldingIt)
+{
+    marks_fixture f;
+    vt_ptr s = f.start({"-e", "wide", "ab"});
+    ASSERT_TRUE(s);
+    play(*s, "50gj");
+    ASSERT_ROW(*s, 0, wide_line(50).substr(80, 80));
+    play(*s, "ma:n");
+    ASSERT_TRUE(prompt_of(*s, "ab"));
+    vt_resize(*s, ROWS + 6, 100);
+    ASSERT_ROW_HAS(*s, BOTTOM + 6, "ab (");     // the new size is served
+    play(*s, ":e #<enter>");
+    ASSERT_ROW_HAS(*s, BOTTOM + 6, "wide (");
+    EXPECT_ROW(*s, 0, wide_line(50).substr(0, 100));
+    EXPECT_ROW(*s, 1, wide_line(50).substr(100));
+    play(*s, "k");
+    EXPECT_ROW(*s, 0, wide_line(49).substr(100));
+    EXPECT_ROW(*s, 1, wide_line(50).substr(0, 100));
+    play(*s, "<^L>");
+    EXPECT_ROW(*s, 1, wide_line(50).substr(0, 100));
+
+    play(*s, "g'a");
+    EXPECT_ROW(*s, 0, wide_line(50).substr(0, 100));
+    EXPECT_ROW(*s, 1, wide_line(50).substr(100));
+
+    // A window change shows the row holding the old top (column 100).
+    play(*s, "j");
+    ASSERT_ROW(*s, 0, wide_line(50).substr(100));
+    vt_resize(*s, ROWS, 80);
+    EXPECT_ROW(*s, 0, wide_line(50).substr(80, 80));
+    EXPECT_ROW(*s, 1, wide_line(50).substr(160));
+}
+
 // The mark's file cannot be opened again: the reason is shown and the view
 // stays as it was, rather than taking the mark's position in this file.
 TEST(MarkScreen, MarkWhoseFileHasGoneLeavesTheView)

@@ -269,15 +269,17 @@ TEST(Glob, ExpandsWithTheShell)
     reset_shell_state();
 }
 
-// "#" names the previous file; the shell never sees it.
+// "#" names the previous file, also after blanks; the shell never sees it.
 TEST(Glob, PreviousFileNeverReachesTheShell)
 {
     scratch_dir dir;
     dir.write("shell", "#!/bin/sh\necho ran >> \"$(dirname \"$0\")/ran\"\nexec /bin/sh \"$@\"\n", 0755);
     env_override env;
     env.set("SHELL", dir.path + "/shell");
-    for (const char *typed : {"#", "#other"}) {
-        EXPECT_EQ(glob(typed), typed);
+    const std::pair<const char *, const char *> cases[] = {
+        {"#", "#"}, {"#other", "#other"}, {" #", "#"}, {" \t #other", "#other"}};
+    for (const auto &[typed, name] : cases) {
+        EXPECT_STREQ(glob(typed), name) << "typed \"" << typed << "\"";
     }
     EXPECT_FALSE(dir.exists("ran"));
     ASSERT_STREQ(glob("x"), "x");
