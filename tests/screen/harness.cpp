@@ -453,20 +453,52 @@ void reap_leader(vt_session &s)
     check_sanitizer_logs(s);
 }
 
+// How many bytes at the end of `bytes` begin a UTF-8 character that the
+// next read completes.
+size_t incomplete_utf8_tail(const std::string &bytes)
+{
+    size_t size = bytes.size();
+    for (size_t back = 1; back <= 3 && back <= size; back++) {
+        unsigned char c = static_cast<unsigned char>(bytes[size - back]);
+        if ((c & 0xc0) == 0x80)
+            continue;       // a continuation byte: look further back
+        size_t length = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : c >= 0xc0 ? 2 : 1;
+        return length > back ? back : 0;
+    }
+    return 0;
+}
+
+// A UTF-8 character split between two writes to libvterm is shown as a
+// replacement character (and a combining mark so split is lost), where a
+// real terminal waits for its rest: in UTF-8 the tail that begins one is
+// kept for the next read.  A pager stalled on a full terminal writes in
+// pieces, and its screen must not look garbled for that.
+void feed_terminal(vt_session &s, const char *bytes, size_t size, bool utf8)
+{
+    s.unfed_utf8.append(bytes, size);
+    size_t keep = utf8 ? incomplete_utf8_tail(s.unfed_utf8) : 0;
+    size_t feed = s.unfed_utf8.size() - keep;
+    vterm_input_write(s.vt, s.unfed_utf8.data(), feed);
+    s.unfed_utf8.erase(0, feed);
+}
+
 void read_master(vt_session &s)
 {
     char buffer[4096];
+    bool utf8 = vterm_get_utf8(s.vt) != 0;
     for (;;) {
         ssize_t n = read(s.master_fd, buffer, sizeof buffer);
         if (n > 0) {
-            vterm_input_write(s.vt, buffer, static_cast<size_t>(n));
+            feed_terminal(s, buffer, static_cast<size_t>(n), utf8);
             scan_for_report(s, buffer, static_cast<size_t>(n));
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
             s.output_closed = true;  // EIO: no slave side is open any more
+            feed_terminal(s, "", 0, false);     // what is left, as it is
+        }
         return;
     }
 }
@@ -716,7 +748,7 @@ void vt_pump(vt_session &s)
 void vt_feed(vt_session &s, std::string_view bytes)
 {
     vt_pump(s);
-    vterm_input_write(s.vt, bytes.data(), bytes.size());
+    feed_terminal(s, bytes.data(), bytes.size(), vterm_get_utf8(s.vt) != 0);
 }
 
 int vt_mouse_mode(vt_session &s)

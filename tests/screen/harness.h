@@ -67,6 +67,7 @@ struct vt_session {
     bool exited = false;
     int exit_status = -1;                // as vt_wait_exit reports it
     bool output_closed = false;          // master reported EOF/EIO
+    std::string unfed_utf8;              // a character's first bytes, for later
     // While set nothing reads what the program writes (a stalled terminal):
     // its writes fill the pty and wait; window changes and keys still come.
     bool reader_stalled = false;

@@ -49,6 +49,19 @@ TEST(Harness, ReadsTextAttributesAndCursor)
     EXPECT_EQ(vt_cursor(*s), std::make_pair(2, 5));
 }
 
+// A character whose bytes come in two writes (a combining mark after its
+// base, as a program blocked on a full terminal writes it) shows whole.
+TEST(Harness, CharacterSplitBetweenWritesShowsWhole)
+{
+    vt_options options = shell("stty -echo; printf 'F\\315'; read x; printf '\\212u'; exec cat");
+    options.utf8 = true;
+    auto s = vt_start(options);
+    ASSERT_TRUE(s);
+    ASSERT_TRUE(vt_wait_contains(*s, 0, "F"));
+    vt_type(*s, "\r");
+    EXPECT_TRUE(vt_row_is(*s, 0, "F\xcd\x8au"));
+}
+
 // Keys come from the description in keypad-transmit mode.
 TEST(Harness, NamedKeysSendTheSequencesOfTheDescription)
 {
