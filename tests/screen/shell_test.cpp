@@ -317,11 +317,18 @@ TEST(ShellScreen, EditorGetsOnlyTheStandardDescriptorsAndDefaultSignals)
         ASSERT_TRUE(wait_for_file(*s, dir, "editor.pid"));
         std::string proc = "/proc/" + std::to_string(std::stoi(read_file(dir.path + "/editor.pid")));
         ASSERT_TRUE(wait_until(*s, [&] { return read_file(proc + "/comm") == "sleep\n"; }));
-        std::vector<std::string> fds;
-        for (const auto &entry : std::filesystem::directory_iterator(proc + "/fd"))
-            fds.push_back(entry.path().filename());
-        std::sort(fds.begin(), fds.end());
-        EXPECT_EQ(fds, (std::vector<std::string>{"0", "1", "2"}));
+        // The kernel names the new program before it closes the shell's
+        // close-on-exec descriptors: a moment later only those given stay.
+        auto open_fds = [&] {
+            std::vector<std::string> fds;
+            for (const auto &entry : std::filesystem::directory_iterator(proc + "/fd"))
+                fds.push_back(entry.path().filename());
+            std::sort(fds.begin(), fds.end());
+            return fds;
+        };
+        const std::vector<std::string> standard{"0", "1", "2"};
+        wait_until(*s, [&] { return open_fds() == standard; });
+        EXPECT_EQ(open_fds(), standard);
         std::string status = read_file(proc + "/status");
         EXPECT_EQ(signal_set(status, "SigBlk"), 0u) << status;
         uint64_t ignored = signal_set(status, "SigIgn");
