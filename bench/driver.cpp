@@ -32,7 +32,9 @@
 //                    for S seconds, looking at the screen between writes:
 //                    prints how far the last text row (the one above the
 //                    prompt) fell behind the end, at most, in seconds
-//   caughtup         wait until that row shows the last line appended
+//   caughtup[:N]     wait until that row shows the last line appended (with
+//                    N: the last one whose number is a multiple of N, the
+//                    last a filter showing those lets through)
 //   idle:S           print the pager's processor time over S seconds, in
 //                    per cent of one processor
 //   rss              print the peak resident size of the pager (kB)
@@ -319,9 +321,12 @@ bool run_step(vt_session &s, const std::string &step, clock_type::time_point &ma
         return burst(s, step);
     } else if (step.rfind("grow:", 0) == 0) {
         return grow(s, step);
-    } else if (step == "caughtup") {
+    } else if (step.rfind("caughtup", 0) == 0) {
         const int row = config.options.rows - 2;
-        return vt_wait(s, [row](vt_session &v) { return number_in_row(v, row) == last_grown_line; }, t);
+        // a filtered view shows the lines whose number is a multiple of N
+        long every = step.size() > 9 ? std::atol(step.c_str() + 9) : 1;
+        long last = every > 0 ? last_grown_line / every * every : last_grown_line;
+        return vt_wait(s, [row, last](vt_session &v) { return number_in_row(v, row) == last; }, t);
     } else if (step.rfind("idle:", 0) == 0) {
         return idle(s, step);
     } else if (step == "rss") {

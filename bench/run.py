@@ -173,6 +173,7 @@ def drive(env, program, args, steps, cwd, cols=COLS, rss_name=None, timeout=600,
             laps.append(float(parts[3]))
         elif parts[:2] == ["BENCH", "cpu"]:
             cpu.append(float(parts[3]))
+            values["cpu " + parts[2]] = float(parts[3])
         elif parts[:2] == ["BENCH", "rss"]:
             rss = int(parts[2])
         elif parts[:2] == ["BENCH", "value"]:
@@ -405,11 +406,14 @@ def cases(env, cfg):
         # line shown (counted with the numbers on): the pager's own filter
         # against grep counting the lines that match.  (The peer's filter
         # has other keys: it is not run.)
-        filter_steps = (first_screen_steps() + ["mark", "type:&NEEDLE\n", "any:NEEDLE at the end",
-                                                "type:G", "type:=", "row:-1:line %d " % lines,
-                                                "lap:filter"])
-        add("filter, then G and =", interactive(env, cfg, "vorn", [text], filter_steps, 132),
+        # With the line numbers beside the text (-N), counted to the end.
+        filter_steps = (first_screen_steps()
+                        + ["mark", "type:&NEEDLE\n", "any:NEEDLE at the end",
+                           "type:G", "type:=", "row:-1:line %d " % lines, "lap:filter"])
+        add("filter, then G and = with -N",
+            interactive(env, cfg, "vorn", ["-N", text], filter_steps, 132),
             [("grep -c", scan("grep", "-c", "NEEDLE", text))], "grep <= 1.5")
+        sparse_filter_cases(env, cfg, text, lines, add, scan)
     else:
         for title in search_titles[:6]:
             add(title, None, [], "not built")
@@ -491,29 +495,84 @@ def cases(env, cfg):
     return c
 
 
+def sparse_filter_cases(env, cfg, text, lines, add, scan):
+    """A filter showing one line in `step` (one in 100 000 on the full
+    inputs: the lines whose number ends in as many zeros; fewer zeros on
+    small ones, so that a few screenfuls show): going back a screen from
+    the end, and g to a line half-way, each against grep counting the lines
+    that match in the stretch the pager must pass (back from the old top
+    to the new one; from the start, whose line numbers are counted, to the
+    bottom of the screen g shows)."""
+    rows = ROWS - 1
+    step = 100000
+    while step > 10 and lines < step * 3 * rows:
+        step //= 10
+    pattern = "%s the" % ("0" * len(str(step)[1:]))
+    shown = lines // step
+    last = shown * step
+    def stretch(name, first, end):
+        """Lines first .. end - 1 of the text (all of one length) as a file."""
+        path = os.path.join(cfg.data, name)
+        size = (end - first) * LINE_LEN
+        if not os.path.exists(path) or os.path.getsize(path) != size:
+            with open(os.path.join(cfg.data, text), "rb") as src, open(path, "wb") as out:
+                src.seek((first - 1) * LINE_LEN)
+                left = size
+                while left > 0:
+                    chunk = src.read(min(left, 1 << 24))
+                    out.write(chunk)
+                    left -= len(chunk)
+        return path
+    filter_on = first_screen_steps() + ["type:&%s\n" % pattern, "row:0:" + numbered(step)]
+    end = ["type:G", "row:%d:%s" % (rows - 1, numbered(last)), "row:-1:END"]
+    back_top = last - (2 * rows - 1) * step
+    back = filter_on + end + ["mark", "type:b", "row:0:" + numbered(back_top),
+                              "notrow:-1:END", "lap:back"]
+    add("sparse filter (1 in %d): back a screen" % step,
+        interactive(env, cfg, "vorn", [text], back),
+        [("grep -c", scan("grep", "-c", pattern,
+                          stretch("sparse-back.txt", back_top, last - (rows - 1) * step)))],
+        "grep <= 1.5")
+    target = shown // 2 * step - step // 2
+    goto = filter_on + ["mark", "type:%dg" % target, "row:0:" + numbered(target + step // 2),
+                        "lap:g"]
+    add("sparse filter (1 in %d): g to the middle" % step,
+        interactive(env, cfg, "vorn", [text], goto),
+        [("grep -c", scan("grep", "-c", pattern,
+                          stretch("sparse-g.txt", 1, target + step // 2 + rows * step)))],
+        "grep <= 1.5")
+
+
 FOLLOW_TARGET = "keeps up; < 16 MiB; idle ~0"
 
 
-def follow_case(env, cfg):
+def follow_case(env, cfg, title, args=(), every=1):
     """Following a file that grows by FOLLOW_RATE for cfg.follow_seconds:
     how far the screen fell behind, how long it took to show the last line
-    once the growth stopped, the peak RSS and the processor time spent
-    idle afterwards.  One run: it takes its own time, and has no peer."""
+    once the growth stopped, the processor time the pager used while the
+    file grew, the peak RSS and the processor time spent idle afterwards.
+    With `args` (a filter) the view shows the lines whose number is a
+    multiple of `every`.  One run: it takes its own time, and has no peer."""
     path = os.path.join(cfg.data, "follow.txt")
     start_lines = 1000
     with open(path, "w") as out:
         out.write("".join("%09d%s" % (n, LINE_BODY) for n in range(1, start_lines + 1)))
-    steps = ["row:%d:%09d " % (ROWS - 2, start_lines), "filled:-1",
-             "grow:follow.txt:%d:%g" % (FOLLOW_RATE, cfg.follow_seconds),
-             "mark", "caughtup", "lap:catch-up", "idle:%g" % cfg.idle_seconds]
+    # (a filter shows none of the first lines, which are not grown ones)
+    first = ["row:%d:%09d " % (ROWS - 2, start_lines)] if every == 1 else []
+    steps = first + ["filled:-1",
+             "mark", "grow:follow.txt:%d:%g" % (FOLLOW_RATE, cfg.follow_seconds), "lap:growth",
+             "mark", "caughtup:%d" % every, "lap:catch-up", "idle:%g" % cfg.idle_seconds]
     # (a key stops following, so that the driver's q then quits)
-    laps, rss, values = drive(env, env["vorn"], ["-F", "follow.txt"],
+    laps, rss, values = drive(env, env["vorn"], ["-F"] + list(args) + ["follow.txt"],
                               steps + ["rss", "key:^C"], cfg.data,
                               timeout=cfg.timeout)
     os.remove(path)
-    return {"case": "following a growing file", "status": "follow", "target": FOLLOW_TARGET,
+    growth_cpu = values.get("cpu growth")
+    return {"case": title, "status": "follow", "target": FOLLOW_TARGET,
             "rate_mb_per_s": FOLLOW_RATE / 1e6, "seconds": cfg.follow_seconds,
-            "lag_max_s": values.get("lag-max"), "catch_up_s": laps[0],
+            "lag_max_s": values.get("lag-max"), "catch_up_s": laps[1],
+            "growth_cpu_percent": None if growth_cpu is None else
+            growth_cpu / laps[0] * 100,
             "idle_cpu_percent": values.get("idle-cpu-percent"),
             "vorn": {"peak_rss_kb": rss}}
 
@@ -593,18 +652,22 @@ def run_cases(env, cfg):
                                  "cpu_median": summary(p_cpus)[0], "cpu_times": p_cpus,
                                  "cpu_ratio": cpu_ratio, "cpu_ratio_spread_pct": cpu_spread})
         rows.append(row)
-    if not cfg.only or "follow" in cfg.only:
-        print("  %-34s ..." % "following a growing file", file=sys.stderr, flush=True)
+    # (the filtered one shows one grown line in a thousand: "000 a line")
+    follows = [("following a growing file", (), 1),
+               ("filtered following (1 in 1000)", ("-&000 a line",), 1000)]
+    for title, args, every in follows:
+        if cfg.only and not any(word in title for word in cfg.only.split(",")):
+            continue
+        print("  %-34s ..." % title, file=sys.stderr, flush=True)
         if not cfg.follow_built:
-            rows.append({"case": "following a growing file", "status": "not built",
-                         "target": FOLLOW_TARGET})
-        else:
-            try:
-                rows.append(follow_case(env, cfg))
-            except (RuntimeError, subprocess.TimeoutExpired) as error:
-                rows.append({"case": "following a growing file", "status": "failed",
-                             "error": str(error)[:2000], "target": FOLLOW_TARGET})
-                print(str(error)[:2000], file=sys.stderr)
+            rows.append({"case": title, "status": "not built", "target": FOLLOW_TARGET})
+            continue
+        try:
+            rows.append(follow_case(env, cfg, title, args, every))
+        except (RuntimeError, subprocess.TimeoutExpired) as error:
+            rows.append({"case": title, "status": "failed",
+                         "error": str(error)[:2000], "target": FOLLOW_TARGET})
+            print(str(error)[:2000], file=sys.stderr)
     return rows
 
 
@@ -651,11 +714,16 @@ def print_table(rows, cfg):
               % (max(viewing) / 1024))
     for r in rows:
         if r["status"] == "follow":
-            print("following a file growing by %.0f MB/s for %g s: the last text row was at "
+            growth = r.get("growth_cpu_percent")
+            print("%s, by %.0f MB/s for %g s: the last text row was at "
                   "most %s behind the end, showed the last line %s after the growth stopped; "
+                  "processor time while it grew %s; "
                   "peak memory %.1f MiB; processor time while idle afterwards %.2f %% "
-                  "(target: %s)" % (r["rate_mb_per_s"], r["seconds"], fmt_time(r["lag_max_s"]),
-                                    fmt_time(r["catch_up_s"]), r["vorn"]["peak_rss_kb"] / 1024,
+                  "(target: %s)" % (r["case"], r["rate_mb_per_s"], r["seconds"],
+                                    fmt_time(r["lag_max_s"]),
+                                    fmt_time(r["catch_up_s"]),
+                                    "-" if growth is None else "%.1f %%" % growth,
+                                    r["vorn"]["peak_rss_kb"] / 1024,
                                     r["idle_cpu_percent"], r["target"]))
         if r["status"] == "measured" and reads_a_pipe(r):
             print("peak memory of vorn reading the %.1f MiB text from a pipe (%s): %.1f MiB, "
