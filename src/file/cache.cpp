@@ -44,7 +44,12 @@
 // end, is known only once reading has found it.
 //
 // Reading.  A named input is read by position (pread): such a read never
-// waits, so it neither flushes the output nor looks at signals.  Only a
+// waits, so it neither flushes the output nor looks at signals.  That read
+// is input_read_at, the one way to read the input by position: the cache
+// fills its blocks with it, and the walks that pass over large stretches
+// (counting lines, searching) read their pieces with it past the cache;
+// every byte it gives is counted in input_bytes_read, which only this file
+// writes (as it alone moves the read position).  Only a
 // sequential input can make the pager wait; a read of one first asks
 // (poll, without waiting) whether bytes are there: when they are, one
 // readv takes as many as the pipe holds into the buffer wanted and the
@@ -333,10 +338,7 @@ int read_failed()
 // Returns the byte count.
 int read_by_position(block_buffer *b, file_pos pos)
 {
-    ssize_t n;
-    do {
-        n = pread(input_fd, b->data + b->size, static_cast<size_t>(BLOCK_SIZE - b->size), pos);
-    } while (n < 0 && errno == EINTR);
+    ssize_t n = input_read_at(b->data + b->size, static_cast<size_t>(BLOCK_SIZE - b->size), pos);
     if (n < 0)
         return read_failed();
     return static_cast<int>(n);
@@ -419,7 +421,6 @@ int read_into(block_buffer *b)
                 return 0;
         } else {
             n = read_by_position(b, pos);
-            input_bytes_read += n;
             replace_nul_bytes(b->data + b->size, static_cast<size_t>(n));
             b->size += n;
         }
@@ -444,6 +445,19 @@ void drop_end_markers(block_buffer *b)
 }
 
 } // namespace
+
+ssize_t input_read_at(unsigned char *into, size_t length, file_pos pos)
+{
+    if (sequential_input || input_fd < 0 || pos < 0)
+        return -1;
+    ssize_t n;
+    do {
+        n = pread(input_fd, into, length, pos);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0)
+        input_bytes_read += n;
+    return n;
+}
 
 int cache_input_sequential()
 {

@@ -149,6 +149,12 @@ extern int sequential_reads_wait;
 void set_sequential_reads_wait(int on);
 // The input must be read in sequence (a pipe, standard input, a fifo).
 int cache_input_sequential();
+// The one read by position of the input, past the cache (for walks over
+// large stretches): up to `length` bytes from `pos` into `into`, as they
+// are (a NUL stays 0).  Returns the byte count, 0 at the end, -1 when the
+// input cannot be read by position or the read failed; counted in
+// input_bytes_read.
+ssize_t input_read_at(unsigned char *into, size_t length, file_pos pos);
 
 // A named file that shrank: forget what is held at or beyond its end.
 // Returns the length, or -1 for an input without one.

@@ -259,57 +259,40 @@ static int line_without_end(file_pos start, int64_t line)
     return static_cast<int>(line);
 }
 
-// Counts text lines forward from the known start `from` of line `line` up
-// to `pos`; records and returns the number of the line holding `pos`.  A
-// number beyond the range of an int is not known (0).
-static int count_forward(const linenum_entry *from, file_pos pos, busy_watch *watch)
+// Counts text lines from the known start `from` of line `from->line`
+// toward `pos`, forward or backward; records and returns the number of the
+// line holding `pos`.  A number beyond the range of an int is not known
+// (0).  The walk stops at the first line start at or beyond `pos` going
+// forward (pos then lies on the line before it, unless it is that start),
+// at or before it going backward.
+static int count_lines(const linenum_entry *from, file_pos pos, busy_watch *watch)
 {
+    bool forward = from->pos < pos;
     file_pos q = from->pos;
     int64_t n = from->line;
-    if (!skip_forward(&q, &n, pos, watch))
+    if (!(forward ? skip_forward(&q, &n, pos, watch) : skip_backward(&q, &n, pos, watch)))
         return 0;
-    file_pos before = q;
-    while (q < pos) {
-        before = q;
+    file_pos passed = q;    // the line start the last step left
+    while (forward ? q < pos : q > pos) {
+        passed = q;
         int newline = 0;
-        q = line_scan_next(q, 1, &newline, pos + LINE_END_LOOKAHEAD);
+        q = forward ? line_scan_next(q, 1, &newline, pos + LINE_END_LOOKAHEAD)
+                    : line_scan_prev(q, 1);
         if (pending_signals != 0 || q == -1)
             return 0;
-        if (!newline && q >= pos + LINE_END_LOOKAHEAD)
-            return line_without_end(before, n);
+        if (forward && !newline && q >= pos + LINE_END_LOOKAHEAD)
+            return line_without_end(passed, n);
         busy_check(watch, 1);
-        n++;
+        n += forward ? 1 : -1;
     }
     if (n <= INT_MAX)
         linenum_add(static_cast<int>(n), q);
-    int64_t line = q == pos ? n : n - 1;
+    int64_t line = q > pos ? n - 1 : n;
     if (line > INT_MAX)
         return 0;
-    if (q > pos)
-        remember_counted(before, q, static_cast<int>(line));
+    if (q != pos)
+        remember_counted(q < pos ? q : passed, q < pos ? passed : q, static_cast<int>(line));
     return static_cast<int>(line);
-}
-
-// Counts text lines backward from the known start of line `from->line`.
-static int count_backward(const linenum_entry *from, file_pos pos, busy_watch *watch)
-{
-    file_pos q = from->pos;
-    int64_t n = from->line;
-    if (!skip_backward(&q, &n, pos, watch))
-        return 0;
-    file_pos after = q;
-    while (q > pos) {
-        after = q;
-        q = line_scan_prev(q, 1);
-        if (pending_signals != 0 || q == -1)
-            return 0;
-        busy_check(watch, 1);
-        n--;
-    }
-    linenum_add(static_cast<int>(n), q);
-    if (q < pos)
-        remember_counted(q, after, static_cast<int>(n));
-    return static_cast<int>(n);
 }
 
 int linenum_find(file_pos pos)
@@ -333,8 +316,8 @@ int linenum_find(file_pos pos)
     busy_watch watch = {time(nullptr), 0};
     linenum_entry *p = e->prev;
     if (e == &linenum_head || pos - p->pos < e->pos - pos)
-        return count_forward(p, pos, &watch);
-    return count_backward(e, pos, &watch);
+        return count_lines(p, pos, &watch);
+    return count_lines(e, pos, &watch);
 }
 
 // The start of the line after the k-th newline at or after `from` (k >= 1),

@@ -99,14 +99,12 @@ int64_t count_newlines(const unsigned char *from, const unsigned char *end)
 }
 #endif
 
-// Steps the read position by `count` bytes inside the current block.
+// Steps the read position by `count` bytes inside the current block (to
+// its end at most: the next block's start, which the cache can always
+// reach).
 static void advance_read_offset(size_t count)
 {
-    read_offset += static_cast<int>(count);
-    if (read_offset == BLOCK_SIZE) {
-        read_offset = 0;
-        read_block++;
-    }
+    cache_seek(cache_tell() + static_cast<file_pos>(count));
 }
 
 // Whole blocks are searched with memchr where the cache already holds them;
@@ -160,13 +158,14 @@ int scan_back_to_newline(int stop_on_signal)
             size_t from = newline ? static_cast<size_t>(newline - data) + 1 : 0;
             auto *end = static_cast<const unsigned char *>(
                 memrchr(data + from, 0, before - from));
+            file_pos block_start = buffer->block * BLOCK_SIZE;
             if (end != nullptr) {
-                read_offset = static_cast<int>(end - data) + 1;
+                cache_seek(block_start + (end - data) + 1);
             } else if (newline) {
-                read_offset = static_cast<int>(newline - data);
+                cache_seek(block_start + (newline - data));
                 return 1;
             } else {
-                read_offset = 0;
+                cache_seek(block_start);
             }
         }
         int c = cache_prev_char();
@@ -199,15 +198,14 @@ void line_scan_reset()
 static bool load_piece(file_pos start, size_t length)
 {
     scan_piece_start = -1;
-    if (pipe_mode || input_fd < 0 || start < 0)
+    if (pipe_mode)
         return false;
-    ssize_t got = pread(input_fd, scan_piece, length, start);
+    ssize_t got = input_read_at(scan_piece, length, start);
     if (got < 0)
         return false;
     scan_piece_start = start;
     scan_piece_length = static_cast<size_t>(got);
     scan_piece_generation = cache_generation;
-    input_bytes_read += got;
     return true;
 }
 

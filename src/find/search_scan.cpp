@@ -162,9 +162,8 @@ static bool read_more(block_view *view, size_t keep)
     memmove(view->data, view->data + keep, view->length - keep);
     view->base += static_cast<file_pos>(keep);
     view->length -= keep;
-    ssize_t got = pread(input_fd, view->data + view->length,
-                        view->capacity - view->length,
-                        view->base + static_cast<file_pos>(view->length));
+    ssize_t got = input_read_at(view->data + view->length, view->capacity - view->length,
+                                view->base + static_cast<file_pos>(view->length));
     if (got < 0)
         return false;
     if (got == 0)
@@ -349,7 +348,7 @@ static bool read_before(block_view *view, file_pos end)
     file_pos start = end > static_cast<file_pos>(view->capacity)
                          ? end - static_cast<file_pos>(view->capacity) : 0;
     size_t want = static_cast<size_t>(end - start);
-    ssize_t got = pread(input_fd, view->data, want, start);
+    ssize_t got = input_read_at(view->data, want, start);
     if (got < 0 || static_cast<size_t>(got) != want)
         return false;
     view->base = start;
@@ -497,8 +496,11 @@ static search_outcome walk_blocks_backward(search_walk *walk, bool *unreadable)
     }
 }
 
-// The forward walk one raw line at a time through the block cache.
-static search_outcome walk_lines(search_walk *walk)
+// The walk one raw line at a time through the block cache, either way.
+// Going forward a raw line that ends in a newline passes a text line;
+// going backward the raw line before a text line's start belongs to the
+// line above.
+static search_outcome walk_lines(search_walk *walk, bool forward)
 {
     file_pos pos = walk->pos;
     int64_t lineno = walk->lineno;
@@ -506,23 +508,28 @@ static search_outcome walk_lines(search_walk *walk)
     for (;;) {
         if (pending_signals != 0)
             return WALK_SIGNALLED;
-        file_pos next = next_raw_line(pos);
+        bool leaves_line = !forward && starts_text_line(pos);
+        file_pos next = forward ? next_raw_line(pos) : prev_raw_line(pos);
         if (pending_signals != 0)
             return WALK_SIGNALLED;
         if (next == -1)
             return WALK_NOT_FOUND;
         size_t length = strlen(line_text);
         auto *text = reinterpret_cast<unsigned char *>(line_text);
+        file_pos start = forward ? pos : next;      // of the raw line read
+        if (forward)
+            leaves_line = next == pos + static_cast<file_pos>(length) + 1;
+        else if (leaves_line && lineno != 0)
+            lineno--;
         if (line_qualifies(walk, text, length) && --walk->n <= 0)
-            return found_at(walk, pos, lineno, starts_text_line(pos));
-        bool newline = next == pos + static_cast<file_pos>(length) + 1;
-        pos = next;
-        if (newline && lineno != 0) {
+            return found_at(walk, start, lineno, starts_text_line(start));
+        if (forward && leaves_line && lineno != 0)
             lineno++;
-            if (pos - recorded >= RECORD_SPACING) {
-                recorded = pos;
-                record_line(lineno, pos);
-            }
+        file_pos passed = forward ? next - recorded : recorded - next;
+        pos = next;
+        if (lineno != 0 && passed >= RECORD_SPACING && starts_text_line(pos)) {
+            recorded = pos;
+            record_line(lineno, pos);
         }
     }
 }
@@ -530,58 +537,26 @@ static search_outcome walk_lines(search_walk *walk)
 // A named file is scanned in large stretches; a pipe, or a file whose
 // stretches cannot be read, one raw line at a time through the cache (from
 // where the stretches stopped).
-static search_outcome walk_either(search_walk *walk,
-                                  search_outcome (*by_stretches)(search_walk *, bool *),
-                                  search_outcome (*by_lines)(search_walk *))
+static search_outcome walk_either(search_walk *walk, bool forward)
 {
     if (walk->n < 1)
         walk->n = 1;
     if (!pipe_mode && input_fd >= 0) {
         bool unreadable = false;
-        search_outcome outcome = by_stretches(walk, &unreadable);
+        search_outcome outcome = forward ? walk_blocks(walk, &unreadable)
+                                         : walk_blocks_backward(walk, &unreadable);
         if (!unreadable)
             return outcome;
     }
-    return by_lines(walk);
+    return walk_lines(walk, forward);
 }
 
 search_outcome walk_forward(search_walk *walk)
 {
-    return walk_either(walk, walk_blocks, walk_lines);
-}
-
-// The backward walk one raw line at a time through the block cache.
-static search_outcome walk_lines_backward(search_walk *walk)
-{
-    file_pos pos = walk->pos;
-    int64_t lineno = walk->lineno;
-    file_pos recorded = pos;
-    for (;;) {
-        if (pending_signals != 0)
-            return WALK_SIGNALLED;
-        // the raw line before a text line's start belongs to the line above
-        bool leaves_line = starts_text_line(pos);
-        file_pos start = prev_raw_line(pos);
-        if (pending_signals != 0)
-            return WALK_SIGNALLED;
-        if (start == -1)
-            return WALK_NOT_FOUND;
-        if (leaves_line && lineno != 0)
-            lineno--;
-        size_t length = strlen(line_text);
-        auto *text = reinterpret_cast<unsigned char *>(line_text);
-        bool qualifies = line_qualifies(walk, text, length);
-        pos = start;
-        if (qualifies && --walk->n <= 0)
-            return found_at(walk, pos, lineno, starts_text_line(pos));
-        if (lineno != 0 && recorded - pos >= RECORD_SPACING && starts_text_line(pos)) {
-            recorded = pos;
-            record_line(lineno, pos);
-        }
-    }
+    return walk_either(walk, true);
 }
 
 search_outcome walk_backward(search_walk *walk)
 {
-    return walk_either(walk, walk_blocks_backward, walk_lines_backward);
+    return walk_either(walk, false);
 }
