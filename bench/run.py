@@ -456,23 +456,37 @@ def cases(env, cfg):
     # The same G against its floor: `cat FILE | wc -l`, reading the same
     # pipe to its end.  cat's work is the same on both sides and is left out
     # of the processor times: the pager's own against wc's own.
-    def cat_into_wc(path):
+    # With decompressing=True the reader is gzip -cd (what zcat runs), whose
+    # processor time counts: decompressing is work the pager does too.
+    def cat_into_wc(path, decompressing=False):
+        reader = ["gzip", "-cd"] if decompressing else ["cat"]
         def run():
             start = time.perf_counter()
-            cat = subprocess.Popen(["cat", path], stdout=subprocess.PIPE, cwd=cfg.data)
+            cat = subprocess.Popen(reader + [path], stdout=subprocess.PIPE, cwd=cfg.data)
             with open(os.path.join(cfg.data, "peer.out"), "w") as out:
                 wc = subprocess.Popen(["wc", "-l"], stdin=cat.stdout, stdout=out, cwd=cfg.data)
             cat.stdout.close()
             _, status, usage = os.wait4(wc.pid, 0)
-            cat.wait()
+            _, read_status, read_usage = os.wait4(cat.pid, 0)
             took = time.perf_counter() - start
-            if os.waitstatus_to_exitcode(status) != 0 or cat.returncode != 0:
-                raise RuntimeError("cat %s | wc -l failed" % path)
-            return took, None, usage.ru_utime + usage.ru_stime
+            if os.waitstatus_to_exitcode(status) != 0 or read_status != 0:
+                raise RuntimeError("%s %s | wc -l failed" % (reader[0], path))
+            cpu = usage.ru_utime + usage.ru_stime
+            if decompressing:
+                cpu += read_usage.ru_utime + read_usage.ru_stime
+            return took, None, cpu
         return run
     add("standard input to its end (G)", piped("vorn"),
         [("cat | wc -l", work_only(cat_into_wc(text), cat_into_wc("empty.txt")))],
         "wc <= 1.5")
+
+    # The text gzip-compressed, to its end: the pager decompresses it into
+    # its cache and counts its lines; the floor decompresses it into wc -l.
+    add("gzip file to its end (G)",
+        interactive(env, cfg, "vorn", [text + ".gz"], g_steps),
+        [("zcat | wc -l", work_only(cat_into_wc(text + ".gz", True),
+                                    cat_into_wc("empty.txt.gz", True)))],
+        "wc <= 1.3")
 
     # UTF-8 text in a UTF-8 locale (the floors too): the same paging and
     # searches, to set beside the ASCII runs above; the searches over a text
@@ -782,6 +796,12 @@ def main():
     write_text(os.path.join(cfg.data, "utf8-full.txt"), cfg.size, UTF8_BODY, UTF8_LAST_LINE)
     write_text(os.path.join(cfg.data, "colour-full.txt"), cfg.size, COLOUR_BODY)
     open(os.path.join(cfg.data, "empty.txt"), "w").close()
+    for name in ("text.txt", "empty.txt"):
+        packed = os.path.join(cfg.data, name + ".gz")
+        if not os.path.exists(packed):
+            with open(packed + ".part", "wb") as out:
+                subprocess.run(["gzip", "-c", name], cwd=cfg.data, stdout=out, check=True)
+            os.rename(packed + ".part", packed)
     # The peer takes seconds for G on one 300 KB line (more than linearly
     # in its length): the quick run has a few shorter ones.
     cfg.long_shape = (256 * 1024, 64 * 1024) if cfg.quick else (cfg.size, 300 * 1024)

@@ -67,7 +67,7 @@ const char *argument_kinds(int code)
         return "fn";
     case CODE_STAT: case CODE_COLOUR: case CODE_HIGHLIGHT: case CODE_UTF8:
     case CODE_FOLLOW_NAME: case CODE_CHOP: case CODE_NUMBERS:
-    case CODE_SEARCHFILES:
+    case CODE_SEARCHFILES: case CODE_DECOMPRESS:
         return "o";
     case CODE_MAGICASKSEARCH: case CODE_RESEARCH:
         return "dn";

@@ -13,7 +13,7 @@
 set -e
 case "${1:-build}" in
 build)
-    packages="g++ make cmake pkg-config libncurses-dev libhyperscan-dev"
+    packages="g++ make cmake pkg-config libncurses-dev libhyperscan-dev zlib1g-dev liblzma-dev libbz2-dev libzstd-dev"
     stamp=build/deps.stamp
     ;;
 test)
@@ -21,11 +21,11 @@ test)
     # back through it; global: the tags tests run the real GNU GLOBAL;
     # man-db: the manual page is checked with man, and a page man renders
     # (groff) is shown in the UTF-8 screen tests
-    packages="g++ make cmake pkg-config libncurses-dev libhyperscan-dev libgtest-dev libvterm-dev global man-db groff-base"
+    packages="g++ make cmake pkg-config libncurses-dev libhyperscan-dev zlib1g-dev liblzma-dev libbz2-dev libzstd-dev libgtest-dev libvterm-dev global man-db groff-base"
     stamp=build/deps-test.stamp
     ;;
 fuzz)
-    packages="make cmake pkg-config libncurses-dev libhyperscan-dev clang libclang-rt-dev"
+    packages="make cmake pkg-config libncurses-dev libhyperscan-dev zlib1g-dev liblzma-dev libbz2-dev libzstd-dev clang libclang-rt-dev"
     stamp=build-fuzz/deps.stamp
     ;;
 bench)

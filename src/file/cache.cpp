@@ -32,13 +32,16 @@
 // new end; blocks read before the change may still be shown below it until
 // the cache is emptied.  A sequential input's end is final.
 //
-// Sequential inputs (standard input, and a named input that cannot be
-// positioned such as a FIFO) are read strictly in order: every block read
-// stays buffered for as long as the input is open, the pool grows by one
-// buffer whenever it is full, and positions outside what has been read are
-// refused.  Only descriptor 0 sets pipe_mode, which the rest of the pager
-// reads; an unseekable named input is treated the same way inside this file,
-// because reading one again "at an offset" would silently deliver other data.
+// Sequential inputs (standard input, a named input that cannot be
+// positioned such as a FIFO, and a compressed file, whose text comes from
+// the decoder of decompress.cpp instead of the descriptor) are read
+// strictly in order: every block read stays buffered for as long as the
+// input is open, the pool grows by one buffer whenever it is full, and
+// positions outside what has been read are refused.  Only descriptor 0
+// sets pipe_mode, which the rest of the pager reads; the others are
+// treated the same way inside this file (cache_input_sequential tells the
+// layers above), because reading one again "at an offset" would silently
+// deliver other data.
 // A character device that can be positioned (/dev/zero) is read by position,
 // but the size the system gives it means nothing: its length, and so its
 // end, is known only once reading has found it.
@@ -352,7 +355,9 @@ int read_by_position(block_buffer *b, file_pos pos)
 // READ_ABANDONED (also, while reads do not wait, for "nothing yet").
 int read_in_sequence(block_buffer *b)
 {
-    bool ready = readable_now(input_fd);
+    // A compressed file's text comes from its decoder, which never waits.
+    bool decoded = decoded_format() != nullptr;
+    bool ready = decoded || readable_now(input_fd);
     if (!ready && !sequential_reads_wait)
         return READ_ABANDONED;
     static iovec pieces[SEQUENTIAL_READ_BLOCKS];
@@ -369,7 +374,12 @@ int read_in_sequence(block_buffer *b)
         pieces[count++] = {p->data, BLOCK_SIZE};
     }
     ssize_t n;
-    if (ready) {
+    if (decoded) {
+        // a fault ends the text: its message is recorded already
+        n = decoder_read(pieces, count);
+        if (n == DECODE_FAULT)
+            n = 0;
+    } else if (ready) {
         do {
             n = readv(input_fd, pieces, count);
         } while (n < 0 && errno == EINTR);
@@ -581,6 +591,10 @@ void cache_init(int count)
         cache_seek(0);
         return;
     }
+    // A compressed file is read afresh from its start, in sequence.
+    decoder_stop();
+    if (!pipe_mode && !sequential && !unsized_input && decoder_start(input_fd))
+        sequential = true;
     empty_all_buffers();
     sequential_input = sequential;
     if (sequential)
@@ -599,6 +613,7 @@ void cache_open_input(int fd)
 
 void cache_reset()
 {
+    decoder_stop();
     empty_all_buffers();
     for (block_buffer *p = buffer_ring.next; p != &buffer_ring; p = p->next)
         p->size = 0;
@@ -650,11 +665,29 @@ file_pos cache_drop_beyond_end()
     return length;
 }
 
+// A compressed file's text can always be read again: a position ahead of
+// what was read of it (a mark or the place left, after the file was opened
+// again) is reached by reading on.  0 once it is read; 1 at its end, with
+// a signal pending, or where nothing more comes.
+static int read_on_to(file_pos pos)
+{
+    while (pipe_read_offset < pos) {
+        if (pending_signals != 0)
+            return 1;
+        read_block = pipe_read_offset / BLOCK_SIZE;
+        read_offset = static_cast<int>(pipe_read_offset % BLOCK_SIZE);
+        if (cache_fill_block() == 0)
+            return 1;
+    }
+    return 0;
+}
+
 int cache_seek(file_pos pos)
 {
     if (pos < 0)
         return 1;
-    if (sequential_input && pos != pipe_read_offset && !block_is_buffered(pos / BLOCK_SIZE))
+    if (sequential_input && pos != pipe_read_offset && !block_is_buffered(pos / BLOCK_SIZE) &&
+        (decoded_format() == nullptr || pos < pipe_read_offset || read_on_to(pos) != 0))
         return 1;
     read_block = pos / BLOCK_SIZE;
     read_offset = static_cast<int>(pos % BLOCK_SIZE);

@@ -5,6 +5,8 @@
 #define VORN_FILE_H
 
 #include <cstddef>
+#include <sys/types.h>
+#include <sys/uio.h>
 #include <string>
 #include <vector>
 
@@ -191,6 +193,29 @@ inline int cache_prev_char()
     }
     return cache_prev_char_slow();
 }
+
+// --- decompress.cpp: compressed files read as their text ---
+// Recognition of compressed files (by their first bytes), on by default;
+// off, they are read as the bytes they are.
+extern int decompress_files;
+void set_decompress_files(int on);
+enum { DECODER_INPUT_SIZE = 64 * 1024 };
+enum { DECODER_MEMORY_LIMIT = 16 << 20 };   // for the library's state
+// Starts decoding the input on fd when recognition is on and it is a
+// regular file whose first bytes begin a gzip, xz, zstd or bzip2 stream:
+// 1 then (its text is read with decoder_read from the start), else 0.
+// Whatever was decoded before is given up.
+int decoder_start(int fd);
+void decoder_stop();
+void decompress_reset();            // nothing decoded; recognition on
+// The name of the format being decoded, or null when none is.
+const char *decoded_format();
+// Fills the pieces in order with the next bytes of the text: their number,
+// 0 at the end of the text, DECODE_FAULT once at a fault (after recording
+// its message; the text ends there), -1 when the file cannot be read
+// (errno says why).
+enum { DECODE_FAULT = -3 };
+ssize_t decoder_read(const iovec *pieces, int count);
 
 // --- line.cpp: line assembly ---
 enum {

@@ -534,14 +534,15 @@ static search_outcome walk_lines(search_walk *walk, bool forward)
     }
 }
 
-// A named file is scanned in large stretches; a pipe, or a file whose
-// stretches cannot be read, one raw line at a time through the cache (from
+// A named file is scanned in large stretches; an input read in sequence
+// (a pipe, a compressed file), or a file whose stretches cannot be read,
+// one raw line at a time through the cache (from
 // where the stretches stopped).
 static search_outcome walk_either(search_walk *walk, bool forward)
 {
     if (walk->n < 1)
         walk->n = 1;
-    if (!pipe_mode && input_fd >= 0) {
+    if (!cache_input_sequential() && input_fd >= 0) {
         bool unreadable = false;
         search_outcome outcome = forward ? walk_blocks(walk, &unreadable)
                                          : walk_blocks_backward(walk, &unreadable);

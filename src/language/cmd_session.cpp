@@ -1,6 +1,7 @@
 // Commands of the user's session: a typed command, further scripts,
-// quitting, help, editing, moving between files, the prompt style and
-// whether text is read as UTF-8.
+// quitting, help, editing, moving between files, the prompt style,
+// whether text is read as UTF-8 and whether compressed files are read as
+// their text.
 //
 // Every handler parses all its arguments first, does nothing more while the
 // condition flag is clear, and returns early with the pending error set when
@@ -203,5 +204,26 @@ const char *cmd_utf8(int, const char *pos)
         return nullptr;
     }
     request_repaint();
+    return pos;
+}
+
+// decompress on|off: whether the files opened from now on are read as their
+// text when they are compressed (off: -Z).  The file on the screen stays as
+// it was opened; `R` or opening it again reads it under the new setting.
+// From a start-up script, before the first screen, the first file (opened
+// before the scripts run) is read under it at once, as with -Z.
+const char *cmd_decompress(int, const char *pos)
+{
+    int state = choose_word(&pos, 2, "on", "off");
+    if (state < 0)
+        return nullptr;
+    if (!exec_flag)
+        return pos;
+    bool changed = decompress_files != (state == 0);
+    set_decompress_files(state == 0);
+    if (changed && screen_pos(SCREEN_TOP) == -1 && !pipe_mode && input_fd >= 0) {
+        cache_init(0);
+        linenum_clear();
+    }
     return pos;
 }

@@ -63,6 +63,7 @@ static const command_entry command_rows[] = {
     {"numbers", CODE_NUMBERS, cmd_colour},
     {"searchfiles", CODE_SEARCHFILES, cmd_searchfiles},
     {"header", CODE_HEADER, cmd_header},
+    {"decompress", CODE_DECOMPRESS, cmd_decompress},
 };
 
 #endif

@@ -57,6 +57,7 @@ enum command_code {
     CODE_NUMBERS = 46,
     CODE_SEARCHFILES = 47,
     CODE_HEADER = 48,
+    CODE_DECOMPRESS = 49,
 };
 
 // A handler gets its code and the position just behind its name; it returns
@@ -91,6 +92,7 @@ const char *cmd_file(int code, const char *pos);
 const char *cmd_file_list(int code, const char *pos);
 const char *cmd_stat(int code, const char *pos);
 const char *cmd_utf8(int code, const char *pos);
+const char *cmd_decompress(int code, const char *pos);
 
 // cmd_move.cpp: repainting, scrolling and jumping
 const char *cmd_repaint(int code, const char *pos);

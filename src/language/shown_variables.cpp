@@ -2,7 +2,8 @@
 // the screen size, the settings a binding may read or flip (the prompt
 // style, the horizontal view and whether files open chopped, UTF-8 text,
 // colours, highlighting, the line-number column, following by name, the
-// header lines, the filter: its expression `_viewfilter_s` and whether one is set) and the
+// header lines, the reading of compressed files as their text, the filter:
+// its expression `_viewfilter_s` and whether one is set) and the
 // terminal's capabilities (`_termcap_XX`).
 //
 // None of them is stored.  Each is computed from what it shows every time
@@ -28,6 +29,7 @@
 
 #include "command/command.h"
 #include "display/display.h"
+#include "file/file.h"
 #include "find/find.h"
 #include "language.h"
 #include "terminal/terminal.h"
@@ -55,6 +57,7 @@ int mouse_state() { return mouse_wheel_on() ? 0 : 1; }
 int numbers_state() { return number_column_wanted() ? 0 : 1; }
 int searchfiles_state() { return searches_files() ? 0 : 1; }
 int header_state() { return header_lines_wanted(); }
+int decompress_state() { return decompress_files ? 0 : 1; }
 
 const shown_variable shown_variables[] = {
     // the rows the text scrolls in, beneath the header lines
@@ -74,6 +77,7 @@ const shown_variable shown_variables[] = {
     {"_numbers", numbers_state, {"on", "off"}},
     {"_searchfiles", searchfiles_state, {"on", "off"}},
     {"_header", header_state, {}},
+    {"_decompress", decompress_state, {"on", "off"}},
 };
 
 enum { SHOWN_COUNT = sizeof shown_variables / sizeof shown_variables[0] };

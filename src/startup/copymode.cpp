@@ -3,7 +3,10 @@
 //
 // The copy does not go through the block cache: the cache stores NUL as
 // 0x80 for the screen, and a copy must be byte for byte.  It reads the
-// descriptor open_file left in input_fd in large chunks and writes them
+// descriptor open_file left in input_fd (or, for a compressed file while
+// recognition is on, the text its decoder gives: a copy gives what paging
+// shows, as `vorn file.gz | grep` expects; `-Z` copies the raw bytes) in
+// large chunks and writes them
 // straight to descriptor 1; with -s, runs of newlines are squeezed in place
 // inside each chunk, the count of newlines in a row carrying over from one
 // chunk to the next.
@@ -98,9 +101,18 @@ int copy_to_stdout()
         return 1;
     if (!pipe_mode)
         lseek(input_fd, 0, SEEK_SET);
+    bool decoded = decoded_format() != nullptr;
     int newlines = 0;
     for (;;) {
-        ssize_t n = read(input_fd, copy_buffer, COPY_CHUNK);
+        ssize_t n;
+        if (decoded) {
+            iovec whole = {copy_buffer, COPY_CHUNK};
+            n = decoder_read(&whole, 1);
+            if (n == DECODE_FAULT)
+                return 1;   // the text up to the fault is copied
+        } else {
+            n = read(input_fd, copy_buffer, COPY_CHUNK);
+        }
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {

@@ -74,7 +74,7 @@ int parse_header_lines(const char *text)
 const char usage_line[] =
     "usage: vorn [-ceinsu] [-t tag] [-x tabs] [-/ pattern] [file ...]\n";
 const char help_usage_line[] =
-    "usage: vorn [-abcefFiMnNRsSuW] [-H lines] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]\n";
+    "usage: vorn [-abcefFiMnNRsSuWZ] [-H lines] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]\n";
 
 const char option_summary[] =
     "  -a          searches go on into the other files of the list\n"
@@ -95,6 +95,7 @@ const char option_summary[] =
     "  -u          show overstruck text as it is, not as underline and bold\n"
     "  -W          follow a file by name: reopen it when it was replaced\n"
     "  -x tabs     tab stops every tabs columns (8 when below 1)\n"
+    "  -Z          compressed files as their bytes, not their text\n"
     "  -/ pattern  start at the first line matching pattern (or +/pattern)\n"
     "  -& filter   show only the lines matching filter (!filter: not matching)\n"
     "  +command    keys run once the first screen is shown (+G, +100, +F)\n"
@@ -192,7 +193,7 @@ int scan_options(int argc, char **argv, bool command_line)
     // the last option argument, which may be a "--" without ending options
     const char *last_argument = nullptr;
     for (;;) {
-        int c = getopt(argc, argv, "+:/:&:abceFH:iMnNRsSt:uWx:f");
+        int c = getopt(argc, argv, "+:/:&:abceFH:iMnNRsSt:uWx:Zf");
         if (c == -1) {
             if (command_line && take_initial_command(argc, argv, last_argument))
                 continue;   // options may follow it
@@ -232,6 +233,8 @@ int scan_options(int argc, char **argv, bool command_line)
         case 'u': opt_no_overstrike = 1; break;
         case 'W': set_follow_by_name(1); break;
         case 'x': tab_width = parse_tab_width(optarg); break;
+        // the file layer's setting, which the decompress command changes later
+        case 'Z': set_decompress_files(0); break;
         default:
             report_bad_option(argv[0], optopt, c == ':');
             print_usage_and_exit();

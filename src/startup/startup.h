@@ -13,7 +13,9 @@ int scan_options(int argc, char **argv, bool command_line = true);
 // (null: none).  Written only while the options are parsed.
 extern const char *initial_command;
 [[noreturn]] void print_usage_and_exit();
-int copy_to_stdout();               // 0, or 1 when standard output failed
+// 0, or 1 when standard output failed or a compressed file's text ended at
+// a fault (its message recorded)
+int copy_to_stdout();
 int copy_mode();                    // copies the list, or stdin; exit status
 void paging_mode();                 // never returns
 int vorn_main(int argc, char **argv);  // the whole of main()

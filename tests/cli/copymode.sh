@@ -123,4 +123,40 @@ large.exp b c|/dev/null
 -|b
 CASES
 
+# Compressed files: copied as their text, as paging shows them (recognised
+# by their first bytes, whatever the name), or with -Z (also in VORN) as
+# the bytes they are.  A stream cut short is copied up to the cut, then
+# the message, status 1.  gzip is part of every Debian system; the other
+# formats' tools are used where they are installed (the unit tests make
+# every format with its library).
+seq 1 20000 | sed 's/$/ compressed line/' > text.exp
+formats="gzip"
+for tool in xz zstd bzip2; do
+    command -v "$tool" > /dev/null && formats="$formats $tool"
+done
+for tool in $formats; do
+    "$tool" -c < text.exp > "packed.$tool" 2> /dev/null || fail "$tool: cannot compress"
+    "$vorn" "packed.$tool" > out 2> err; status=$?
+    expect text 0 ""
+    cp "packed.$tool" "$tool.exp"
+    "$vorn" -Z "packed.$tool" > out 2> err; status=$?
+    expect "$tool" 0 ""
+    VORN=-Z "$vorn" "packed.$tool" > out 2> err; status=$?
+    expect "$tool" 0 ""
+    cat text.exp a text.exp > mixed.exp
+    "$vorn" "packed.$tool" a "packed.$tool" > out 2> err; status=$?
+    expect mixed 0 ""
+    size=$(wc -c < "packed.$tool")
+    head -c $((size / 2)) "packed.$tool" > cut
+    "$vorn" cut > out 2> err; status=$?
+    [ "$status" -eq 1 ] || fail "$tool cut: status $status"
+    [ "$(cat err)" = "truncated $tool data at byte $((size / 2))" ] || fail "$tool cut: stderr: $(cat err)"
+    [ -s out ] && cmp -s out text.exp 2> /dev/null && fail "$tool cut: all of the text"
+    head -c "$(wc -c < out)" text.exp | cmp -s - out || fail "$tool cut: not the text's beginning"
+done
+# standard input is copied as it comes
+cat packed.gzip > stdin_packed.exp
+"$vorn" < packed.gzip > out 2> err; status=$?
+expect stdin_packed 0 ""
+
 finish

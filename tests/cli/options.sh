@@ -118,7 +118,7 @@ cmp -s "$tmp/out" "$tmp/gaps" || fail "-t: output"
 # --help and --version among the options: the answer on standard output,
 # nothing on standard error, status 0, nothing copied.  After a file name or
 # "--", or as the argument of -x, they are words like any other.
-help_out=$(printf '%s\n' 'usage: vorn [-abcefFiMnNRsSuW] [-H lines] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]'; cat <<'HELP'
+help_out=$(printf '%s\n' 'usage: vorn [-abcefFiMnNRsSuWZ] [-H lines] [-t tag] [-x tabs] [-/ pattern] [-& filter] [+command] [file ...]'; cat <<'HELP'
   -a          searches go on into the other files of the list
   -b          text byte by byte, also in a UTF-8 locale
   -c          moves of a screenful or more repaint from the top
@@ -137,6 +137,7 @@ help_out=$(printf '%s\n' 'usage: vorn [-abcefFiMnNRsSuW] [-H lines] [-t tag] [-x
   -u          show overstruck text as it is, not as underline and bold
   -W          follow a file by name: reopen it when it was replaced
   -x tabs     tab stops every tabs columns (8 when below 1)
+  -Z          compressed files as their bytes, not their text
   -/ pattern  start at the first line matching pattern (or +/pattern)
   -& filter   show only the lines matching filter (!filter: not matching)
   +command    keys run once the first screen is shown (+G, +100, +F)

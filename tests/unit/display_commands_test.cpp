@@ -1,4 +1,5 @@
-// The colour, highlight and follow_name commands through the interpreter:
+// The colour, highlight, follow_name and decompress commands through the
+// interpreter:
 // the word is
 // parsed whatever the condition flag, the setting and its toggle pair
 // change only while the flag is set, a number selects by its parity (so
@@ -10,6 +11,7 @@
 
 #include "command/command.h"
 #include "display/display.h"
+#include "file/file.h"
 #include "find/find.h"
 #include "language/language.h"
 #include "language_test_util.h"
@@ -32,7 +34,8 @@ TEST(DisplayCommands, OnOffAndTheToggle)
         int *setting;
     } commands[] = {{"colour", &show_colour},
                     {"highlight", &highlight_matches},
-                    {"follow_name", &follow_by_name}};
+                    {"follow_name", &follow_by_name},
+                    {"decompress", &decompress_files}};
     const setting_case cases[] = {
         {"on", 1, 0, 0, 1, ERR_NONE},
         {"off", 1, 1, 0, 0, ERR_NONE},

@@ -23,6 +23,7 @@ void reset_all_state()
     interpreter_reset();
     variables_reset();
     cache_reset();
+    decompress_reset();
     line_reset();
     line_scan_reset();
     linenum_clear();
