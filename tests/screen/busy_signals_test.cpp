@@ -112,20 +112,28 @@ TEST(BusySignals, TerminatingSignalDuringLongWorkRestoresTheTerminal)
     }
 }
 
-bool consecutive_lines(vt_session &s, int rows)
+// Consecutive lines from the top row down; after the last line of the
+// file (`last`) the rows are empty: a window that grew keeps its top line,
+// so the end can leave the screen part empty.
+bool consecutive_lines(vt_session &s, int rows, int last)
 {
     int first = 0;
     if (sscanf(vt_row(s, 0).c_str(), "line %d", &first) != 1)
         return false;
-    for (int row = 1; row < rows - 1; row++)
-        if (vt_row(s, row) != "line " + std::to_string(first + row))
+    for (int row = 1; row < rows - 1; row++) {
+        int line = first + row;
+        if (vt_row(s, row) != (line <= last ? "line " + std::to_string(line) : ""))
             return false;
+    }
     return true;
 }
 
 // Window changes in a tight loop, between keys that scroll: once the
 // changes stop, the next prompt stands under the right screen for the
-// last size, the same screen that a repaint gives.
+// last size, the same screen that a repaint gives.  A key typed just
+// before a change is dropped with it, so the last moves may not happen:
+// the screen may be the end of the file left part empty by a taller
+// window, whose long prompt has no byte offset.
 TEST(BusySignals, WindowChangesDuringScrollingLeaveTheRightScreen)
 {
     temp_home dir;
@@ -143,14 +151,14 @@ TEST(BusySignals, WindowChangesDuringScrollingLeaveTheRightScreen)
     const int rows = 30;
     vt_resize(*s, rows, 100);
     play(*s, "=");
-    ASSERT_TRUE(vt_row_has(*s, rows - 1, "byte"));
-    EXPECT_TRUE(consecutive_lines(*s, rows)) << vt_screen(*s);
+    ASSERT_TRUE(vt_row_has(*s, rows - 1, "lines.txt: file 1/1 line"));
+    EXPECT_TRUE(consecutive_lines(*s, rows, 3000)) << vt_screen(*s);
     std::vector<std::string> shown;
     for (int row = 0; row < rows - 1; row++)
         shown.push_back(vt_row(*s, row));
     play(*s, "<^L>=");
     ASSERT_TRUE(vt_wait(*s, [&](vt_session &v) {
-        return vt_row(v, rows - 1).find("byte") == std::string::npos &&
+        return vt_row(v, rows - 1).find(": file 1/1") == std::string::npos &&
                vt_row(v, rows - 1).find("lines.txt") != std::string::npos;
     })) << vt_screen(*s);
     for (int row = 0; row < rows - 1; row++)
